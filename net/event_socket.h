@@ -1,0 +1,79 @@
+// CEventSocket: one IPv4 socket whose every blocking step waits at most a time-out.
+//
+// Every operation returns true on success and false otherwise; none throws, logs or
+// reports an error code. Where data moves, the byte count comes back through an
+// optional out-parameter (0 on failure). A receive that times out succeeds with 0
+// bytes: a quiet connection is not an error.
+//
+// Addresses are IPv4, 32 bits in network byte order; ports are in host byte order.
+// Time-outs are milliseconds; where an operation says "0 = default" a time-out of 0
+// means the object's default time-out (set by Create and SetTimeout).
+//
+// The object never closes its socket on destruction: its owner calls Close. Handles
+// move between objects only through Detach/Attach or Accept. One thread at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "base/counted_string.h"
+
+namespace kestova {
+
+#ifdef _WIN32
+using SocketHandle = uintptr_t;  // SOCKET
+#else
+using SocketHandle = int;
+#endif
+extern const SocketHandle kInvalidSocket;
+
+class CEventSocket {
+ public:
+  enum Type { kStream, kDatagram };
+
+  CEventSocket();
+  ~CEventSocket() = default;  // does not close the socket
+  CEventSocket(const CEventSocket&) = delete;
+  CEventSocket& operator=(const CEventSocket&) = delete;
+
+  // Closes any held socket, then creates a socket of the type (TCP for streams, UDP
+  // for datagrams), sets the time-out, address reuse, and binds the wildcard address
+  // and `localPort` (0 = any free port).
+  bool Create(Type type, uint16_t localPort, int32_t timeoutMs);
+  // Closes the held socket, then holds `handle`; false (nothing changed) if that close fails.
+  bool Attach(SocketHandle handle);
+  SocketHandle Detach();
+  bool Close();
+  bool IsValid() const;
+  SocketHandle Handle() const { return handle_; }
+  int32_t DefaultTimeout() const { return defaultTimeoutMs_; }
+
+  bool SetTimeout(int32_t timeoutMs);
+  bool Listen(int backlog);
+  // Waits up to `timeoutMs` (used as given: 0 polls) and accepts into `target`, whose
+  // old socket is closed after the hand-over; `target` may be this object.
+  bool Accept(CEventSocket& target, uint32_t* peerAddress = nullptr, uint16_t* peerPort = nullptr,
+              int32_t timeoutMs = 0);
+  bool Connect(uint32_t address, uint16_t port, int32_t timeoutMs = 0);
+  bool ConnectByName(const char* host, uint16_t port, int32_t timeoutMs = 0);
+  bool Send(const void* buffer, uint32_t length, uint32_t* bytesSent = nullptr,
+            int32_t timeoutMs = 0);
+  bool SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
+              uint32_t* bytesSent = nullptr, int32_t timeoutMs = 0);
+  bool ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived = nullptr,
+                   uint32_t* senderAddress = nullptr, uint16_t* senderPort = nullptr,
+                   int32_t timeoutMs = 0);
+
+  bool GetLocalAddress(uint32_t* address, uint16_t* port) const;
+  bool GetPeerAddress(uint32_t* address, uint16_t* port) const;
+  bool GetLocalAddressText(CCountedString* address, CCountedString* port) const;
+  bool GetPeerAddressText(CCountedString* address, CCountedString* port) const;
+
+ private:
+  SocketHandle handle_;
+  int32_t defaultTimeoutMs_;
+};
+
+// The dotted quad's value, else the first address of a host-name lookup; 0 if neither.
+uint32_t ResolveHost(const char* hostText);
+
+}  // namespace kestova

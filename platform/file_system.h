@@ -1,0 +1,86 @@
+// Files and folders.
+//
+// Paths are counted strings in the system code page. Both '\\' and '/' separate path
+// components on every system: the POSIX body turns every '\\' into '/' before it
+// calls the OS, so portable code may build paths with either.
+//
+// Every function may be called from any thread. None throws except std::bad_alloc.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/counted_string.h"
+#include "platform/time.h"
+
+namespace kestova {
+
+// Attributes of an existing path.
+struct PathAttributes {
+  bool isDirectory = false;
+  bool isReadOnly = false;
+};
+
+// False when the path names nothing (or cannot be examined).
+bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes);
+bool PathExists(const CCountedString& path);
+bool IsDirectory(const CCountedString& path);
+bool IsReadOnly(const CCountedString& path);  // false when the path does not exist
+
+enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
+// Creates one folder (its parent must exist). kAlreadyExists when the name is taken,
+// by a folder or by a file.
+CreateFolderResult CreateFolder(const CCountedString& path);
+bool RemoveFolder(const CCountedString& path);  // the folder must be empty
+bool DeleteFileAt(const CCountedString& path);  // a file, not a folder
+// Moves (renames) a file or a folder; fails when the target exists.
+bool MovePath(const CCountedString& from, const CCountedString& to);
+
+// One entry of a directory listing.
+struct DirectoryEntry {
+  CCountedString name;
+  bool isDirectory = false;
+  uint64_t size = 0;
+  CalendarTime lastWriteUtc;  // as stored, in UTC
+};
+
+// Every entry of the folder, "." and ".." included where the system lists them, in
+// the order the system returns them. False (and no entries) when the folder cannot
+// be read.
+bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* entries);
+
+// A file opened without sharing: while it is open, no other opener (in this process
+// or another) can open the same file through CFile. Not copyable; closes on destruction.
+class CFile {
+ public:
+  CFile() = default;
+  ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  // Opens an existing file for reading. False when missing, a folder, or held open.
+  bool OpenForRead(const CCountedString& path);
+  // Opens for writing, creating the file or truncating an existing one to 0 bytes.
+  // False when it cannot be created or is held open elsewhere.
+  bool OpenForWrite(const CCountedString& path);
+  // Creates a new file for writing; false when the name already exists (file or
+  // folder), so nothing is ever overwritten.
+  bool CreateNew(const CCountedString& path);
+
+  bool IsOpen() const;
+  // Reads up to `capacity` bytes; 0 bytes read means end of file. False on error.
+  bool Read(void* buffer, uint32_t capacity, uint32_t* bytesRead);
+  // Writes all bytes; false when any could not be written (a full disk).
+  bool Write(const void* buffer, uint32_t length);
+  // Closes the file; true when nothing was open or the close succeeded.
+  bool Close();
+
+ private:
+#ifdef _WIN32
+  void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
+#else
+  int fd_ = -1;
+#endif
+};
+
+}  // namespace kestova
