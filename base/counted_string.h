@@ -31,11 +31,11 @@ class CCountedString {
   CCountedString& operator=(const char* text);
   ~CCountedString();
 
-  // printf-style formatting, 64-bit integers included ("%lld", "%llu", PRIu64, and
-  // "%I64d"/"%I64u", which are rewritten to the standard length modifier).
-  static CCountedString Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  // printf-style formatting (the C99 conversions on every system; 64-bit integers as
+  // "%lld"/"%llu" with long long arguments). "%I64d" is accepted too and means "%lld".
+  static CCountedString Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
   static CCountedString FormatV(const char* format, va_list args);
-  CCountedString& AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  CCountedString& AppendFormat(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 
   size_t Length() const;
   bool IsEmpty() const { return Length() == 0; }
@@ -94,8 +94,10 @@ class CCountedString {
   void Truncate(size_t length);
   void Clear();
 
- private:
+ // The shared buffer; defined and used only by the implementation.
   struct Block;
+
+ private:
   void MakeUnique(size_t capacity);
   void Release();
   Block* block_;
