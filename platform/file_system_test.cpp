@@ -1,0 +1,260 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/scratch_folder_test_util.h"
+
+namespace kestova {
+namespace {
+
+// Writes `text` as the whole content of a new file.
+void MakeFile(const CCountedString& path, const std::string& text) {
+  CFile file;
+  ASSERT_TRUE(file.CreateNew(path)) << path.CStr();
+  ASSERT_TRUE(file.Write(text.data(), static_cast<uint32_t>(text.size())));
+  ASSERT_TRUE(file.Close());
+}
+
+// The whole content of a file, or "<unreadable>".
+std::string ReadFile(const CCountedString& path) {
+  CFile file;
+  if (!file.OpenForRead(path)) return "<unreadable>";
+  std::string text;
+  char buffer[512];
+  for (int i = 0; i < 100000; ++i) {
+    uint32_t got = 0;
+    if (!file.Read(buffer, sizeof buffer, &got)) return "<unreadable>";
+    if (got == 0) break;
+    text.append(buffer, got);
+  }
+  return text;
+}
+
+// Minutes since 1970-01-01 of a calendar time (proleptic Gregorian).
+long long MinutesOf(const CalendarTime& t) {
+  const int y = t.year - (t.month <= 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long long days = static_cast<long long>(era) * 146097 + doe - 719468;
+  return days * 1440 + t.hour * 60 + t.minute;
+}
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(scratch_.IsReady()); }
+  CScratchFolder scratch_;
+};
+
+TEST_F(FileSystemTest, AttributesTellFilesFoldersAndMissingNames) {
+  const CCountedString file = scratch_ / "file.txt";
+  MakeFile(file, "x");
+  PathAttributes attributes;
+  ASSERT_TRUE(GetPathAttributes(file, &attributes));
+  EXPECT_FALSE(attributes.isDirectory);
+  EXPECT_FALSE(attributes.isReadOnly);
+  EXPECT_TRUE(PathExists(file));
+  EXPECT_FALSE(IsDirectory(file));
+
+  EXPECT_TRUE(IsDirectory(scratch_.Path()));
+  EXPECT_FALSE(IsReadOnly(scratch_.Path()));
+
+  const CCountedString missing = scratch_ / "missing";
+  EXPECT_FALSE(GetPathAttributes(missing, &attributes));
+  EXPECT_FALSE(PathExists(missing));
+  EXPECT_FALSE(IsDirectory(missing));
+  EXPECT_FALSE(IsReadOnly(missing));
+  EXPECT_FALSE(PathExists(""));
+}
+
+TEST_F(FileSystemTest, BackslashAndSlashBothSeparate) {
+  ASSERT_EQ(CreateFolder(scratch_ / "outer"), CreateFolderResult::kCreated);
+  ASSERT_EQ(CreateFolder(scratch_.Path() + "\\outer\\inner"), CreateFolderResult::kCreated);
+  EXPECT_TRUE(IsDirectory(scratch_ / "outer/inner"));
+  MakeFile(scratch_.Path() + "\\outer/inner\\file", "abc");
+  EXPECT_EQ(ReadFile(scratch_ / "outer/inner/file"), "abc");
+}
+
+TEST_F(FileSystemTest, CreateFolderReportsExistingNamesAndMissingParents) {
+  const CCountedString folder = scratch_ / "folder";
+  EXPECT_EQ(CreateFolder(folder), CreateFolderResult::kCreated);
+  EXPECT_EQ(CreateFolder(folder), CreateFolderResult::kAlreadyExists);
+  MakeFile(scratch_ / "file", "");
+  EXPECT_EQ(CreateFolder(scratch_ / "file"), CreateFolderResult::kAlreadyExists);
+  EXPECT_EQ(CreateFolder(scratch_ / "no/such/parent"), CreateFolderResult::kFailed);
+}
+
+TEST_F(FileSystemTest, RemoveAndDeleteTakeOnlyTheirOwnKind) {
+  const CCountedString folder = scratch_ / "folder";
+  const CCountedString file = scratch_ / "folder/file";
+  ASSERT_EQ(CreateFolder(folder), CreateFolderResult::kCreated);
+  MakeFile(file, "x");
+  EXPECT_FALSE(DeleteFileAt(folder));
+  EXPECT_FALSE(RemoveFolder(folder));  // not empty
+  EXPECT_FALSE(RemoveFolder(file));
+  EXPECT_TRUE(DeleteFileAt(file));
+  EXPECT_FALSE(PathExists(file));
+  EXPECT_FALSE(DeleteFileAt(file));
+  EXPECT_TRUE(RemoveFolder(folder));
+  EXPECT_FALSE(PathExists(folder));
+}
+
+TEST_F(FileSystemTest, MoveRenamesButNeverReplaces) {
+  const CCountedString a = scratch_ / "a";
+  const CCountedString b = scratch_ / "b";
+  MakeFile(a, "first");
+  MakeFile(b, "second");
+  EXPECT_FALSE(MovePath(a, b));
+  EXPECT_EQ(ReadFile(a), "first");
+  EXPECT_EQ(ReadFile(b), "second");
+
+  const CCountedString c = scratch_ / "c";
+  EXPECT_TRUE(MovePath(a, c));
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_EQ(ReadFile(c), "first");
+
+  ASSERT_EQ(CreateFolder(scratch_ / "dir"), CreateFolderResult::kCreated);
+  EXPECT_FALSE(MovePath(c, scratch_ / "dir"));  // a folder is an existing target too
+  EXPECT_TRUE(MovePath(scratch_ / "dir", scratch_ / "dir2"));
+  EXPECT_TRUE(IsDirectory(scratch_ / "dir2"));
+  EXPECT_FALSE(MovePath(scratch_ / "missing", scratch_ / "d"));
+}
+
+TEST_F(FileSystemTest, ListDirectoryGivesSizesDatesAndFolderFlags) {
+  MakeFile(scratch_ / "big.bin", std::string(70000, 'z'));
+  MakeFile(scratch_ / "empty.bin", "");
+  ASSERT_EQ(CreateFolder(scratch_ / "sub"), CreateFolderResult::kCreated);
+
+  std::vector<DirectoryEntry> entries;
+  ASSERT_TRUE(ListDirectory(scratch_.Path(), &entries));
+  int seen = 0;
+  const long long now = MinutesOf(LocalTimeNow());
+  for (const DirectoryEntry& entry : entries) {
+    if (entry.name == "." || entry.name == "..") {
+      EXPECT_TRUE(entry.isDirectory);
+      continue;
+    }
+    ++seen;
+    if (entry.name == "big.bin") {
+      EXPECT_FALSE(entry.isDirectory);
+      EXPECT_EQ(entry.size, 70000u);
+    } else if (entry.name == "empty.bin") {
+      EXPECT_FALSE(entry.isDirectory);
+      EXPECT_EQ(entry.size, 0u);
+    } else if (entry.name == "sub") {
+      EXPECT_TRUE(entry.isDirectory);
+      EXPECT_EQ(entry.size, 0u);
+    } else {
+      ADD_FAILURE() << "unexpected entry " << entry.name.CStr();
+    }
+    // Written just now: in UTC, so at most the widest time zone away from local time.
+    EXPECT_LE(std::llabs(MinutesOf(entry.lastWriteUtc) - now), 15 * 60) << entry.name.CStr();
+    EXPECT_GE(entry.lastWriteUtc.month, 1);
+    EXPECT_LE(entry.lastWriteUtc.month, 12);
+  }
+  EXPECT_EQ(seen, 3);
+
+  // A trailing separator names the same folder.
+  std::vector<DirectoryEntry> again;
+  ASSERT_TRUE(ListDirectory(scratch_.Path() + "/", &again));
+  EXPECT_EQ(again.size(), entries.size());
+
+  EXPECT_FALSE(ListDirectory(scratch_ / "missing", &entries));
+  EXPECT_TRUE(entries.empty());
+  EXPECT_FALSE(ListDirectory(scratch_ / "big.bin", &entries));
+}
+
+TEST_F(FileSystemTest, WrittenBytesReadBackAndOpenForWriteEmptiesTheFile) {
+  const CCountedString path = scratch_ / "data";
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes += static_cast<char>(i * 7);
+  {
+    CFile file;
+    ASSERT_TRUE(file.OpenForWrite(path));  // creates
+    EXPECT_TRUE(file.IsOpen());
+    ASSERT_TRUE(file.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  }  // closed by the destructor
+  EXPECT_EQ(ReadFile(path), bytes);
+
+  CFile file;
+  ASSERT_TRUE(file.OpenForWrite(path));
+  ASSERT_TRUE(file.Write("short", 5));
+  ASSERT_TRUE(file.Close());
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_TRUE(file.Close());  // nothing open
+  EXPECT_EQ(ReadFile(path), "short");
+
+  uint32_t got = 1;
+  EXPECT_FALSE(file.Read(&got, sizeof got, &got));
+  EXPECT_FALSE(file.Write("x", 1));
+}
+
+TEST_F(FileSystemTest, OpenForReadNeedsAnExistingFile) {
+  CFile file;
+  EXPECT_FALSE(file.OpenForRead(scratch_ / "missing"));
+  EXPECT_FALSE(file.OpenForRead(scratch_.Path()));
+  EXPECT_FALSE(file.OpenForWrite(scratch_.Path()));
+  EXPECT_FALSE(file.OpenForWrite(scratch_ / "missing/file"));
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST_F(FileSystemTest, CreateNewNeverOverwrites) {
+  const CCountedString path = scratch_ / "kept";
+  MakeFile(path, "precious");
+  CFile file;
+  EXPECT_FALSE(file.CreateNew(path));
+  EXPECT_EQ(ReadFile(path), "precious");
+
+  ASSERT_EQ(CreateFolder(scratch_ / "folder"), CreateFolderResult::kCreated);
+  EXPECT_FALSE(file.CreateNew(scratch_ / "folder"));
+  EXPECT_TRUE(IsDirectory(scratch_ / "folder"));
+
+  EXPECT_TRUE(file.CreateNew(scratch_ / "fresh"));
+  EXPECT_TRUE(PathExists(scratch_ / "fresh"));
+}
+
+TEST_F(FileSystemTest, AnOpenFileExcludesEveryOtherOpener) {
+  const CCountedString path = scratch_ / "held";
+  MakeFile(path, "content");
+
+  {
+    CFile reader;
+    ASSERT_TRUE(reader.OpenForRead(path));
+    CFile other;
+    EXPECT_FALSE(other.OpenForRead(path));
+    EXPECT_FALSE(other.OpenForWrite(path));
+    EXPECT_FALSE(other.IsOpen());
+  }
+  EXPECT_EQ(ReadFile(path), "content");  // the refused writer emptied nothing
+
+  {
+    CFile writer;
+    ASSERT_TRUE(writer.OpenForWrite(path));
+    ASSERT_TRUE(writer.Write("new", 3));
+    CFile other;
+    EXPECT_FALSE(other.OpenForWrite(path));
+    EXPECT_FALSE(other.OpenForRead(path));
+    EXPECT_FALSE(other.CreateNew(path));
+    ASSERT_TRUE(writer.Close());
+  }
+  EXPECT_EQ(ReadFile(path), "new");  // the refused writer emptied nothing
+
+  {
+    CFile creator;
+    ASSERT_TRUE(creator.CreateNew(scratch_ / "created"));
+    CFile other;
+    EXPECT_FALSE(other.OpenForRead(scratch_ / "created"));
+  }
+
+  // Once closed, the file opens again.
+  CFile again;
+  EXPECT_TRUE(again.OpenForWrite(path));
+}
+
+}  // namespace
+}  // namespace kestova

@@ -1,0 +1,18 @@
+// The system code page on Windows is the ANSI code page (932 on a Japanese system):
+// its lead bytes are the system's own answer.
+#include <windows.h>
+
+#include "base/code_page.h"
+
+namespace kestova {
+namespace {
+
+bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+constexpr CodePage kSystemCodePage(&IsAnsiLeadByte);
+
+}  // namespace
+
+const CodePage& CodePage::System() { return kSystemCodePage; }
+
+}  // namespace kestova

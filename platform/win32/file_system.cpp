@@ -1,0 +1,164 @@
+// Files and folders through the ANSI (A) functions, so that paths are bytes in the
+// system code page, as on a Japanese Windows. Windows takes both '\\' and '/' as
+// separators itself, so paths are passed on unchanged.
+#include <windows.h>
+
+#include "platform/file_system.h"
+#include "platform/path_text.h"
+
+namespace kestova {
+namespace {
+
+CalendarTime CalendarTimeOf(const FILETIME& time) {
+  SYSTEMTIME system;
+  CalendarTime result;
+  if (!FileTimeToSystemTime(&time, &system)) return result;
+  result.year = system.wYear;
+  result.month = system.wMonth;
+  result.day = system.wDay;
+  result.hour = system.wHour;
+  result.minute = system.wMinute;
+  result.second = system.wSecond;
+  return result;
+}
+
+HANDLE HandleOf(void* handle) { return static_cast<HANDLE>(handle); }
+
+}  // namespace
+
+bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
+  if (path.IsEmpty()) return false;
+  const DWORD bits = GetFileAttributesA(path.CStr());
+  if (bits == INVALID_FILE_ATTRIBUTES) return false;
+  attributes->isDirectory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  attributes->isReadOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+  return true;
+}
+
+bool PathExists(const CCountedString& path) {
+  PathAttributes attributes;
+  return GetPathAttributes(path, &attributes);
+}
+
+bool IsDirectory(const CCountedString& path) {
+  PathAttributes attributes;
+  return GetPathAttributes(path, &attributes) && attributes.isDirectory;
+}
+
+bool IsReadOnly(const CCountedString& path) {
+  PathAttributes attributes;
+  return GetPathAttributes(path, &attributes) && attributes.isReadOnly;
+}
+
+CreateFolderResult CreateFolder(const CCountedString& path) {
+  if (CreateDirectoryA(path.CStr(), nullptr)) return CreateFolderResult::kCreated;
+  return GetLastError() == ERROR_ALREADY_EXISTS ? CreateFolderResult::kAlreadyExists
+                                                : CreateFolderResult::kFailed;
+}
+
+bool RemoveFolder(const CCountedString& path) { return RemoveDirectoryA(path.CStr()) != FALSE; }
+
+bool DeleteFileAt(const CCountedString& path) { return DeleteFileA(path.CStr()) != FALSE; }
+
+bool MovePath(const CCountedString& from, const CCountedString& to) {
+  // MoveFileA never replaces an existing target.
+  return MoveFileA(from.CStr(), to.CStr()) != FALSE;
+}
+
+bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* entries) {
+  entries->clear();
+  if (folder.IsEmpty()) return false;
+  CCountedString pattern = folder;
+  if (!EndsWithSeparator(pattern, CodePage::System())) pattern += "\\";
+  pattern += "*";
+
+  WIN32_FIND_DATAA data;
+  const HANDLE find = FindFirstFileA(pattern.CStr(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    // An existing folder with no entries at all (a drive root) is listed as empty.
+    return GetLastError() == ERROR_FILE_NOT_FOUND && IsDirectory(folder);
+  }
+  std::vector<DirectoryEntry> found;
+  do {
+    DirectoryEntry item;
+    item.name = CCountedString(data.cFileName);
+    item.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.size = item.isDirectory ? 0
+                                 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                       data.nFileSizeLow;
+    item.lastWriteUtc = CalendarTimeOf(data.ftLastWriteTime);
+    found.push_back(item);
+  } while (FindNextFileA(find, &data));
+  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(find);
+  if (!complete) return false;
+  entries->swap(found);
+  return true;
+}
+
+CFile::~CFile() { Close(); }
+
+namespace {
+
+// Opens without sharing (share mode 0): while this handle is open, every other open
+// of the file fails with a sharing violation.
+HANDLE OpenUnshared(const CCountedString& path, DWORD access, DWORD disposition) {
+  if (path.IsEmpty()) return INVALID_HANDLE_VALUE;
+  return CreateFileA(path.CStr(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+}  // namespace
+
+bool CFile::OpenForRead(const CCountedString& path) {
+  Close();
+  handle_ = OpenUnshared(path, GENERIC_READ, OPEN_EXISTING);
+  return IsOpen();
+}
+
+bool CFile::OpenForWrite(const CCountedString& path) {
+  Close();
+  // CREATE_ALWAYS empties the file only after the open (and its sharing check) succeeded.
+  handle_ = OpenUnshared(path, GENERIC_WRITE, CREATE_ALWAYS);
+  return IsOpen();
+}
+
+bool CFile::CreateNew(const CCountedString& path) {
+  Close();
+  handle_ = OpenUnshared(path, GENERIC_WRITE, CREATE_NEW);
+  return IsOpen();
+}
+
+bool CFile::IsOpen() const { return HandleOf(handle_) != INVALID_HANDLE_VALUE; }
+
+bool CFile::Read(void* buffer, uint32_t capacity, uint32_t* bytesRead) {
+  *bytesRead = 0;
+  if (!IsOpen()) return false;
+  DWORD got = 0;
+  if (!ReadFile(HandleOf(handle_), buffer, capacity, &got, nullptr)) return false;
+  *bytesRead = got;
+  return true;
+}
+
+bool CFile::Write(const void* buffer, uint32_t length) {
+  if (!IsOpen()) return false;
+  const char* bytes = static_cast<const char*>(buffer);
+  uint32_t done = 0;
+  while (done < length) {
+    DWORD put = 0;
+    if (!WriteFile(HandleOf(handle_), bytes + done, length - done, &put, nullptr) || put == 0) {
+      return false;  // a full disk
+    }
+    done += put;
+  }
+  return true;
+}
+
+bool CFile::Close() {
+  if (!IsOpen()) return true;
+  const HANDLE handle = HandleOf(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+  return CloseHandle(handle) != FALSE;
+}
+
+}  // namespace kestova

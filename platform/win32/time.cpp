@@ -1,0 +1,24 @@
+#include <windows.h>
+
+#include "platform/time.h"
+
+namespace kestova {
+
+uint32_t TickCountMs() { return GetTickCount(); }
+
+void SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+
+CalendarTime LocalTimeNow() {
+  SYSTEMTIME local;
+  GetLocalTime(&local);
+  CalendarTime result;
+  result.year = local.wYear;
+  result.month = local.wMonth;
+  result.day = local.wDay;
+  result.hour = local.wHour;
+  result.minute = local.wMinute;
+  result.second = local.wSecond;
+  return result;
+}
+
+}  // namespace kestova
