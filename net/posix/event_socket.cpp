@@ -1,0 +1,292 @@
+// CEventSocket on POSIX: non-blocking sockets and poll().
+//
+// Every timed step makes the socket non-blocking, tries the call, and on a would-block
+// result waits with poll() for at most the rest of its time-out. The observable results
+// are those of the Windows body: a receive that times out succeeds with 0 bytes, a
+// peer's close fails the receive only after every byte sent before it was delivered,
+// and a send succeeds only when the whole buffer went out within its time-out.
+#include "net/event_socket.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/uio.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace kestova {
+
+const SocketHandle kInvalidSocket = -1;
+
+namespace {
+
+int64_t MonotonicMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// A deadline for one operation; a negative time-out waits without end, as poll() does.
+class Deadline {
+ public:
+  explicit Deadline(int32_t timeoutMs)
+      : endless_(timeoutMs < 0), end_(MonotonicMs() + (timeoutMs < 0 ? 0 : timeoutMs)) {}
+  // Milliseconds left for poll(): -1 without end, 0 once the deadline has passed.
+  int Remaining() const {
+    if (endless_) return -1;
+    const int64_t left = end_ - MonotonicMs();
+    return left > 0 ? static_cast<int>(left) : 0;
+  }
+
+ private:
+  bool endless_;
+  int64_t end_;
+};
+
+// Waits until `events` occur on `fd` or the deadline passes. Returns the reported events,
+// 0 on time-out, -1 on a poll failure. Interrupted waits resume with the time left.
+int WaitFor(int fd, short events, const Deadline& deadline) {
+  for (;;) {
+    pollfd entry = {fd, events, 0};
+    const int result = poll(&entry, 1, deadline.Remaining());
+    if (result > 0) return entry.revents;
+    if (result == 0) return 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool MakeNonBlocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  return (flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
+  sockaddr_in result;
+  std::memset(&result, 0, sizeof(result));
+  result.sin_family = AF_INET;
+  result.sin_addr.s_addr = address;
+  result.sin_port = htons(port);
+  return result;
+}
+
+bool IsStream(int fd) {
+  int type = 0;
+  socklen_t length = sizeof(type);
+  return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
+}
+
+bool QueryAddress(int fd, bool peer, uint32_t* address, uint16_t* port) {
+  if (fd == kInvalidSocket) return false;
+  sockaddr_in name;
+  std::memset(&name, 0, sizeof(name));
+  socklen_t length = sizeof(name);
+  sockaddr* raw = reinterpret_cast<sockaddr*>(&name);
+  const int result = peer ? getpeername(fd, raw, &length) : getsockname(fd, raw, &length);
+  if (result != 0 || name.sin_family != AF_INET) return false;
+  if (address) *address = name.sin_addr.s_addr;
+  if (port) *port = ntohs(name.sin_port);
+  return true;
+}
+
+// Sends the buffer on `fd`, to `to` if given. A stream is sent piece by piece until the
+// whole buffer is out, a datagram in one piece. What cannot be completed within the
+// time-out fails with 0 bytes, even if part of it was already sent: the caller cannot
+// tell a partial send from a complete one otherwise.
+bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t length,
+               uint32_t* bytesSent, int32_t timeoutMs) {
+  if ((buffer == nullptr && length != 0) || !MakeNonBlocking(fd)) return false;
+  const Deadline deadline(timeoutMs);
+  const sockaddr* name = reinterpret_cast<const sockaddr*>(to);
+  const socklen_t nameLength = to ? sizeof(*to) : 0;
+  const char* bytes = static_cast<const char*>(buffer);
+  uint32_t sent = 0;
+  do {
+    const ssize_t result = sendto(fd, bytes + sent, length - sent, MSG_NOSIGNAL, name, nameLength);
+    if (result >= 0) {
+      sent += static_cast<uint32_t>(result);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) return false;
+    if (deadline.Remaining() == 0 || WaitFor(fd, POLLOUT, deadline) <= 0) return false;
+  } while (sent < length);
+  if (bytesSent) *bytesSent = sent;
+  return true;
+}
+
+}  // namespace
+
+CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
+
+bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
+  if (IsValid()) {
+    close(handle_);  // forgotten whether or not the close succeeded
+    handle_ = kInvalidSocket;
+  }
+  const bool stream = type == kStream;
+  const int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
+                        stream ? IPPROTO_TCP : IPPROTO_UDP);
+  if (fd < 0) return false;
+  handle_ = fd;
+  const int reuse = 1;
+  const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
+  if (!SetTimeout(timeoutMs) ||
+      setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse)) != 0 ||
+      bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    close(fd);
+    handle_ = kInvalidSocket;
+    return false;
+  }
+  return true;
+}
+
+bool CEventSocket::Attach(SocketHandle handle) {
+  if (IsValid() && close(handle_) != 0) return false;
+  handle_ = handle;
+  return true;
+}
+
+SocketHandle CEventSocket::Detach() {
+  const SocketHandle handle = handle_;
+  handle_ = kInvalidSocket;
+  return handle;
+}
+
+bool CEventSocket::Close() {
+  if (!IsValid()) return true;
+  if (close(handle_) != 0) return false;
+  handle_ = kInvalidSocket;
+  return true;
+}
+
+bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
+
+bool CEventSocket::SetTimeout(int32_t timeoutMs) {
+  if (!IsValid()) return false;
+  // The sockets are used non-blocking, so these limits matter only to code that
+  // borrows the handle; they are set for the same reason the Windows body sets them.
+  const int32_t ms = timeoutMs < 0 ? 0 : timeoutMs;
+  timeval limit;
+  limit.tv_sec = ms / 1000;
+  limit.tv_usec = (ms % 1000) * 1000;
+  if (setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) != 0 ||
+      setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0) {
+    return false;
+  }
+  defaultTimeoutMs_ = timeoutMs;
+  return true;
+}
+
+bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
+
+bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
+                          int32_t timeoutMs) {
+  if (!IsValid() || !MakeNonBlocking(handle_)) return false;
+  const int events = WaitFor(handle_, POLLIN, Deadline(timeoutMs));
+  if (events <= 0 || (events & POLLIN) == 0) return false;
+  sockaddr_in peer;
+  std::memset(&peer, 0, sizeof(peer));
+  socklen_t length = sizeof(peer);
+  const int fd =
+      accept4(handle_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return false;
+  if (peerAddress) *peerAddress = peer.sin_addr.s_addr;
+  if (peerPort) *peerPort = ntohs(peer.sin_port);
+  // Hand-over first, then close what the target held (the listening socket itself
+  // when the target is this object).
+  const SocketHandle old = target.handle_;
+  target.handle_ = fd;
+  if (old != kInvalidSocket) close(old);
+  return true;
+}
+
+bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
+  if (!IsValid() || address == 0 || !MakeNonBlocking(handle_)) return false;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const Deadline deadline(timeoutMs);
+  const sockaddr_in remote = MakeAddress(address, port);
+  if (connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) == 0) {
+    return true;
+  }
+  if (errno != EINPROGRESS && errno != EINTR) return false;
+  if (WaitFor(handle_, POLLOUT, deadline) <= 0) return false;
+  int error = 0;
+  socklen_t length = sizeof(error);
+  return getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent,
+                        int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  return IsValid() && SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs);
+}
+
+bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
+                          uint32_t* bytesSent, int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const sockaddr_in remote = MakeAddress(address, port);
+  return IsValid() && SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs);
+}
+
+bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,
+                               uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
+  if (bytesReceived) *bytesReceived = 0;
+  if (!IsValid() || (buffer == nullptr && capacity != 0) || !MakeNonBlocking(handle_)) {
+    return false;
+  }
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const int events = WaitFor(handle_, POLLIN, Deadline(timeoutMs));
+  if (events == 0) return true;  // a quiet connection is not an error
+  if (events < 0) return false;
+  // Readable, hung up or in error: one receive tells which. Data still queued before a
+  // close is returned first; the close itself shows as a receive of 0 bytes.
+  sockaddr_in sender;
+  std::memset(&sender, 0, sizeof(sender));
+  iovec piece = {buffer, capacity};
+  msghdr message;
+  ssize_t result;
+  do {
+    std::memset(&message, 0, sizeof(message));
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof(sender);
+    message.msg_iov = &piece;
+    message.msg_iovlen = 1;
+    result = recvmsg(handle_, &message, 0);
+  } while (result < 0 && errno == EINTR);
+  if (result < 0) return WouldBlock(errno);  // a false alarm reads as a quiet connection
+  if (result == 0 && capacity != 0 && IsStream(handle_)) return false;  // the peer closed
+  // A datagram longer than the buffer is lost, as on Windows, rather than cut.
+  if ((message.msg_flags & MSG_TRUNC) != 0) return false;
+  if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
+  if (senderAddress || senderPort) {
+    if (message.msg_namelen < sizeof(sender) || sender.sin_family != AF_INET) {
+      // A stream's receive names no sender: it is the connected peer.
+      QueryAddress(handle_, true, senderAddress, senderPort);
+    } else {
+      if (senderAddress) *senderAddress = sender.sin_addr.s_addr;
+      if (senderPort) *senderPort = ntohs(sender.sin_port);
+    }
+  }
+  return true;
+}
+
+bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, false, address, port);
+}
+
+bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, true, address, port);
+}
+
+}  // namespace kestova

@@ -1,0 +1,349 @@
+// CEventSocket on Windows: overlapped Winsock sockets with event selection.
+//
+// Every timed step creates its own event, selects the network events it waits for on
+// it (WSAEventSelect, which also makes the socket non-blocking for good), waits for it
+// with WSAWaitForMultipleEvents, reads what happened with WSAEnumNetworkEvents, and
+// before closing the event ends the selection, so that the system never keeps a handle
+// to an event that no longer exists. Only calls Windows 2000/XP have are used.
+#include "net/event_socket.h"
+
+#include <winsock2.h>
+
+#include <cstring>
+
+namespace kestova {
+
+const SocketHandle kInvalidSocket = INVALID_SOCKET;
+
+namespace {
+
+// A wait event bound to one socket for the length of one operation.
+class CWaitEvent {
+ public:
+  explicit CWaitEvent(SOCKET socket) : socket_(socket), event_(WSACreateEvent()) {}
+  ~CWaitEvent() {
+    if (selected_) WSAEventSelect(socket_, nullptr, 0);
+    if (event_ != WSA_INVALID_EVENT) WSACloseEvent(event_);
+  }
+  CWaitEvent(const CWaitEvent&) = delete;
+  CWaitEvent& operator=(const CWaitEvent&) = delete;
+
+  bool IsValid() const { return event_ != WSA_INVALID_EVENT; }
+  WSAEVENT Handle() const { return event_; }
+
+  // Resets the event and selects `events` of the socket on it.
+  bool Select(long events) {
+    WSAResetEvent(event_);
+    if (WSAEventSelect(socket_, event_, events) != 0) return false;
+    selected_ = true;
+    return true;
+  }
+  // A single-event, non-alertable wait: WSA_WAIT_EVENT_0, WSA_WAIT_TIMEOUT or WSA_WAIT_FAILED.
+  DWORD WaitResult(DWORD timeoutMs) const {
+    return WSAWaitForMultipleEvents(1, &event_, FALSE, timeoutMs, FALSE);
+  }
+  // True if the event was signalled within the time-out.
+  bool Wait(DWORD timeoutMs) const { return WaitResult(timeoutMs) == WSA_WAIT_EVENT_0; }
+  // The network events recorded since the selection; false if they cannot be read.
+  bool Enumerate(WSANETWORKEVENTS* events) const {
+    return WSAEnumNetworkEvents(socket_, event_, events) == 0;
+  }
+
+ private:
+  SOCKET socket_;
+  WSAEVENT event_;
+  bool selected_ = false;
+};
+
+// Milliseconds left of a time-out that started at `start` (GetTickCount readings compared
+// by unsigned subtraction); INFINITE stays INFINITE.
+DWORD Remaining(DWORD start, DWORD timeoutMs) {
+  if (timeoutMs == INFINITE) return INFINITE;
+  const DWORD elapsed = GetTickCount() - start;
+  return elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+}
+
+sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
+  sockaddr_in result;
+  std::memset(&result, 0, sizeof(result));
+  result.sin_family = AF_INET;
+  result.sin_addr.s_addr = address;
+  result.sin_port = htons(port);
+  return result;
+}
+
+bool IsStream(SOCKET socket) {
+  int type = 0;
+  int length = sizeof(type);
+  return getsockopt(socket, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length) == 0 &&
+         type == SOCK_STREAM;
+}
+
+// True if the stream's peer has closed and nothing is left to receive (a peek of 0 bytes).
+bool PeerHasClosed(SOCKET socket) {
+  char byte;
+  return IsStream(socket) && recv(socket, &byte, 1, MSG_PEEK) == 0;
+}
+
+bool QueryAddress(SOCKET socket, bool peer, uint32_t* address, uint16_t* port) {
+  if (socket == INVALID_SOCKET) return false;
+  sockaddr_in name;
+  std::memset(&name, 0, sizeof(name));
+  int length = sizeof(name);
+  sockaddr* raw = reinterpret_cast<sockaddr*>(&name);
+  const int result = peer ? getpeername(socket, raw, &length) : getsockname(socket, raw, &length);
+  if (result != 0 || name.sin_family != AF_INET) return false;
+  if (address) *address = name.sin_addr.s_addr;
+  if (port) *port = ntohs(name.sin_port);
+  return true;
+}
+
+// One attempt to send `length` bytes as one overlapped piece, waiting at most `timeoutMs`.
+// Returns false on failure or time-out; otherwise stores the count sent, which for a
+// stream may be less than `length`. A send still pending when the time runs out is
+// cancelled and its completion awaited, so that it never outlives the buffer or event.
+bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t length,
+               DWORD timeoutMs, uint32_t* sent) {
+  CWaitEvent event(socket);
+  if (!event.IsValid()) return false;
+  WSAOVERLAPPED overlapped;
+  std::memset(&overlapped, 0, sizeof(overlapped));
+  overlapped.hEvent = event.Handle();
+  WSABUF piece;
+  piece.len = length;
+  piece.buf = const_cast<char*>(bytes);
+  DWORD count = 0;
+  const sockaddr* name = reinterpret_cast<const sockaddr*>(to);
+  const int result =
+      to ? WSASendTo(socket, &piece, 1, &count, 0, name, sizeof(*to), &overlapped, nullptr)
+         : WSASend(socket, &piece, 1, &count, 0, &overlapped, nullptr);
+  if (result == 0) {
+    *sent = count;
+    return true;
+  }
+  const int error = WSAGetLastError();
+  if (error == WSA_IO_PENDING) {
+    event.Wait(timeoutMs);  // the wait's own result is not needed: the overlapped result tells
+    DWORD flags = 0;
+    if (WSAGetOverlappedResult(socket, &overlapped, &count, FALSE, &flags)) {
+      *sent = count;
+      return true;
+    }
+    if (WSAGetLastError() == WSA_IO_INCOMPLETE) {
+      // Cancel from this thread, which started the send, and wait until the system has
+      // let go of the buffer and the event.
+      CancelIo(reinterpret_cast<HANDLE>(socket));
+      WSAGetOverlappedResult(socket, &overlapped, &count, TRUE, &flags);
+    }
+    return false;
+  }
+  if (error == WSAEWOULDBLOCK) {
+    if (!event.Select(FD_WRITE) || !event.Wait(timeoutMs)) return false;
+    const int plain = to ? sendto(socket, bytes, static_cast<int>(length), 0, name, sizeof(*to))
+                         : send(socket, bytes, static_cast<int>(length), 0);
+    if (plain == SOCKET_ERROR) {
+      // Written-ness was reported but the space was taken meanwhile: try again while
+      // time is left.
+      if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+      *sent = 0;
+      return true;
+    }
+    *sent = static_cast<uint32_t>(plain);
+    return true;
+  }
+  return false;
+}
+
+// Sends the whole buffer: a datagram in one piece, a stream in as many pieces as the
+// system takes, all within one time-out. Anything short of the whole buffer fails with
+// 0 bytes, since callers take success to mean that everything was sent.
+bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_t length,
+               uint32_t* bytesSent, DWORD timeoutMs) {
+  if (buffer == nullptr && length != 0) return false;
+  const char* bytes = static_cast<const char*>(buffer);
+  const DWORD start = GetTickCount();
+  uint32_t total = 0;
+  do {
+    uint32_t sent = 0;
+    if (!SendPiece(socket, to, bytes + total, length - total, Remaining(start, timeoutMs), &sent)) {
+      return false;
+    }
+    total += sent;
+    if (total < length && Remaining(start, timeoutMs) == 0) return false;
+  } while (total < length);
+  if (bytesSent) *bytesSent = total;
+  return true;
+}
+
+}  // namespace
+
+CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
+
+bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
+  if (IsValid()) {
+    closesocket(handle_);  // forgotten whether or not the close succeeded
+    handle_ = kInvalidSocket;
+  }
+  const bool stream = type == kStream;
+  const SOCKET socket =
+      WSASocket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
+                nullptr, 0, WSA_FLAG_OVERLAPPED);
+  if (socket == INVALID_SOCKET) return false;
+  handle_ = socket;
+  const BOOL reuse = TRUE;
+  const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
+  if (!SetTimeout(timeoutMs) ||
+      setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                 sizeof(reuse)) != 0 ||
+      bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    closesocket(socket);
+    handle_ = kInvalidSocket;
+    return false;
+  }
+  return true;
+}
+
+bool CEventSocket::Attach(SocketHandle handle) {
+  if (IsValid() && closesocket(handle_) != 0) return false;
+  handle_ = handle;
+  return true;
+}
+
+SocketHandle CEventSocket::Detach() {
+  const SocketHandle handle = handle_;
+  handle_ = kInvalidSocket;
+  return handle;
+}
+
+bool CEventSocket::Close() {
+  if (!IsValid()) return true;
+  if (closesocket(handle_) != 0) return false;
+  handle_ = kInvalidSocket;
+  return true;
+}
+
+bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
+
+bool CEventSocket::SetTimeout(int32_t timeoutMs) {
+  if (!IsValid()) return false;
+  const DWORD value = static_cast<DWORD>(timeoutMs);
+  const char* raw = reinterpret_cast<const char*>(&value);
+  if (setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, raw, sizeof(value)) != 0 ||
+      setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, raw, sizeof(value)) != 0) {
+    return false;
+  }
+  defaultTimeoutMs_ = timeoutMs;
+  return true;
+}
+
+bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
+
+bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
+                          int32_t timeoutMs) {
+  if (!IsValid()) return false;
+  SOCKET accepted = INVALID_SOCKET;
+  sockaddr_in peer;
+  std::memset(&peer, 0, sizeof(peer));
+  {
+    CWaitEvent event(handle_);
+    WSANETWORKEVENTS events;
+    if (!event.IsValid() || !event.Select(FD_ACCEPT) ||
+        !event.Wait(static_cast<DWORD>(timeoutMs)) || !event.Enumerate(&events) ||
+        (events.lNetworkEvents & FD_ACCEPT) == 0) {
+      return false;
+    }
+    int length = sizeof(peer);
+    accepted = WSAAccept(handle_, reinterpret_cast<sockaddr*>(&peer), &length, nullptr, 0);
+    if (accepted == INVALID_SOCKET) return false;
+  }
+  // The accepted socket inherits the listening socket's event selection, whose event is
+  // now closed: end it there too (the socket stays non-blocking).
+  WSAEventSelect(accepted, nullptr, 0);
+  if (peerAddress) *peerAddress = peer.sin_addr.s_addr;
+  if (peerPort) *peerPort = ntohs(peer.sin_port);
+  // Hand-over first, then close what the target held (the listening socket itself when
+  // the target is this object).
+  const SocketHandle old = target.handle_;
+  target.handle_ = accepted;
+  if (old != kInvalidSocket) closesocket(old);
+  return true;
+}
+
+bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
+  if (!IsValid() || address == 0) return false;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  CWaitEvent event(handle_);
+  if (!event.IsValid() || !event.Select(FD_CONNECT)) return false;
+  const sockaddr_in remote = MakeAddress(address, port);
+  if (connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) == 0) {
+    return true;
+  }
+  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+  WSANETWORKEVENTS events;
+  return event.Wait(static_cast<DWORD>(timeoutMs)) && event.Enumerate(&events) &&
+         (events.lNetworkEvents & FD_CONNECT) != 0 && events.iErrorCode[FD_CONNECT_BIT] == 0;
+}
+
+bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent,
+                        int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  return IsValid() &&
+         SendWhole(handle_, nullptr, buffer, length, bytesSent, static_cast<DWORD>(timeoutMs));
+}
+
+bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
+                          uint32_t* bytesSent, int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const sockaddr_in remote = MakeAddress(address, port);
+  return IsValid() &&
+         SendWhole(handle_, &remote, buffer, length, bytesSent, static_cast<DWORD>(timeoutMs));
+}
+
+bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,
+                               uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
+  if (bytesReceived) *bytesReceived = 0;
+  if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  CWaitEvent event(handle_);
+  if (!event.IsValid() || !event.Select(FD_READ | FD_CLOSE)) return false;
+  const DWORD waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
+  // A quiet connection is not an error. The close of a stream is reported only once,
+  // though; a connection whose close was already reported stays failed.
+  if (waited == WSA_WAIT_TIMEOUT) return !PeerHasClosed(handle_);
+  WSANETWORKEVENTS events;
+  if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return false;
+  // The close is reported only after every byte sent before it has been received.
+  if ((events.lNetworkEvents & FD_CLOSE) != 0 || (events.lNetworkEvents & FD_READ) == 0) {
+    return false;
+  }
+  sockaddr_in sender;
+  std::memset(&sender, 0, sizeof(sender));
+  int senderLength = sizeof(sender);
+  const int result = recvfrom(handle_, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                              reinterpret_cast<sockaddr*>(&sender), &senderLength);
+  if (result == SOCKET_ERROR) return false;
+  if (result == 0 && capacity != 0 && IsStream(handle_)) return false;  // the peer closed
+  if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
+  if (senderAddress || senderPort) {
+    if (sender.sin_family != AF_INET) {
+      // A stream's receive names no sender: it is the connected peer.
+      QueryAddress(handle_, true, senderAddress, senderPort);
+    } else {
+      if (senderAddress) *senderAddress = sender.sin_addr.s_addr;
+      if (senderPort) *senderPort = ntohs(sender.sin_port);
+    }
+  }
+  return true;
+}
+
+bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, false, address, port);
+}
+
+bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, true, address, port);
+}
+
+}  // namespace kestova
