@@ -8,7 +8,8 @@
 namespace kestova {
 
 // Starts the socket library where the system needs it (Winsock); true on success.
-// Call once before any socket is used; harmless elsewhere.
+// Call once before any socket is used and before the other functions of this
+// header, which use Winsock on Windows; harmless elsewhere.
 bool StartSocketLibrary();
 
 // This machine's host name; empty when it cannot be told.

@@ -14,7 +14,8 @@ bool StartDetachedThread(ThreadProc proc, void* argument);
 // it cannot be told.
 int CurrentProcessThreadCount();
 
-// A non-recursive lock. Not copyable.
+// A non-recursive lock: a thread that holds it must not acquire it again (on Linux
+// that would deadlock). Not copyable.
 class CLock {
  public:
   CLock();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/posix/ini_file.h"
 #include "platform/posix/native_path.h"
 #include "platform/settings.h"
@@ -109,6 +110,9 @@ bool WriteSettingTo(const CCountedString& path, const char* section, const char*
   if (!IsStorableSetting(section, key, value)) return false;
   const std::string nativePath = NativePath(path);
   CLockHolder hold(WriteLock());
+  // A read-only settings file stays as it is, as on Windows (the rename below would
+  // otherwise replace it whatever its permissions).
+  if (IsReadOnly(path)) return false;
   std::string text;
   bool missing = false;
   if (!ReadWholeFile(nativePath, &text, &missing) && !missing) return false;
