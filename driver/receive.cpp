@@ -1,0 +1,225 @@
+// Receive: the NDIS receive handlers, the frame filter, the copy packets and frame intake.
+// Every handler here may run at dispatch level on any processor, for several bindings at once.
+#include "driver_globals.h"
+
+namespace kestova {
+
+namespace {
+
+constexpr UINT kEthernetHeaderSize = 14;
+constexpr UINT kShortestFilteredBuffer = 43;  // the first buffer must hold more than 42 bytes
+
+// What a copy packet keeps in its protocol-reserved area (12 bytes): the packet's own buffer
+// descriptor while a transfer uses a temporary one, and the size of the memory it owns.
+struct CopyPacketReserved {
+  PNDIS_BUFFER own_buffer;
+  ULONG memory_length;
+};
+constexpr UINT kReservedOwnBufferOffset = 0;
+constexpr UINT kReservedLengthOffset = sizeof(PNDIS_BUFFER);
+static_assert(kReservedLengthOffset + sizeof(ULONG) <= 12, "fits the receive pool's reserve");
+
+CopyPacketReserved ReadReserved(PNDIS_PACKET packet) {
+  CopyPacketReserved reserved;
+  NdisMoveMemory(&reserved.own_buffer, packet->ProtocolReserved + kReservedOwnBufferOffset,
+                 sizeof(reserved.own_buffer));
+  NdisMoveMemory(&reserved.memory_length, packet->ProtocolReserved + kReservedLengthOffset,
+                 sizeof(reserved.memory_length));
+  return reserved;
+}
+
+void WriteReserved(PNDIS_PACKET packet, const CopyPacketReserved& reserved) {
+  NdisMoveMemory(packet->ProtocolReserved + kReservedOwnBufferOffset, &reserved.own_buffer,
+                 sizeof(reserved.own_buffer));
+  NdisMoveMemory(packet->ProtocolReserved + kReservedLengthOffset, &reserved.memory_length,
+                 sizeof(reserved.memory_length));
+}
+
+// Keeps IPv4 UDP frames from port 137 to port 137 with a 20-byte IP header and type of service
+// 0. Looks at the first buffer only, at most 38 bytes of it.
+BOOLEAN PassesFilter(PNDIS_PACKET packet) {
+  PNDIS_BUFFER first = NULL;
+  NdisQueryPacketFirstBuffer(packet, &first);
+  if (first == NULL) return FALSE;
+  PVOID address = NULL;
+  UINT length = 0;
+  NdisQueryBufferSafe(first, &address, &length, NormalPagePriority);
+  if (address == NULL || length < kShortestFilteredBuffer) return FALSE;
+  const UCHAR* frame = static_cast<const UCHAR*>(address);
+  return frame[12] == 0x08 && frame[13] == 0x00 &&  // IPv4
+         frame[14] == 0x45 &&                       // version 4, 20-byte header
+         frame[15] == 0x00 &&                       // type of service
+         frame[23] == 0x11 &&                       // UDP
+         frame[34] == 0x00 && frame[35] == 0x89 &&  // source port 137
+         frame[36] == 0x00 && frame[37] == 0x89;    // destination port 137
+}
+
+// A packet from the binding's receive pool holding `length` bytes of our own memory in one
+// buffer; NULL if any part cannot be had.
+PNDIS_PACKET AllocateCopyPacket(OpenContext* pOpenContext, UINT length, UCHAR** memory) {
+  if (length == 0) return NULL;
+  PVOID block = NULL;
+  if (NdisAllocateMemoryWithTag(&block, length, kCopyMemoryTag) != NDIS_STATUS_SUCCESS) {
+    return NULL;
+  }
+  NDIS_STATUS status;
+  PNDIS_BUFFER buffer = NULL;
+  NdisAllocateBuffer(&status, &buffer, pOpenContext->RecvBufferPool, block, length);
+  if (status != NDIS_STATUS_SUCCESS) {
+    NdisFreeMemory(block, length, 0);
+    return NULL;
+  }
+  PNDIS_PACKET packet = NULL;
+  NdisAllocatePacket(&status, &packet, pOpenContext->RecvPacketPool);
+  if (status != NDIS_STATUS_SUCCESS) {
+    NdisFreeBuffer(buffer);
+    NdisFreeMemory(block, length, 0);
+    return NULL;
+  }
+  NdisChainBufferAtFront(packet, buffer);
+  CopyPacketReserved reserved = {NULL, length};
+  WriteReserved(packet, reserved);
+  *memory = static_cast<UCHAR*>(block);
+  return packet;
+}
+
+void FreeCopyPacket(PNDIS_PACKET packet) {
+  CopyPacketReserved reserved = ReadReserved(packet);
+  // The first buffer is the packet's own one and starts at the memory block.
+  PNDIS_BUFFER buffer = NULL;
+  NdisUnchainBufferAtFront(packet, &buffer);
+  PVOID memory = NULL;
+  if (buffer != NULL) {
+    UINT length = 0;
+    NdisQueryBufferSafe(buffer, &memory, &length, NormalPagePriority);
+  }
+  while (buffer != NULL) {
+    NdisFreeBuffer(buffer);
+    NdisUnchainBufferAtFront(packet, &buffer);
+  }
+  if (memory != NULL) NdisFreeMemory(memory, reserved.memory_length, 0);
+  NdisFreePacket(packet);
+}
+
+// Shortens a copy packet whose fill came up short, so that no unwritten byte is captured.
+void TrimCopyPacket(PNDIS_PACKET packet, UINT length) {
+  PNDIS_BUFFER buffer = NULL;
+  NdisQueryPacketFirstBuffer(packet, &buffer);
+  if (buffer == NULL) return;
+  NdisAdjustBufferLength(buffer, length);
+  NdisRecalculatePacketCounts(packet);
+}
+
+// Captures the packet if it passes the filter, releases it if it is a copy, then serves reads.
+// A packet that NDIS indicated stays NDIS's: the handler returns it by its return value.
+void FrameIntake(OpenContext* pOpenContext, PNDIS_PACKET packet, BOOLEAN is_copy) {
+  if (PassesFilter(packet)) {
+    AcquireGlobalLock();
+    AppendRecord(&g_globals.Capture, packet, pOpenContext->AdapterKey);
+    ReleaseGlobalLock();
+  }
+  if (is_copy) FreeCopyPacket(packet);
+  ServiceReads();
+}
+
+}  // namespace
+
+// Lookahead indication: the frame is copied into a copy packet, whole from the lookahead when it
+// is all there, else through NdisTransferData.
+NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
+                                    NDIS_HANDLE mac_receive_context, PVOID header_buffer,
+                                    UINT header_buffer_size, PVOID lookahead_buffer,
+                                    UINT lookahead_buffer_size, UINT packet_size) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+  if (header_buffer_size != kEthernetHeaderSize) return NDIS_STATUS_NOT_ACCEPTED;
+  UCHAR* memory = NULL;
+  PNDIS_PACKET packet = AllocateCopyPacket(pOpenContext, packet_size + kEthernetHeaderSize,
+                                           &memory);
+  if (packet == NULL) return NDIS_STATUS_NOT_ACCEPTED;
+  NdisMoveMemory(memory, header_buffer, kEthernetHeaderSize);
+
+  if (lookahead_buffer_size >= packet_size) {
+    NdisMoveMemory(memory + kEthernetHeaderSize, lookahead_buffer, packet_size);
+    FrameIntake(pOpenContext, packet, TRUE);
+    return NDIS_STATUS_SUCCESS;
+  }
+
+  // The rest of the frame is transferred into the area behind the header, described by a
+  // temporary buffer that stands in for the packet's own one meanwhile.
+  NDIS_STATUS status;
+  PNDIS_BUFFER partial = NULL;
+  NdisAllocateBuffer(&status, &partial, pOpenContext->RecvBufferPool,
+                     memory + kEthernetHeaderSize, packet_size);
+  if (status != NDIS_STATUS_SUCCESS) {
+    TransferDataComplete(pOpenContext, packet, status, 0);
+    return NDIS_STATUS_SUCCESS;
+  }
+  CopyPacketReserved reserved = ReadReserved(packet);
+  NdisUnchainBufferAtFront(packet, &reserved.own_buffer);
+  WriteReserved(packet, reserved);
+  NdisChainBufferAtFront(packet, partial);
+
+  UINT transferred = 0;
+  NdisTransferData(&status, pOpenContext->BindingHandle, mac_receive_context, 0, packet_size,
+                   packet, &transferred);
+  if (status != NDIS_STATUS_PENDING) {
+    TransferDataComplete(pOpenContext, packet, status, transferred);
+  }
+  return NDIS_STATUS_SUCCESS;
+}
+
+VOID NTAPI TransferDataComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet,
+                                NDIS_STATUS status, UINT bytes_transferred) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+  CopyPacketReserved reserved = ReadReserved(packet);
+  BOOLEAN transferred = reserved.own_buffer != NULL;
+  if (transferred) {
+    PNDIS_BUFFER partial = NULL;
+    NdisUnchainBufferAtFront(packet, &partial);
+    NdisChainBufferAtFront(packet, reserved.own_buffer);
+    reserved.own_buffer = NULL;
+    WriteReserved(packet, reserved);
+    if (partial != NULL) NdisFreeBuffer(partial);
+  }
+  if (status != NDIS_STATUS_SUCCESS) {
+    FreeCopyPacket(packet);
+    return;
+  }
+  if (transferred && bytes_transferred + kEthernetHeaderSize < reserved.memory_length) {
+    TrimCopyPacket(packet, bytes_transferred + kEthernetHeaderSize);
+  }
+  FrameIntake(pOpenContext, packet, TRUE);
+}
+
+VOID NTAPI ReceiveComplete(NDIS_HANDLE) {}
+
+// Packet indication. The frame is captured (copied) before this returns, so no reference is kept
+// and the result is always 0: NDIS owns its packet again as soon as the handler returns.
+INT NTAPI ReceivePacket(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+  PNDIS_BUFFER first = NULL;
+  UINT total_length = QueryPacketLength(packet, &first);
+  if (first == NULL) return 0;
+  PVOID address = NULL;
+  UINT first_length = 0;
+  NdisQueryBufferSafe(first, &address, &first_length, NormalPagePriority);
+  if (first_length <= 13) return 0;
+
+  if (NDIS_GET_PACKET_STATUS(packet) != NDIS_STATUS_RESOURCES && !pOpenContext->RunningOnWin9x) {
+    FrameIntake(pOpenContext, packet, FALSE);
+    return 0;
+  }
+
+  UCHAR* memory = NULL;
+  PNDIS_PACKET copy = AllocateCopyPacket(pOpenContext, total_length, &memory);
+  if (copy == NULL) return 0;
+  UINT BytesCopied = 0;
+  UINT TotalPacketLength = total_length;
+  NdisCopyFromPacketToPacket(copy, 0, TotalPacketLength, packet, 0, &BytesCopied);
+  KESTOVA_ASSERT(BytesCopied == TotalPacketLength);
+  if (BytesCopied < TotalPacketLength) TrimCopyPacket(copy, BytesCopied);
+  FrameIntake(pOpenContext, copy, TRUE);
+  return 0;
+}
+
+}  // namespace kestova
