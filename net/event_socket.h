@@ -37,32 +37,50 @@ class CEventSocket {
 
   // Closes any held socket, then creates a socket of the type (TCP for streams, UDP
   // for datagrams), sets the time-out, address reuse, and binds the wildcard address
-  // and `localPort` (0 = any free port).
+  // and `localPort` (0 = any free port). A failed Create leaves the object empty.
   bool Create(Type type, uint16_t localPort, int32_t timeoutMs);
   // Closes the held socket, then holds `handle`; false (nothing changed) if that close fails.
   bool Attach(SocketHandle handle);
+  // Returns the handle; the object then holds none.
   SocketHandle Detach();
+  // True if nothing was held or the close succeeded (the object is then empty); false,
+  // keeping the handle, if the system's close failed.
   bool Close();
   bool IsValid() const;
   SocketHandle Handle() const { return handle_; }
   int32_t DefaultTimeout() const { return defaultTimeoutMs_; }
 
+  // Sets the socket's send and receive time-outs, then the default time-out.
   bool SetTimeout(int32_t timeoutMs);
   bool Listen(int backlog);
   // Waits up to `timeoutMs` (used as given: 0 polls) and accepts into `target`, whose
   // old socket is closed after the hand-over; `target` may be this object.
   bool Accept(CEventSocket& target, uint32_t* peerAddress = nullptr, uint16_t* peerPort = nullptr,
               int32_t timeoutMs = 0);
+  // Connects within the time-out (0 = default); false for address 0, a refusal, an error
+  // or the time-out. ConnectByName fails without connecting when the name cannot be
+  // resolved (see ResolveHost).
   bool Connect(uint32_t address, uint16_t port, int32_t timeoutMs = 0);
   bool ConnectByName(const char* host, uint16_t port, int32_t timeoutMs = 0);
+  // Sends the whole buffer within the time-out (0 = default): on a stream in as many
+  // pieces as the system takes, a datagram in one piece. True only when all of it was
+  // sent; otherwise false with 0 bytes, even if part of a stream already went out (the
+  // connection is then of no further use).
   bool Send(const void* buffer, uint32_t length, uint32_t* bytesSent = nullptr,
             int32_t timeoutMs = 0);
   bool SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
               uint32_t* bytesSent = nullptr, int32_t timeoutMs = 0);
+  // Receives what is available, at most `capacity` bytes, waiting up to the time-out
+  // (0 = default). Nothing within the time-out: true with 0 bytes. The peer's close of a
+  // stream: false with 0 bytes, once every byte sent before it has been received, and on
+  // every later call. A datagram longer than `capacity` is lost: false. The sender of a
+  // stream's bytes is its connected peer.
   bool ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived = nullptr,
                    uint32_t* senderAddress = nullptr, uint16_t* senderPort = nullptr,
                    int32_t timeoutMs = 0);
 
+  // The socket's own / its connected peer's address and port; each out-parameter may be
+  // null. The texts are the dotted quad and the decimal port ("%d").
   bool GetLocalAddress(uint32_t* address, uint16_t* port) const;
   bool GetPeerAddress(uint32_t* address, uint16_t* port) const;
   bool GetLocalAddressText(CCountedString* address, CCountedString* port) const;

@@ -78,6 +78,10 @@ sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
   return result;
 }
 
+// close() that failed only by an interruption has still released the descriptor (Linux),
+// so retrying it could close a descriptor opened meanwhile elsewhere; it counts as closed.
+bool CloseDescriptor(int fd) { return close(fd) == 0 || errno == EINTR; }
+
 bool IsStream(int fd) {
   int type = 0;
   socklen_t length = sizeof(type);
@@ -150,7 +154,7 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
 }
 
 bool CEventSocket::Attach(SocketHandle handle) {
-  if (IsValid() && close(handle_) != 0) return false;
+  if (IsValid() && !CloseDescriptor(handle_)) return false;
   handle_ = handle;
   return true;
 }
@@ -163,7 +167,7 @@ SocketHandle CEventSocket::Detach() {
 
 bool CEventSocket::Close() {
   if (!IsValid()) return true;
-  if (close(handle_) != 0) return false;
+  if (!CloseDescriptor(handle_)) return false;
   handle_ = kInvalidSocket;
   return true;
 }
