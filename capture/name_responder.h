@@ -1,0 +1,56 @@
+// CNameResponder: answers NetBIOS name queries for names beginning "GR-" (the way a recorder
+// looks for its dubbing destination) with a positive response that names this program
+// (KESTOV-A) and the address through which the querier reaches it.
+//
+// It is a frame callback: every captured frame is judged on its own (Ethernet II, a 20-byte
+// IPv4 header, UDP, the name service message from byte 42) and no state is kept between frames.
+// Sending goes through an IAnswerTransport, so the answer can be observed without a network.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "capture/frame_callback.h"
+
+namespace kestova {
+
+// Where the responder's answers go.
+class IAnswerTransport {
+ public:
+  virtual ~IAnswerTransport() = default;
+  // The IPv4 address (network byte order) to announce to `querier`; 0 when there is none worth
+  // announcing, and then nothing is sent.
+  virtual uint32_t AddressToAnnounce(uint32_t querier) = 0;
+  // Sends `length` bytes as one datagram to UDP port 137 of `querier`. Failures are not
+  // reported: the querier asks again.
+  virtual void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) = 0;
+};
+
+class CNameResponder {
+ public:
+  // Frames are copied into a buffer of this size; longer ones are dropped.
+  static constexpr size_t kFrameCopySize = 1604;
+  // The shortest frame that holds every field read (the question type ends at byte 90).
+  static constexpr size_t kShortestQueryFrame = 90;
+
+  explicit CNameResponder(IAnswerTransport& transport) : transport_(transport) {}
+  CNameResponder(const CNameResponder&) = delete;
+  CNameResponder& operator=(const CNameResponder&) = delete;
+
+  // Judges one frame and answers it when it is an NB name query (question count non-zero,
+  // question type 0x0020) for a name whose first three decoded characters are "GR-" in any
+  // case. True when an answer was handed to the transport.
+  bool HandleFrame(const uint8_t* frame, size_t length) const;
+
+  // The frame callback: `context` is the CNameResponder. The adapter key is not used.
+  static void OnFrame(uint32_t keyLow, uint32_t keyHigh, const uint8_t* frame, uint32_t length,
+                      void* context);
+
+ private:
+  // Builds the response to the query in `frameCopy` and sends it to the query's source.
+  bool SendAnswer(const uint8_t* frameCopy) const;
+
+  IAnswerTransport& transport_;
+};
+
+}  // namespace kestova
