@@ -25,8 +25,8 @@ CreateFolderResult RecordFolder(const CCountedString& path) {
   return g_finalResult;
 }
 
-std::vector<std::string> Walk(const CCountedString& path, const CodePage& codePage,
-                              bool* result, CreateFolderResult finalResult) {
+std::vector<std::string> Walk(const CCountedString& path, const CodePage& codePage, bool* result,
+                              CreateFolderResult finalResult) {
   g_requested.clear();
   g_finalResult = finalResult;
   *result = CreateFolderTreeWith(path, codePage, &RecordFolder);

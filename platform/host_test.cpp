@@ -29,8 +29,8 @@ TEST_F(HostTest, DottedQuadsParseStrictlyAndPrintBack) {
   ASSERT_TRUE(ParseDottedQuad("255.255.255.255", &address));
   EXPECT_EQ(address, 0xFFFFFFFFu);
   EXPECT_EQ(AddressText(Address(0, 0, 0, 0)), "0.0.0.0");
-  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", " 1.2.3.4",
-                          "1..3.4", "1.2.3.0004", "a.b.c.d", "1.2.3.-4"}) {
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", " 1.2.3.4", "1..3.4",
+                          "1.2.3.0004", "a.b.c.d", "1.2.3.-4"}) {
     EXPECT_FALSE(ParseDottedQuad(bad, &address)) << bad;
   }
   EXPECT_FALSE(ParseDottedQuad(nullptr, &address));

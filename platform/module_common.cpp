@@ -1,6 +1,5 @@
 // The parts of module.h that are the same on every system.
 #include "platform/module.h"
-
 #include "platform/path_text.h"
 #include "platform/thread.h"
 

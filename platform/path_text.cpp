@@ -4,7 +4,8 @@ namespace kestova {
 namespace {
 
 // Calls `visit(offset, byte)` for the first byte of every character of the path and
-// stops early when it returns false.
+// stops early when it returns false. Trail bytes are never visited, and a lead byte
+// (0x81 and above) is never a separator or a dot.
 template <typename Visit>
 void ForEachCharacter(const CCountedString& path, size_t start, const CodePage& codePage,
                       Visit visit) {
@@ -19,15 +20,10 @@ void ForEachCharacter(const CCountedString& path, size_t start, const CodePage& 
 
 // Offset of the last single-byte `wanted` character (any separator when `wanted` is
 // 0) at or after `start`, npos when there is none.
-size_t FindLastOf(const CCountedString& path, size_t start, char wanted,
-                  const CodePage& codePage) {
+size_t FindLastOf(const CCountedString& path, size_t start, char wanted, const CodePage& codePage) {
   size_t found = CCountedString::npos;
   ForEachCharacter(path, start, codePage, [&](size_t offset, char c) {
-    const bool match = (wanted == 0) ? IsPathSeparator(c) : (c == wanted);
-    const bool singleByte =
-        codePage.CharLength(path.CStr() + offset,
-                            static_cast<unsigned long>(path.Length() - offset)) == 1;
-    if (match && singleByte) found = offset;
+    if ((wanted == 0) ? IsPathSeparator(c) : (c == wanted)) found = offset;
     return true;
   });
   return found;
@@ -38,9 +34,7 @@ size_t FindLastOf(const CCountedString& path, size_t start, char wanted,
 size_t FindNextSeparator(const CCountedString& path, size_t start, const CodePage& codePage) {
   size_t found = CCountedString::npos;
   ForEachCharacter(path, start, codePage, [&](size_t offset, char c) {
-    if (IsPathSeparator(c) &&
-        codePage.CharLength(path.CStr() + offset,
-                            static_cast<unsigned long>(path.Length() - offset)) == 1) {
+    if (IsPathSeparator(c)) {
       found = offset;
       return false;
     }

@@ -18,8 +18,8 @@ class CScratchFolder {
     const char* base = FirstSetVariable({"TEMP", "TMP", "TMPDIR"});
     const CCountedString root = base != nullptr ? base : "/tmp";
     for (unsigned attempt = 0; attempt < 1000 && path_.IsEmpty(); ++attempt) {
-      CCountedString candidate = CCountedString::Format(
-          "%s/kestova-platform-%u-%u", root.CStr(), TickCountMs(), attempt);
+      CCountedString candidate =
+          CCountedString::Format("%s/kestova-platform-%u-%u", root.CStr(), TickCountMs(), attempt);
       if (CreateFolder(candidate) == CreateFolderResult::kCreated) path_ = candidate;
     }
   }

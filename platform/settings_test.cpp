@@ -76,8 +76,9 @@ TEST_F(SettingsTest, WriteCreatesFileAndSectionAndReadsBack) {
 }
 
 TEST_F(SettingsTest, OtherSectionsAndKeysKeepTheirValuesAndOrder) {
-  MakeFile("[First]\r\nalpha=1\r\nbeta=2\r\n\r\n[PageReceive]\r\nFolder=C:\\old\\\r\nkeep=yes\r\n"
-           "\r\n[Last]\r\nomega=9\r\n");
+  MakeFile(
+      "[First]\r\nalpha=1\r\nbeta=2\r\n\r\n[PageReceive]\r\nFolder=C:\\old\\\r\nkeep=yes\r\n"
+      "\r\n[Last]\r\nomega=9\r\n");
   EXPECT_TRUE(WriteSettingTo(file_, "PageReceive", "Folder", "C:\\new\\"));
   EXPECT_TRUE(WriteSettingTo(file_, "First", "gamma", "3"));
   EXPECT_TRUE(WriteSettingTo(file_, "Added", "key", "value"));
@@ -104,8 +105,9 @@ TEST_F(SettingsTest, OtherSectionsAndKeysKeepTheirValuesAndOrder) {
 }
 
 TEST_F(SettingsTest, NamesIgnoreCaseAndValuesLoseBlanksAndQuotes) {
-  MakeFile("[pagereceive]\r\n  FOLDER  =  \"C:\\quoted dir\\\"  \r\nplain = some text \r\n"
-           "single='x'\r\nhalf=\"open\r\n");
+  MakeFile(
+      "[pagereceive]\r\n  FOLDER  =  \"C:\\quoted dir\\\"  \r\nplain = some text \r\n"
+      "single='x'\r\nhalf=\"open\r\n");
   EXPECT_EQ(Read("PageReceive", "Folder"), "C:\\quoted dir\\");
   EXPECT_EQ(Read("PAGERECEIVE", "plain"), "some text");
   EXPECT_EQ(Read("pagereceive", "single"), "x");

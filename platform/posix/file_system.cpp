@@ -90,7 +90,7 @@ bool MovePath(const CCountedString& from, const CCountedString& to) {
     return true;
   }
   if (errno != EINVAL && errno != ENOSYS) return false;
-  // The file system cannot rename without replacing: check first, then rename.
+    // The file system cannot rename without replacing: check first, then rename.
 #endif
   struct stat status;
   if (lstat(target.c_str(), &status) == 0 || errno != ENOENT) return false;
@@ -135,8 +135,7 @@ namespace {
 int LockRegularFile(int fd) {
   if (fd < 0) return -1;
   struct stat status;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
-      flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     return -1;
   }

@@ -1,10 +1,9 @@
 // What only the POSIX bodies can show: permission bits, a file-size limit standing
 // in for a full disk, and the atomic replacement of the settings file.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 

@@ -139,8 +139,8 @@ void CIniText::Set(const char* section, const char* key, const char* value) {
   // A new key goes after the section's last non-blank line, before the blank lines
   // that separate it from the next section.
   size_t insertAt = end;
-  while (insertAt > header + 1 && Trimmed(lines_[insertAt - 1].text, 0,
-                                          lines_[insertAt - 1].text.size()).empty()) {
+  while (insertAt > header + 1 &&
+         Trimmed(lines_[insertAt - 1].text, 0, lines_[insertAt - 1].text.size()).empty()) {
     --insertAt;
   }
   if (insertAt > 0 && lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = NewLineEnd();

@@ -23,8 +23,7 @@ TEST(IniTextTest, ChangingAKeyRewritesOnlyItsLine) {
 }
 
 TEST(IniTextTest, NewKeysGoToTheEndOfTheirSectionBeforeBlankLines) {
-  EXPECT_EQ(After("[A]\r\nx=1\r\n\r\n[B]\r\n", "A", "z", "2"),
-            "[A]\r\nx=1\r\nz=2\r\n\r\n[B]\r\n");
+  EXPECT_EQ(After("[A]\r\nx=1\r\n\r\n[B]\r\n", "A", "z", "2"), "[A]\r\nx=1\r\nz=2\r\n\r\n[B]\r\n");
   EXPECT_EQ(After("[A]\nx=1", "A", "z", "2"), "[A]\nx=1\nz=2\n");
   EXPECT_EQ(After("[A]\n", "B", "k", "v"), "[A]\n[B]\nk=v\n");
   EXPECT_EQ(After("[A]\nx=1", "B", "k", "v"), "[A]\nx=1\n[B]\nk=v\n");

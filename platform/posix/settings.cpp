@@ -2,6 +2,8 @@
 // A write replaces the whole file atomically: the new text goes to a temporary file
 // beside it, which is then renamed over the old one, so a crash or a full disk never
 // leaves a half-written settings file.
+#include "platform/settings.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 #include "platform/file_system.h"
 #include "platform/posix/ini_file.h"
 #include "platform/posix/native_path.h"
-#include "platform/settings.h"
 #include "platform/settings_file.h"
 #include "platform/thread.h"
 
@@ -61,8 +62,8 @@ bool WriteAll(int fd, const std::string& text) {
 // replaced file keeps its permission bits.
 bool ReplaceFile(const std::string& path, const std::string& text) {
   static unsigned serial = 0;  // callers hold WriteLock()
-  const std::string temporary = path + ".tmp" + std::to_string(getpid()) + "." +
-                                std::to_string(++serial);
+  const std::string temporary =
+      path + ".tmp" + std::to_string(getpid()) + "." + std::to_string(++serial);
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   struct stat old;

@@ -1,8 +1,8 @@
 // The system code page on Windows is the ANSI code page (932 on a Japanese system):
 // its lead bytes are the system's own answer.
-#include <windows.h>
-
 #include "base/code_page.h"
+
+#include <windows.h>
 
 namespace kestova {
 namespace {

@@ -1,9 +1,10 @@
 // Files and folders through the ANSI (A) functions, so that paths are bytes in the
 // system code page, as on a Japanese Windows. Windows takes both '\\' and '/' as
 // separators itself, so paths are passed on unchanged.
+#include "platform/file_system.h"
+
 #include <windows.h>
 
-#include "platform/file_system.h"
 #include "platform/path_text.h"
 
 namespace kestova {
@@ -83,9 +84,9 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
     DirectoryEntry item;
     item.name = CCountedString(data.cFileName);
     item.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    item.size = item.isDirectory ? 0
-                                 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
-                                       data.nFileSizeLow;
+    item.size = item.isDirectory
+                    ? 0
+                    : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     item.lastWriteUtc = CalendarTimeOf(data.ftLastWriteTime);
     found.push_back(item);
   } while (FindNextFileA(find, &data));
@@ -104,8 +105,7 @@ namespace {
 // of the file fails with a sharing violation.
 HANDLE OpenUnshared(const CCountedString& path, DWORD access, DWORD disposition) {
   if (path.IsEmpty()) return INVALID_HANDLE_VALUE;
-  return CreateFileA(path.CStr(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(path.CStr(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Settings on Windows: the system's private-profile functions.
+#include "platform/settings.h"
+
 #include <windows.h>
 
-#include "platform/settings.h"
 #include "platform/settings_file.h"
 
 namespace kestova {

@@ -1,12 +1,13 @@
 // Threads and locks that Windows 2000/XP has: _beginthreadex (so the C runtime
 // knows the thread), CRITICAL_SECTION and a Toolhelp snapshot.
-#include <windows.h>
+#include "platform/thread.h"
+
 #include <process.h>
+#include <windows.h>
+// After <windows.h>, whose types it uses.
 #include <tlhelp32.h>
 
 #include <new>
-
-#include "platform/thread.h"
 
 namespace kestova {
 namespace {

@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "platform/time.h"
+
+#include <windows.h>
 
 namespace kestova {
 
