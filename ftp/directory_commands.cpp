@@ -1,0 +1,147 @@
+// The directory and name commands: CWD/XCWD, CDUP, MKD/XMKD, RMD/XRMD, DELE, RNFR, RNTO.
+//
+// Every path is the local directory followed by the client's argument, resolved and
+// required to lie inside the root folder. The root folder itself can be entered and
+// listed but not deleted, removed or renamed.
+#include "ftp/ftp_session.h"
+#include "ftp/served_path.h"
+#include "platform/file_system.h"
+
+namespace kestova {
+
+void CFtpSession::OnCwd(CCountedString command, CCountedString argument, CCountedString) {
+  if (argument == currentDirectory_) {
+    Reply("250 \"%s\" is current directory.", currentDirectory_.CStr());
+    return;
+  }
+  CCountedString localPath = LocalDirectory() + argument;
+  localPath.Replace("//", "/");
+  localPath.Replace("\\/", "\\");
+  CCountedString resolved;
+  if (!ResolveInsideRoot(localPath, &resolved)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (!IsDirectory(resolved)) {
+    Reply("550 \"%s\": Directory not found.", argument.CStr());
+    return;
+  }
+  if (argument == "/") {
+    currentDirectory_ = "/";
+  } else {
+    currentDirectory_ = currentDirectory_ + argument + "/";
+    currentDirectory_.Replace("//", "/");
+  }
+  Reply("250 \"%s\": %s command successful.", argument.CStr(), command.CStr());
+}
+
+void CFtpSession::OnCdup(CCountedString, CCountedString, CCountedString) {
+  CCountedString directory = currentDirectory_;
+  if (!directory.IsEmpty()) directory.Truncate(directory.Length() - 1);
+  const size_t lastSlash = directory.FindLast('/');
+  if (lastSlash == CCountedString::npos || lastSlash == 0) {
+    currentDirectory_ = "/";
+  } else {
+    currentDirectory_ = directory.Left(lastSlash + 1);
+  }
+  Reply("250 CDUP command successful.");
+}
+
+void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString) {
+  CCountedString path;
+  CCountedString root;
+  if (!ResolveInsideRoot(LocalDirectory() + argument, &path) ||
+      (NormalizePath(rootFolder_, &root) && path == root)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (!PathExists(path)) {
+    Reply("550 \"%s\": File not found.", argument.CStr());
+    return;
+  }
+  if (IsReadOnly(path) || !DeleteFileAt(path)) {
+    Reply("550 Permission denied(%s).", argument.CStr());
+    return;
+  }
+  Reply("250 DELE command successful.");
+}
+
+void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString) {
+  CCountedString path;
+  CCountedString root;
+  if (!ResolveInsideRoot(LocalDirectory() + argument, &path) ||
+      (NormalizePath(rootFolder_, &root) && path == root) || !PathExists(path) ||
+      IsReadOnly(path)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (!RemoveFolder(path)) {
+    Reply("550 Can't remove directory. Permission denied.");
+    return;
+  }
+  Reply("250 RMD command successful.");
+}
+
+void CFtpSession::OnMkd(CCountedString, CCountedString argument, CCountedString) {
+  CCountedString directory;
+  if (!ResolveInsideRoot(LocalDirectory(), &directory)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (!IsDirectory(directory) || IsReadOnly(directory)) {
+    Reply("550 Can't create directory. Permission denied.");
+    return;
+  }
+  CCountedString path;
+  if (!ResolveInsideRoot(directory + "\\" + argument, &path)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (CreateFolder(path) != CreateFolderResult::kCreated) {
+    Reply("550 Can't create directory. Permission denied.");
+    return;
+  }
+  Reply("250 MKD command successful.");
+}
+
+void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString) {
+  CCountedString path;
+  CCountedString root;
+  if (argument.IsEmpty() || !ResolveInsideRoot(LocalDirectory() + argument, &path) ||
+      (NormalizePath(rootFolder_, &root) && path == root) || !PathExists(path)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  renameSource_ = argument;
+  Reply("250 RNFR command successful.");
+}
+
+void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString) {
+  const CCountedString directory = LocalDirectory();
+  CCountedString source;
+  CCountedString target;
+  if (!ResolveInsideRoot(directory + renameSource_, &source) ||
+      !ResolveInsideRoot(directory + argument, &target)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  CCountedString root;
+  if (argument.IsEmpty() || renameSource_.IsEmpty() ||
+      (NormalizePath(rootFolder_, &root) && (source == root || target == root))) {
+    renameSource_.Clear();
+    Reply("550 Permission denied.");
+    return;
+  }
+  renameSource_.Clear();
+  if (PathExists(target)) {
+    Reply("550 Permission denied.");
+    return;
+  }
+  if (!MovePath(source, target)) {
+    Reply("550 Can't rename directory. Permission denied.");
+    return;
+  }
+  Reply("250 RNTO command successful.");
+}
+
+}  // namespace kestova

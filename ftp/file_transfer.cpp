@@ -1,0 +1,104 @@
+// The file transfers RETR and STOR/APPE: 64 KiB blocks, synchronously in the session
+// thread, the data connection closed at the end whatever the outcome.
+#include <vector>
+
+#include "ftp/ftp_session.h"
+#include "platform/file_system.h"
+#include "platform/settings.h"
+#include "platform/time.h"
+
+namespace kestova {
+namespace {
+
+constexpr uint32_t kTransferBlockSize = 65536;
+constexpr int32_t kRetrSendTimeoutMs = 1000;
+constexpr int32_t kStorReceiveTimeoutMs = 5000;
+constexpr uint32_t kStorSilenceLimitMs = 10000;
+
+}  // namespace
+
+void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString) {
+  // The current directory is not used: names are taken from the root folder.
+  CCountedString path;
+  if (!ResolveInsideRoot(rootFolder_ + argument, &path)) {
+    CloseDataConnection();
+    Reply("550 Permission denied.");
+    return;
+  }
+  CFile file;
+  if (!file.OpenForRead(path)) {
+    CloseDataConnection();
+    Reply("426 Connection closed; transfer aborted.");
+    return;
+  }
+  Reply("150 Opening BINARY mode data connection for file transfer.");
+  if (!OpenDataConnection()) {
+    CloseDataConnection();
+    Reply("426 Connection closed; transfer aborted.");
+    return;
+  }
+  std::vector<char> buffer(kTransferBlockSize);
+  dataConnection_.SetTimeout(kRetrSendTimeoutMs);
+  uint32_t bytesRead = 0;
+  if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) bytesRead = 0;
+  while (bytesRead > 0) {
+    if (StopRequested() || !dataConnection_.Send(buffer.data(), bytesRead)) {
+      Reply("426 Connection closed; transfer aborted.");
+      break;
+    }
+    if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) bytesRead = 0;
+  }
+  CloseDataConnection();
+  Reply("226 Transfer complete");
+}
+
+void CFtpSession::OnStor(CCountedString, CCountedString argument, CCountedString) {
+  // STOR and APPE both create the file anew (APPE replaces the content).
+  CCountedString directory;
+  CCountedString path;
+  if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
+      !ResolveInsideRoot(directory + "\\" + argument, &path)) {
+    CloseDataConnection();
+    Reply("550 Permission denied.");
+    return;
+  }
+  CreateFolderTree(directory);
+  CFile file;
+  if (!file.OpenForWrite(path)) {
+    CloseDataConnection();
+    Reply("426 Connection closed; transfer aborted.");
+    return;
+  }
+  if (!OpenDataConnection()) {
+    CloseDataConnection();
+    Reply("426 Connection closed; transfer aborted.");
+    return;
+  }
+  Reply("150 Opening BINARY mode data connection for file transfer.");
+  std::vector<char> buffer(kTransferBlockSize);
+  dataConnection_.SetTimeout(kStorReceiveTimeoutMs);
+  uint32_t lastDataTick = TickCountMs();
+  bool writeFailed = false;
+  while (!StopRequested()) {
+    uint32_t received = 0;
+    if (!dataConnection_.ReceiveFrom(buffer.data(), kTransferBlockSize, &received)) break;
+    if (received > 0) {
+      if (!file.Write(buffer.data(), received)) {
+        // A full disk or a failing device: keep what was written, report the failure.
+        writeFailed = true;
+        break;
+      }
+      lastDataTick = TickCountMs();
+    }
+    if (TickCountMs() - lastDataTick > kStorSilenceLimitMs) break;
+  }
+  if (!file.Close()) writeFailed = true;
+  CloseDataConnection();
+  if (writeFailed) {
+    Reply("451 Requested action aborted: local error in processing.");
+    return;
+  }
+  Reply("226 Transfer complete");
+}
+
+}  // namespace kestova

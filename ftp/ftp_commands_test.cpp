@@ -1,0 +1,117 @@
+// Directory, name and informational commands on a served scratch folder.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ftp/test_support/raw_ftp_client.h"
+#include "ftp/test_support/test_ftp_server.h"
+#include "platform/file_system.h"
+#include "platform/settings.h"
+
+namespace kestova {
+namespace testing {
+namespace {
+
+class FtpCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.IsListening());
+    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
+  }
+  CCountedString Local(const std::string& relative) const {
+    return server_.Folder().PathOf(relative);
+  }
+  CTestFtpServer server_;
+  CRawFtpClient client_;
+};
+
+TEST_F(FtpCommandsTest, InformationalReplies) {
+  EXPECT_EQ(client_.Command("NOOP"), "200 OK");
+  EXPECT_EQ(client_.Command("SYST"), "215 UNIX emulated by KESTOV-A FTP Server.");
+  EXPECT_EQ(client_.Command("TYPE I"), "200 Type set to I");
+  EXPECT_EQ(client_.Command("TYPE A N"), "200 Type set to A N");
+  EXPECT_EQ(client_.Command("REST 100"), "350 Restarting at 100.");
+  EXPECT_EQ(client_.Command("REST  -7x"), "350 Restarting at -7.");
+  EXPECT_EQ(client_.Command("SIZE 1234"), "213 1234");
+  EXPECT_EQ(client_.Command("SIZE a.mpg"), "213 0");
+  EXPECT_EQ(client_.Command("SITE CHMOD 777 x"), "550 Permission denied.");
+  EXPECT_EQ(client_.Command("HELP LIST"), "501 Unknown command LIST");
+}
+
+TEST_F(FtpCommandsTest, HelpIsOneMultiLineReply) {
+  ASSERT_TRUE(client_.SendRaw("HELP\r\n"));
+  std::string text;
+  for (int i = 0; i < 10; ++i) text += client_.ReadLine() + "\r\n";
+  EXPECT_EQ(text,
+            "214-The following commands are recognized:\r\nABOR\tAPPE\tBYE\tCDUP\r\n"
+            "CWD\tDELE\tHELP\tLIST\r\nMKD\tNLST\tNOOP\tPASS\r\nPASV\tP@SW\tPORT\tPWD\r\n"
+            "QUIT\tREST\tRETR\tRMD\r\nRNFR\tRNTO\tSITE\tSIZE\r\nSTOR\tSYST\tTYPE\tUSER\r\n"
+            "XCWD\tXMKD\tXPWD\tXRMD\r\n214 HELP command successful.\r\n");
+}
+
+TEST_F(FtpCommandsTest, ChangingDirectoriesAndBack) {
+  ASSERT_TRUE(CreateFolderTree(Local("a/b")));
+  ASSERT_TRUE(WriteWholeFile(Local("file.txt"), "x"));
+  EXPECT_EQ(client_.Command("CWD /"), "250 \"/\" is current directory.");
+  EXPECT_EQ(client_.Command("CWD a"), "250 \"a\": CWD command successful.");
+  EXPECT_EQ(client_.Command("XCWD b"), "250 \"b\": XCWD command successful.");
+  EXPECT_EQ(client_.Command("XPWD"), "257 \"/a/b/\" is current directory.");
+  EXPECT_EQ(client_.Command("CDUP"), "250 CDUP command successful.");
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/a/\" is current directory.");
+  EXPECT_EQ(client_.Command("CDUP"), "250 CDUP command successful.");
+  EXPECT_EQ(client_.Command("CDUP"), "250 CDUP command successful.");
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/\" is current directory.");
+  EXPECT_EQ(client_.Command("CWD file.txt"), "550 \"file.txt\": Directory not found.");
+  EXPECT_EQ(client_.Command("CWD missing"), "550 \"missing\": Directory not found.");
+  EXPECT_EQ(client_.Command("CWD /"), "250 \"/\" is current directory.");
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/\" is current directory.");
+}
+
+TEST_F(FtpCommandsTest, MakeAndRemoveDirectories) {
+  EXPECT_EQ(client_.Command("MKD new"), "250 MKD command successful.");
+  EXPECT_TRUE(IsDirectory(Local("new")));
+  EXPECT_EQ(client_.Command("XMKD new"), "550 Can't create directory. Permission denied.");
+  EXPECT_EQ(client_.Command("MKD deep/er"), "550 Can't create directory. Permission denied.");
+  ASSERT_TRUE(WriteWholeFile(Local("new/inside"), "x"));
+  EXPECT_EQ(client_.Command("RMD new"), "550 Can't remove directory. Permission denied.");
+  ASSERT_TRUE(DeleteFileAt(Local("new/inside")));
+  EXPECT_EQ(client_.Command("XRMD new"), "250 RMD command successful.");
+  EXPECT_FALSE(PathExists(Local("new")));
+  EXPECT_EQ(client_.Command("RMD new"), "550 Permission denied.");
+  // The served folder itself is not the client's to remove.
+  EXPECT_EQ(client_.Command("RMD ."), "550 Permission denied.");
+  EXPECT_TRUE(IsDirectory(server_.Folder().Path()));
+}
+
+TEST_F(FtpCommandsTest, DeleteRefusalsAndSuccess) {
+  ASSERT_TRUE(WriteWholeFile(Local("a.mpg"), "data"));
+  ASSERT_TRUE(CreateFolderTree(Local("dir")));
+  EXPECT_EQ(client_.Command("DELE missing.mpg"), "550 \"missing.mpg\": File not found.");
+  EXPECT_EQ(client_.Command("DELE dir"), "550 Permission denied(dir).");
+  EXPECT_EQ(client_.Command("DELE ..\\x"), "550 Permission denied.");
+  EXPECT_EQ(client_.Command("DELE a.mpg"), "250 DELE command successful.");
+  EXPECT_FALSE(PathExists(Local("a.mpg")));
+}
+
+TEST_F(FtpCommandsTest, RenameRulesAndRefusals) {
+  ASSERT_TRUE(WriteWholeFile(Local("a"), "A"));
+  ASSERT_TRUE(WriteWholeFile(Local("b"), "B"));
+  EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.");
+  EXPECT_EQ(client_.Command("RNFR missing"), "550 Permission denied.");
+  EXPECT_EQ(client_.Command("RNFR a"), "250 RNFR command successful.");
+  // Onto an existing name: refused, and the source is forgotten.
+  EXPECT_EQ(client_.Command("RNTO b"), "550 Permission denied.");
+  EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.");
+  EXPECT_FALSE(PathExists(Local("c")));
+  // The source survives other commands until an RNTO uses it.
+  EXPECT_EQ(client_.Command("RNFR a"), "250 RNFR command successful.");
+  EXPECT_EQ(client_.Command("NOOP"), "200 OK");
+  EXPECT_EQ(client_.Command("RNTO c"), "250 RNTO command successful.");
+  EXPECT_EQ(ReadWholeFile(Local("c")), "A");
+  EXPECT_FALSE(PathExists(Local("a")));
+  EXPECT_EQ(client_.Command("RNFR ."), "550 Permission denied.");
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace kestova

@@ -1,0 +1,160 @@
+// The control channel: session thread, line reading, dispatch, replies and login.
+#include "ftp/ftp_session.h"
+
+#include <cstdarg>
+#include <vector>
+
+#include "ftp/command_table.h"
+#include "ftp/served_path.h"
+
+namespace kestova {
+namespace {
+
+constexpr int32_t kControlTimeoutMs = 1000;
+constexpr uint32_t kReceiveCapacity = 8192;
+
+}  // namespace
+
+CFtpSession::CFtpSession() = default;
+
+CFtpSession::~CFtpSession() {
+  controlConnection_.Close();
+  dataConnection_.Close();
+}
+
+void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+                       const CCountedString& rootFolder, uint16_t activeSourcePort) {
+  stopFlag_ = stopFlag;
+  sessionCount_ = sessionCount;
+  rootFolder_ = rootFolder;
+  activeSourcePort_ = activeSourcePort;
+}
+
+void CFtpSession::Run() {
+  controlConnection_.SetTimeout(kControlTimeoutMs);
+  CCountedString portText;
+  controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
+  uint32_t peerAddress = 0;
+  controlConnection_.GetPeerAddress(&peerAddress, &peerPort_);
+
+  SendGreeting();
+
+  std::vector<char> buffer(kReceiveCapacity + 1);
+  while (!StopRequested()) {
+    uint32_t received = 0;
+    if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
+    if (received == 0) continue;
+    buffer[received] = '\0';
+    ProcessReceivedText(buffer.data());
+  }
+  controlConnection_.Close();
+  dataConnection_.Close();
+}
+
+void FtpSessionThread(void* argument) {
+  CFtpSession* session = static_cast<CFtpSession*>(argument);
+  session->Run();
+  // The object goes first, so that a front end that sees the count reach 0 finds no
+  // session code running any more.
+  std::atomic<int32_t>* sessionCount = session->sessionCount_;
+  delete session;
+  if (sessionCount != nullptr) sessionCount->fetch_sub(1);
+}
+
+bool CFtpSession::Reply(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  CCountedString text = CCountedString::FormatV(format, args);
+  va_end(args);
+  text.Append("\r\n");
+  return controlConnection_.Send(text.CStr(), static_cast<uint32_t>(text.Length()));
+}
+
+void CFtpSession::ProcessReceivedText(const char* text) {
+  CCountedString remaining(text);
+  while (!remaining.IsEmpty()) {
+    const size_t lineEnd = remaining.Find("\r\n");
+    if (lineEnd == CCountedString::npos) return;  // an incomplete line is dropped
+    CCountedString line = remaining.Left(lineEnd);
+    remaining = remaining.Mid(lineEnd + 2);
+    if (line.IsEmpty()) continue;
+
+    CCountedString command = line;
+    CCountedString argument;
+    const size_t space = line.Find(' ');
+    if (space != CCountedString::npos) {
+      command = line.Left(space);
+      argument = line.Mid(space + 1);
+    }
+    command.MakeUpper();
+    if (command.IsEmpty()) continue;
+    if (command.StartsWith("ABOR")) command = "ABOR";
+    DispatchCommand(command, argument);
+  }
+}
+
+void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedString& argument) {
+  if (command != "USER" && command != "PASS" && loginState_ == kNotLoggedIn) {
+    Reply("530 Please login with USER and PASS.");
+    return;
+  }
+  const FtpCommand* row = FindFtpCommand(command);
+  if (row == nullptr) {
+    Reply("502 Command not implemented - Try HELP.");
+    return;
+  }
+  if (row->needsArgument && argument.IsEmpty()) {
+    Reply("501 Syntax error: Invalid number of parameters.");
+    return;
+  }
+  (this->*(row->handler))(command, argument, CCountedString(row->description));
+}
+
+void CFtpSession::SendGreeting() {
+  Reply("220 KESTOV-A FTP Server (%s, %u)", peerAddress_.CStr(),
+        static_cast<unsigned>(peerPort_));
+}
+
+void CFtpSession::OnUser(CCountedString, CCountedString argument, CCountedString) {
+  loginState_ = kNotLoggedIn;
+  userName_ = argument;
+  Reply("331 Password required for %s", userName_.CStr());
+}
+
+void CFtpSession::OnPass(CCountedString, CCountedString, CCountedString) {
+  if (userName_.IsEmpty()) {
+    Reply("503 Login with USER first.");
+    return;
+  }
+  currentDirectory_ = "/";
+  loginState_ = kLoggedIn;
+  Reply("230 User successfully logged in.");
+}
+
+void CFtpSession::OnQuit(CCountedString, CCountedString, CCountedString) {
+  Reply("221 Goodbye.");
+  dataConnection_.Close();
+  controlConnection_.Close();
+}
+
+void CFtpSession::OnAbor(CCountedString, CCountedString, CCountedString) {
+  if (dataConnection_.IsValid()) {
+    if (loginState_ != kLoggedIn) Reply("426 Data connection closed.");
+    dataConnection_.Close();
+  }
+  Reply("226 ABOR command successful.");
+}
+
+bool CFtpSession::NormalizePath(const CCountedString& path, CCountedString* normalized) const {
+  return ResolvePathComponents(path, normalized);
+}
+
+CCountedString CFtpSession::LocalDirectory() const {
+  return rootFolder_ + currentDirectory_.Mid(1);
+}
+
+bool CFtpSession::ResolveInsideRoot(const CCountedString& path, CCountedString* resolved) const {
+  return ResolveInsideFolder(rootFolder_, path, resolved);
+}
+
+}  // namespace kestova

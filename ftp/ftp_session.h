@@ -1,0 +1,115 @@
+// CFtpSession: one FTP control connection, served on its own thread.
+//
+// The listener creates the object (through the service's session factory), binds it
+// to the service state, attaches the accepted connection and starts FtpSessionThread,
+// which owns and finally deletes it. Every member is touched only by that thread.
+//
+// Command handlers take (command word as received and upper-cased, argument exactly
+// as received, description text of the command-table row). A derived class (the
+// dubbing session) overrides SendGreeting, OnRetr and OnStor and may call the base
+// handlers for the names it does not handle itself.
+//
+// Every path a client names is resolved and must lie inside the root folder; a path
+// outside is answered "550 Permission denied." and nothing is touched.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "base/counted_string.h"
+#include "net/event_socket.h"
+
+namespace kestova {
+
+class CFtpSession {
+ public:
+  CFtpSession();
+  virtual ~CFtpSession();
+  CFtpSession(const CFtpSession&) = delete;
+  CFtpSession& operator=(const CFtpSession&) = delete;
+
+  // Set-up by the listener before the session thread starts.
+  void Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+            const CCountedString& rootFolder, uint16_t activeSourcePort);
+  CEventSocket& ControlConnection() { return controlConnection_; }
+
+  // The 25 virtual operations, in this order.
+  virtual void SendGreeting();
+  virtual void OnAbor(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnCwd(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnCdup(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnSite(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnDele(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnHelp(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnList(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnMkd(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnNoop(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnPass(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnPasv(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnPort(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnPwd(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnQuit(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnRest(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnRetr(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnRmd(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnRnfr(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnRnto(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnSize(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnStor(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnSyst(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnType(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnUser(CCountedString command, CCountedString argument, CCountedString description);
+
+  // Formats printf-style, appends CR LF and sends the whole text with one Send on the
+  // control connection (its default time-out). Returns the Send result.
+  bool Reply(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Makes the data connection ready for a transfer; on failure it has already sent
+  // the failure reply (425 or 421).
+  bool OpenDataConnection();
+  void CloseDataConnection();
+  // Splits one received chunk (NUL-terminated) into CR LF lines and dispatches each;
+  // an incomplete last line is dropped.
+  void ProcessReceivedText(const char* text);
+  // Login gate, command table lookup, argument rule, handler call.
+  void DispatchCommand(const CCountedString& command, const CCountedString& argument);
+  // Resolves "." and ".." (either separator) and joins with '\\'. False when the
+  // path cannot be resolved (see ResolvePathComponents).
+  bool NormalizePath(const CCountedString& path, CCountedString* normalized) const;
+
+  // The session thread's body: greeting, command loop, clean-up (not the delete).
+  void Run();
+
+ protected:
+  // Login states.
+  enum : int32_t { kLoggedIn = 0, kNotLoggedIn = 1, kSendingList = 2 };
+
+  bool StopRequested() const { return stopFlag_ != nullptr && stopFlag_->load() != 0; }
+  // Root folder + current directory without its first character.
+  CCountedString LocalDirectory() const;
+  // Resolves `path` and checks it lies inside the root folder.
+  bool ResolveInsideRoot(const CCountedString& path, CCountedString* resolved) const;
+
+  CEventSocket controlConnection_;
+  CEventSocket dataConnection_;
+  const std::atomic<int32_t>* stopFlag_ = nullptr;
+  std::atomic<int32_t>* sessionCount_ = nullptr;
+  int32_t loginState_ = kNotLoggedIn;
+  CCountedString userName_;
+  CCountedString rootFolder_;
+  CCountedString currentDirectory_;
+  CCountedString peerAddress_;
+  CCountedString renameSource_;
+  uint16_t peerPort_ = 0;
+  int32_t passiveFlag_ = 0;
+  int32_t activePort_ = -1;
+  CCountedString activeAddress_;
+  uint16_t activeSourcePort_ = 20;
+
+  friend void FtpSessionThread(void* argument);
+};
+
+// Thread entry of a session; `argument` is the CFtpSession, which this thread deletes
+// before it takes itself out of the session count.
+void FtpSessionThread(void* argument);
+
+}  // namespace kestova

@@ -1,0 +1,181 @@
+// Listings and file transfers over passive and active data connections.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+#include "ftp/test_support/raw_ftp_client.h"
+#include "ftp/test_support/test_ftp_server.h"
+#include "platform/file_system.h"
+#include "platform/settings.h"
+#include "platform/time.h"
+
+namespace kestova {
+namespace testing {
+namespace {
+
+class FtpTransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.IsListening());
+    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
+  }
+  CCountedString Local(const std::string& relative) const {
+    return server_.Folder().PathOf(relative);
+  }
+  // PASV, then `command`; returns the bytes of the data connection and checks the
+  // 150/226 framing.
+  std::string Download(const std::string& command, const char* opening) {
+    CEventSocket data;
+    EXPECT_FALSE(client_.OpenPassive(&data).empty());
+    EXPECT_EQ(client_.Command(command), opening);
+    const std::string bytes = ReceiveAll(data);
+    data.Close();
+    EXPECT_EQ(client_.ReadLine(), "226 Transfer complete");
+    return bytes;
+  }
+  // PASV, STOR-like `command`, sends `content` and closes; returns the final reply.
+  // `mayBeCutShort`: the server may close the data connection before all is sent.
+  std::string Upload(const std::string& command, const std::string& content,
+                     bool mayBeCutShort = false) {
+    CEventSocket data;
+    EXPECT_FALSE(client_.OpenPassive(&data).empty());
+    EXPECT_EQ(client_.Command(command),
+              "150 Opening BINARY mode data connection for file transfer.");
+    const bool sent = SendAll(data, content);
+    if (!mayBeCutShort) {
+      EXPECT_TRUE(sent);
+    }
+    data.Close();
+    return client_.ReadLine(20000);
+  }
+  CTestFtpServer server_;
+  CRawFtpClient client_;
+};
+
+const char kListOpening[] = "150 Opening ASCII mode data connection for directory list.";
+const char kFileOpening[] = "150 Opening BINARY mode data connection for file transfer.";
+
+TEST_F(FtpTransferTest, ListShowsEveryEntryOfTheCurrentDirectory) {
+  ASSERT_TRUE(CreateFolderTree(Local("sub")));
+  ASSERT_TRUE(WriteWholeFile(Local("sub/a.mpg"), std::string(12345, 'x')));
+  ASSERT_TRUE(CreateFolderTree(Local("sub/inner")));
+  EXPECT_EQ(client_.Command("CWD sub"), "250 \"sub\": CWD command successful.");
+  const std::string listing = Download("LIST -la", kListOpening);
+  EXPECT_NE(listing.find("-rw-rw-rw- 1 ftpuser ftpuser     12345 "), std::string::npos) << listing;
+  EXPECT_NE(listing.find(" a.mpg\r\n"), std::string::npos);
+  EXPECT_NE(listing.find("drw-rw-rw- 1 ftpuser ftpuser "), std::string::npos);
+  EXPECT_NE(listing.find(" inner\r\n"), std::string::npos);
+  const std::string names = Download("NLST", kListOpening);
+  EXPECT_NE(names.find("a.mpg\r\n"), std::string::npos);
+  EXPECT_NE(names.find("inner\r\n"), std::string::npos);
+  EXPECT_EQ(names.find("ftpuser"), std::string::npos);
+}
+
+TEST_F(FtpTransferTest, RetrSendsTheFileFromTheRootIgnoringTheCurrentDirectory) {
+  const std::string content = PatternBytes(300000, 1);
+  ASSERT_TRUE(CreateFolderTree(Local("sub")));
+  ASSERT_TRUE(WriteWholeFile(Local("sub/movie.mpg"), content));
+  EXPECT_EQ(client_.Command("CWD sub"), "250 \"sub\": CWD command successful.");
+  // A name relative to the current directory is not found...
+  CEventSocket unused;
+  ASSERT_FALSE(client_.OpenPassive(&unused).empty());  // closed by the failure below
+  EXPECT_EQ(client_.Command("RETR movie.mpg"), "426 Connection closed; transfer aborted.");
+  // ...the name from the root is; REST is answered but never applied.
+  EXPECT_EQ(client_.Command("REST 100"), "350 Restarting at 100.");
+  EXPECT_EQ(Download("RETR sub/movie.mpg", kFileOpening), content);
+}
+
+TEST_F(FtpTransferTest, StorAndAppeReplaceTheContent) {
+  const std::string first = PatternBytes(200000, 2);
+  EXPECT_EQ(Upload("STOR up.bin", first), "226 Transfer complete");
+  EXPECT_EQ(ReadWholeFile(Local("up.bin")), first);
+  EXPECT_EQ(Upload("APPE up.bin", "short"), "226 Transfer complete");
+  EXPECT_EQ(ReadWholeFile(Local("up.bin")), "short");
+}
+
+TEST_F(FtpTransferTest, StorInASubdirectoryCreatesTheFileThere) {
+  ASSERT_TRUE(CreateFolderTree(Local("d")));
+  EXPECT_EQ(client_.Command("CWD d"), "250 \"d\": CWD command successful.");
+  EXPECT_EQ(Upload("STOR x.bin", "hello"), "226 Transfer complete");
+  EXPECT_EQ(ReadWholeFile(Local("d/x.bin")), "hello");
+}
+
+TEST_F(FtpTransferTest, ActiveModeConnectsBackForEachTransfer) {
+  ASSERT_TRUE(WriteWholeFile(Local("f.bin"), "active bytes"));
+  for (int round = 0; round < 2; ++round) {
+    CEventSocket listener;
+    EXPECT_EQ(client_.OpenActive(&listener), "200 Port command successful.");
+    EXPECT_EQ(client_.Command("RETR f.bin"), kFileOpening);
+    CEventSocket data;
+    ASSERT_TRUE(listener.Accept(data, nullptr, nullptr, 10000));
+    EXPECT_EQ(ReceiveAll(data), "active bytes");
+    EXPECT_EQ(client_.ReadLine(), "226 Transfer complete");
+    data.Close();
+    listener.Close();
+  }
+  CEventSocket listener;
+  EXPECT_EQ(client_.OpenActive(&listener), "200 Port command successful.");
+  ASSERT_TRUE(client_.SendRaw("STOR g.bin\r\n"));
+  CEventSocket data;
+  ASSERT_TRUE(listener.Accept(data, nullptr, nullptr, 10000));
+  EXPECT_EQ(client_.ReadLine(), kFileOpening);
+  EXPECT_TRUE(SendAll(data, "uploaded actively"));
+  data.Close();
+  EXPECT_EQ(client_.ReadLine(), "226 Transfer complete");
+  EXPECT_EQ(ReadWholeFile(Local("g.bin")), "uploaded actively");
+  listener.Close();
+}
+
+TEST_F(FtpTransferTest, ActiveModeToAClosedPortFails) {
+  CEventSocket listener;
+  EXPECT_EQ(client_.OpenActive(&listener), "200 Port command successful.");
+  listener.Close();  // nobody listens there any more
+  ASSERT_TRUE(WriteWholeFile(Local("f.bin"), "x"));
+  EXPECT_EQ(client_.Command("RETR f.bin"), kFileOpening);
+  EXPECT_EQ(client_.ReadLine(15000), "425 Can't open data connection.");
+  EXPECT_EQ(client_.ReadLine(), "426 Connection closed; transfer aborted.");
+  EXPECT_EQ(client_.Command("NOOP"), "200 OK");
+}
+
+TEST_F(FtpTransferTest, StorOfAFileHeldOpenElsewhereIsRefused) {
+  CFile holder;
+  ASSERT_TRUE(holder.OpenForWrite(Local("busy.bin")));
+  EXPECT_EQ(client_.Command("STOR busy.bin"), "426 Connection closed; transfer aborted.");
+  EXPECT_EQ(client_.Command("RETR busy.bin"), "426 Connection closed; transfer aborted.");
+}
+
+#ifndef _WIN32
+// A write that fails mid-transfer (here: the file size limit, as a full disk would)
+// ends with a final error reply; the file keeps what was written; the session goes on.
+TEST_F(FtpTransferTest, FailedWriteEndsTheStorWithAnErrorReply) {
+  struct sigaction ignore = {};
+  struct sigaction previousAction = {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previousAction), 0);
+  rlimit previous = {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit limited = previous;
+  limited.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+  const std::string reply = Upload("STOR full.bin", PatternBytes(1000000, 3), true);
+
+  setrlimit(RLIMIT_FSIZE, &previous);
+  sigaction(SIGXFSZ, &previousAction, nullptr);
+  EXPECT_EQ(reply, "451 Requested action aborted: local error in processing.");
+  const std::string kept = ReadWholeFile(Local("full.bin"));
+  EXPECT_LE(kept.size(), 100000u);
+  EXPECT_EQ(kept, PatternBytes(1000000, 3).substr(0, kept.size()));
+  EXPECT_EQ(client_.Command("NOOP"), "200 OK");
+  EXPECT_EQ(Upload("STOR after.bin", "fine"), "226 Transfer complete");
+}
+#endif
+
+}  // namespace
+}  // namespace testing
+}  // namespace kestova

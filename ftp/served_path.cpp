@@ -1,0 +1,103 @@
+#include "ftp/served_path.h"
+
+#include <vector>
+
+#include "base/code_page.h"
+
+namespace kestova {
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// "..." or ".. " and the like: names Windows would shorten to a dot reference.
+bool IsDotsAndSpacesOnly(const CCountedString& component) {
+  for (size_t i = 0; i < component.Length(); ++i) {
+    if (component[i] != '.' && component[i] != ' ') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved) {
+  const CodePage& codePage = CodePage::System();
+  const char* text = path.CStr();
+  const size_t length = path.Length();
+
+  size_t position = 0;
+  CCountedString prefix;
+  while (position < length && position < 2 && IsSeparator(text[position])) {
+    prefix.AppendChar('\\');
+    ++position;
+  }
+
+  std::vector<CCountedString> components;
+  while (position <= length) {
+    size_t end = position;
+    while (end < length && !IsSeparator(text[end])) {
+      end += codePage.CharLength(text + end, static_cast<unsigned long>(length - end));
+    }
+    if (end > length) end = length;
+    CCountedString component(text + position, end - position);
+    if (component.IsEmpty() || component == ".") {
+      // nothing to keep
+    } else if (component == "..") {
+      const bool anchorOnly = prefix.IsEmpty() && components.size() == 1;
+      if (components.empty() || anchorOnly) return false;
+      components.pop_back();
+    } else if (IsDotsAndSpacesOnly(component)) {
+      return false;
+    } else {
+      components.push_back(component);
+    }
+    position = end + 1;
+  }
+
+  CCountedString result = prefix;
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (i > 0) result.AppendChar('\\');
+    result.Append(components[i]);
+  }
+  *resolved = result;
+  return true;
+}
+
+bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath) {
+  const size_t rootLength = resolvedRoot.Length();
+  if (resolvedPath.Length() < rootLength) return false;
+  if (resolvedPath.Left(rootLength) != resolvedRoot) return false;
+  if (resolvedPath.Length() == rootLength) return true;
+  // The root must end at a component boundary of the path. A root that is only a
+  // prefix ("\" or "\\") already ends with a separator.
+  if (rootLength > 0 && resolvedRoot[rootLength - 1] == '\\') return true;
+  return resolvedPath[rootLength] == '\\';
+}
+
+bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString& path,
+                         CCountedString* resolved) {
+  CCountedString root;
+  CCountedString target;
+  if (!ResolvePathComponents(rootFolder, &root)) return false;
+  if (!ResolvePathComponents(path, &target)) return false;
+  if (!IsInsideFolder(root, target)) return false;
+  *resolved = target;
+  return true;
+}
+
+CCountedString WithTrailingSeparator(const CCountedString& folder) {
+  const size_t length = folder.Length();
+  if (length > 0) {
+    // The last byte can be the trail byte of a double-byte character: find the
+    // last separator code-page aware and see whether it is the final byte.
+    const size_t lastBackslash = folder.FindLast('\\');
+    const size_t lastSlash = folder.FindLast('/');
+    if (lastBackslash == length - 1 || lastSlash == length - 1) return folder;
+  }
+  const bool posixStyle =
+      folder.Find('/') != CCountedString::npos && folder.Find('\\') == CCountedString::npos;
+  CCountedString result = folder;
+  result.AppendChar(posixStyle ? '/' : '\\');
+  return result;
+}
+
+}  // namespace kestova

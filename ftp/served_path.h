@@ -1,0 +1,38 @@
+// Mapping of client-named paths onto the served folder, and the containment rule.
+//
+// A client may separate path components with '/' or '\\' on every system. Before a
+// path is used it is resolved component by component ("." dropped, ".." removes the
+// component before it) and must then lie inside the served folder: its components
+// must begin with every component of the root folder, compared whole. A path that
+// only shares a text prefix with the root (/srv/rec2/x against /srv/rec/) is outside.
+//
+// Every search steps over double-byte characters of the system code page, so the
+// second byte of a Shift_JIS character is never taken for a separator.
+#pragma once
+
+#include "base/counted_string.h"
+
+namespace kestova {
+
+// Resolves "." and ".." components and joins the components with '\\'. A leading
+// separator (two for a UNC path) is kept; empty components are dropped; a trailing
+// separator is dropped. Returns false when a ".." would climb above the first
+// component, or when a component consists only of dots and spaces but is neither
+// "." nor ".." (Windows would read such a name as a parent reference).
+bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved);
+
+// True when `resolvedPath` (output of ResolvePathComponents) is `resolvedRoot` itself
+// or lies below it, whole components compared byte for byte.
+bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath);
+
+// Resolves `path` and checks that it lies inside `rootFolder` (resolved as well).
+// On success `resolved` receives the resolved path.
+bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString& path,
+                         CCountedString* resolved);
+
+// The served-folder text as the service keeps it: ends with a separator. A text that
+// does not end with '\\' or '/' gets one appended: '/' when the text uses '/' and no
+// '\\' (a POSIX path), '\\' otherwise (an empty text becomes "\\").
+CCountedString WithTrailingSeparator(const CCountedString& folder);
+
+}  // namespace kestova

@@ -1,0 +1,70 @@
+#include "ftp/served_path.h"
+
+#include <gtest/gtest.h>
+
+namespace kestova {
+namespace {
+
+CCountedString Resolved(const char* path) {
+  CCountedString result("<unresolvable>");
+  ResolvePathComponents(path, &result);
+  return result;
+}
+
+TEST(ResolvePathComponentsTest, ResolvesParentAndCurrentReferencesWithEitherSeparator) {
+  EXPECT_EQ(Resolved("D:\\Video\\sub\\..\\a.mpg"), "D:\\Video\\a.mpg");
+  EXPECT_EQ(Resolved("D:\\Video\\..\\a.mpg"), "D:\\a.mpg");
+  EXPECT_EQ(Resolved("/srv/rec/./sub//x/"), "\\srv\\rec\\sub\\x");
+  EXPECT_EQ(Resolved("/srv/rec/sub\\..//b"), "\\srv\\rec\\b");
+  EXPECT_EQ(Resolved("/srv/rec/sub/.."), "\\srv\\rec");
+  EXPECT_EQ(Resolved("\\\\server\\share\\a"), "\\\\server\\share\\a");
+}
+
+TEST(ResolvePathComponentsTest, RefusesClimbingAboveTheTopAndDotOnlyNames) {
+  CCountedString out;
+  EXPECT_FALSE(ResolvePathComponents("/srv/../../etc", &out));
+  EXPECT_FALSE(ResolvePathComponents("D:\\..\\x", &out));
+  EXPECT_FALSE(ResolvePathComponents("/srv/rec/.../x", &out));
+  EXPECT_FALSE(ResolvePathComponents("/srv/rec/.. /x", &out));
+}
+
+TEST(ResolvePathComponentsTest, StepsOverShiftJisTrailBytesEqualToBackslash) {
+  if (CodePage::System().IsLeadByte(0x95)) {
+    // "\x95\x5c" is one Shift_JIS character; its trail byte is no separator.
+    EXPECT_EQ(Resolved("D:\\\x95\x5c\\..\\a"), "D:\\a");
+  } else {
+    // In UTF-8 (Linux) the byte 0x5c is always a separator.
+    EXPECT_EQ(Resolved("/r/\x95\x5c/a"), "\\r\\\x95\\a");
+  }
+}
+
+TEST(IsInsideFolderTest, ComparesWholeComponents) {
+  EXPECT_TRUE(IsInsideFolder("\\srv\\rec", "\\srv\\rec"));
+  EXPECT_TRUE(IsInsideFolder("\\srv\\rec", "\\srv\\rec\\x"));
+  EXPECT_FALSE(IsInsideFolder("\\srv\\rec", "\\srv\\rec2\\x"));
+  EXPECT_FALSE(IsInsideFolder("\\srv\\rec", "\\srv"));
+  EXPECT_FALSE(IsInsideFolder("\\srv\\rec", "\\other\\srv\\rec\\x"));
+  EXPECT_TRUE(IsInsideFolder("\\", "\\etc"));
+}
+
+TEST(ResolveInsideFolderTest, RefusesEveryEscapeFromTheRoot) {
+  CCountedString out;
+  EXPECT_TRUE(ResolveInsideFolder("/srv/rec/", "/srv/rec/sub/../a.mpg", &out));
+  EXPECT_EQ(out, "\\srv\\rec\\a.mpg");
+  EXPECT_FALSE(ResolveInsideFolder("/srv/rec/", "/srv/rec/../rec2/x", &out));
+  EXPECT_FALSE(ResolveInsideFolder("/srv/rec/", "/srv/rec/..\\..\\etc\\passwd", &out));
+  EXPECT_FALSE(ResolveInsideFolder("/srv/rec/", "/srv/rec//../secret", &out));
+  EXPECT_TRUE(ResolveInsideFolder("D:\\Video\\", "D:\\Video\\sub/../x", &out));
+  EXPECT_FALSE(ResolveInsideFolder("D:\\Video\\", "D:\\Video\\..\\x", &out));
+}
+
+TEST(WithTrailingSeparatorTest, AppendsTheSeparatorThePathUses) {
+  EXPECT_EQ(WithTrailingSeparator("/srv/rec"), "/srv/rec/");
+  EXPECT_EQ(WithTrailingSeparator("/srv/rec/"), "/srv/rec/");
+  EXPECT_EQ(WithTrailingSeparator("D:\\Video"), "D:\\Video\\");
+  EXPECT_EQ(WithTrailingSeparator("D:\\Video\\"), "D:\\Video\\");
+  EXPECT_EQ(WithTrailingSeparator(""), "\\");
+}
+
+}  // namespace
+}  // namespace kestova
