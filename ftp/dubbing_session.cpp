@@ -1,0 +1,102 @@
+#include "ftp/dubbing_session.h"
+
+#include "ftp/dubbing_documents.h"
+#include "ftp/dubbing_transfers.h"
+
+namespace kestova {
+
+// The session's connections as the dubbing transfers see them.
+class CDubbingSession::CLink : public IDubbingLink {
+ public:
+  explicit CLink(CDubbingSession& session) : session_(session) {}
+
+  void Reply(const char* text) override { session_.Reply("%s", text); }
+  bool OpenDataConnection() override { return session_.OpenDataConnection(); }
+  void CloseDataConnection() override { session_.CloseDataConnection(); }
+  void SetDataTimeout(int32_t timeoutMs) override {
+    session_.dataConnection_.SetTimeout(timeoutMs);
+  }
+  bool SendData(const void* bytes, uint32_t length) override {
+    const char* next = static_cast<const char*>(bytes);
+    while (length > 0) {
+      uint32_t sent = 0;
+      if (!session_.dataConnection_.Send(next, length, &sent) || sent == 0) return false;
+      next += sent;
+      length -= sent;
+    }
+    return true;
+  }
+  bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override {
+    return session_.dataConnection_.ReceiveFrom(buffer, capacity, received);
+  }
+  void ResetLoginState() override { session_.loginState_ = kLoggedIn; }
+  bool StopRequested() const override { return session_.StopRequested(); }
+
+ private:
+  CDubbingSession& session_;
+};
+
+CDubbingSession::CDubbingSession() : statusDocument_(BuildStatusDocument()) {}
+
+CDubbingSession::~CDubbingSession() = default;
+
+void CDubbingSession::SetStatusCallback(StatusCallback callback, void* context) {
+  statusCallback_ = callback;
+  statusCallbackContext_ = context;
+}
+
+void CDubbingSession::SendGreeting() { Reply("220 Connected. <00:00:00:000>"); }
+
+void CDubbingSession::OnRetr(CCountedString command, CCountedString argument,
+                             CCountedString description) {
+  if (argument == kVirtualStatusFile) {
+    SendStatusDocument();
+    return;
+  }
+  CFtpSession::OnRetr(command, argument, description);
+}
+
+void CDubbingSession::OnStor(CCountedString command, CCountedString argument,
+                             CCountedString description) {
+  if (argument == kVirtualDubbingInfoFile) {
+    ReceiveDubbingInfo();
+    return;
+  }
+  if (argument == kVirtualProgrammeFile) {
+    ReceiveProgramme();
+    return;
+  }
+  CFtpSession::OnStor(command, argument, description);
+}
+
+void CDubbingSession::SendStatusDocument() {
+  CLink link(*this);
+  kestova::SendStatusDocument(link, statusDocument_, timeouts_);
+}
+
+void CDubbingSession::ReceiveDubbingInfo() {
+  CLink link(*this);
+  kestova::ReceiveDubbingInfo(link, &titleSize_, timeouts_);
+}
+
+void CDubbingSession::ReceiveProgramme() {
+  CLink link(*this);
+  ProgrammeReceptionSetup setup;
+  setup.rootFolder = rootFolder_;
+  setup.titleSize = titleSize_;
+  setup.callback = statusCallback_;
+  setup.context = statusCallbackContext_;
+  setup.timeouts = timeouts_;
+  lastReception_ = kestova::ReceiveProgramme(link, setup);
+}
+
+CFtpSession* CreateDubbingSession(void* sink) {
+  CDubbingSession* session = new CDubbingSession();
+  if (sink != nullptr) {
+    const DubbingStatusSink* statusSink = static_cast<const DubbingStatusSink*>(sink);
+    session->SetStatusCallback(statusSink->callback, statusSink->context);
+  }
+  return session;
+}
+
+}  // namespace kestova

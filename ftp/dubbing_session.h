@@ -1,0 +1,73 @@
+// CDubbingSession: the FTP session every accepted connection gets. It behaves as
+// CFtpSession except for its greeting and three virtual files:
+//
+//   RETR "$xml$status.xml"                      the status document (ready to dub)
+//   STOR/APPE "$netdubbing$dubbinginfo.xml"     keeps the announced title size
+//   STOR/APPE "$netdubbing$dev0.dat"            receives a programme into TITLE.MPG
+//
+// The names are compared byte for byte and case-sensitively; any other name (with a
+// leading slash, in capitals, in a folder) is an ordinary file for the base handlers.
+#pragma once
+
+#include <cstdint>
+
+#include "base/counted_string.h"
+#include "ftp/dubbing_link.h"
+#include "ftp/ftp_session.h"
+#include "ftp/programme_reception.h"
+#include "ftp/status_callback.h"
+
+namespace kestova {
+
+class CDubbingSession : public CFtpSession {
+ public:
+  CDubbingSession();
+  ~CDubbingSession() override;
+
+  // Stores the callback that receives reception progress and its context. Called
+  // once, before the session thread starts. Both may be empty (no reports).
+  void SetStatusCallback(StatusCallback callback, void* context);
+  // Shortens the transfer time limits (tests).
+  void SetTimeouts(const DubbingTimeouts& timeouts) { timeouts_ = timeouts; }
+
+  const CCountedString& StatusDocument() const { return statusDocument_; }
+  // Title size of the last dubbing information document, units of 2048 bytes.
+  uint64_t TitleSize() const { return titleSize_; }
+  // Outcome of the last programme reception on this session.
+  const ProgrammeReceptionResult& LastReception() const { return lastReception_; }
+
+  // "220 Connected. <00:00:00:000>"
+  void SendGreeting() override;
+  void OnRetr(CCountedString command, CCountedString argument,
+              CCountedString description) override;
+  // STOR and APPE.
+  void OnStor(CCountedString command, CCountedString argument,
+              CCountedString description) override;
+
+  void SendStatusDocument();
+  void ReceiveDubbingInfo();
+  void ReceiveProgramme();
+
+ private:
+  class CLink;
+
+  CCountedString statusDocument_;
+  uint64_t titleSize_ = 0;
+  StatusCallback statusCallback_ = nullptr;
+  void* statusCallbackContext_ = nullptr;
+  DubbingTimeouts timeouts_;
+  ProgrammeReceptionResult lastReception_;
+};
+
+// Where the sessions made by CreateDubbingSession send their reception progress.
+struct DubbingStatusSink {
+  StatusCallback callback = nullptr;
+  void* context = nullptr;
+};
+
+// Session factory for CFtpService::SetSessionFactory: a new CDubbingSession whose
+// status callback and context come from `sink` (a DubbingStatusSink*, may be null;
+// it must outlive the service's listener).
+CFtpSession* CreateDubbingSession(void* sink);
+
+}  // namespace kestova

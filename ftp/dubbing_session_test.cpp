@@ -1,0 +1,220 @@
+// The dubbing session behind a real listener, driven by a raw FTP client over loopback.
+#include "ftp/dubbing_session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ftp/dubbing_documents.h"
+#include "ftp/dubbing_test_link.h"
+#include "ftp/test_support/raw_ftp_client.h"
+#include "ftp/test_support/scratch_folder.h"
+#include "ftp/test_support/test_ftp_server.h"
+#include "platform/file_system.h"
+#include "platform/time.h"
+
+namespace kestova {
+namespace {
+
+using testing::CRawFtpClient;
+using testing::CStatusRecorder;
+using testing::CTestFtpServer;
+
+constexpr char kStatusName[] = "$xml$status.xml";
+constexpr char kInfoName[] = "$netdubbing$dubbinginfo.xml";
+constexpr char kProgrammeName[] = "$netdubbing$dev0.dat";
+
+std::string Code(const std::string& reply) { return reply.substr(0, 3); }
+
+std::string Stream(const char* title, size_t length, unsigned seed) {
+  std::string stream = testing::PatternBytes(length, seed);
+  for (size_t i = 0; i < 64 && 132 + i < length; ++i) {
+    stream[132 + i] = title[i];
+    if (title[i] == '\0') break;
+  }
+  return stream;
+}
+
+class DubbingSessionTest : public ::testing::Test {
+ protected:
+  DubbingSessionTest() : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
+
+  void SetUp() override { ASSERT_TRUE(server_.IsListening()); }
+
+  void Login(CRawFtpClient& client) { ASSERT_TRUE(client.ConnectAndLogin(server_.Port())); }
+
+  // RETR in passive mode; returns the data received and the final reply.
+  std::string Retrieve(CRawFtpClient& client, const std::string& name, std::string* finalReply) {
+    CEventSocket data;
+    EXPECT_NE("", client.OpenPassive(&data));
+    EXPECT_EQ("150", Code(client.Command("RETR " + name)));
+    std::string bytes = testing::ReceiveAll(data);
+    data.Close();
+    *finalReply = client.ReadReply();
+    return bytes;
+  }
+
+  // STOR (or another verb) of `bytes` with the given data-connection command.
+  std::string Store(CRawFtpClient& client, const std::string& verb, const std::string& name,
+                    const std::string& bytes, const char* mode = "PASV") {
+    CEventSocket data;
+    CEventSocket listener;
+    bool active = std::string(mode) == "PORT";
+    if (active) {
+      EXPECT_EQ("200", Code(client.OpenActive(&listener)));
+    } else {
+      EXPECT_NE("", client.OpenPassive(&data, mode));
+    }
+    std::string opening = client.Command(verb + " " + name);
+    EXPECT_EQ("150", Code(opening)) << opening;
+    if (active) {
+      EXPECT_TRUE(listener.Accept(data, nullptr, nullptr, 5000));
+      listener.Close();
+    }
+    EXPECT_TRUE(testing::SendAll(data, bytes));
+    data.Close();
+    return client.ReadReply(20000);
+  }
+
+  std::string FileContent(const char* name) {
+    return testing::ReadWholeFile(server_.Folder().PathOf(name));
+  }
+
+  CStatusRecorder recorder_;
+  DubbingStatusSink sink_;
+  CTestFtpServer server_;
+};
+
+TEST_F(DubbingSessionTest, GreetingIsFixed) {
+  CRawFtpClient client;
+  ASSERT_TRUE(client.Connect(server_.Port()));
+  EXPECT_EQ("220 Connected. <00:00:00:000>", client.ReadLine());
+  CRawFtpClient second;
+  ASSERT_TRUE(second.Connect(server_.Port()));
+  EXPECT_EQ("220 Connected. <00:00:00:000>", second.ReadLine());
+}
+
+TEST_F(DubbingSessionTest, StatusDocumentIsServedByteExactOnEverySession) {
+  const CCountedString document = BuildStatusDocument();
+  const std::string expected(document.CStr(), document.Length());
+  for (int session = 0; session < 2; ++session) {
+    CRawFtpClient client;
+    Login(client);
+    for (int round = 0; round < 2; ++round) {
+      std::string finalReply;
+      std::string bytes = Retrieve(client, kStatusName, &finalReply);
+      EXPECT_EQ(1471u, bytes.size());
+      EXPECT_EQ(expected, bytes);
+      EXPECT_EQ("226 Transfer complete", finalReply);
+    }
+  }
+}
+
+TEST_F(DubbingSessionTest, OtherSpellingsOfTheStatusNameAreOrdinaryFiles) {
+  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf("$xml$status.xml"), "on disk"));
+  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf("$XML$STATUS.XML"), "capitals"));
+  CRawFtpClient client;
+  Login(client);
+  std::string finalReply;
+  EXPECT_EQ("on disk", Retrieve(client, std::string("/") + kStatusName, &finalReply));
+  EXPECT_EQ("capitals", Retrieve(client, "$XML$STATUS.XML", &finalReply));
+  // Without a file of that spelling the base handler refuses it.
+  CEventSocket data;
+  client.OpenPassive(&data);
+  std::string reply = client.Command("RETR $Xml$Status.xml");
+  EXPECT_NE("150", Code(reply)) << reply;
+  data.Close();
+}
+
+TEST_F(DubbingSessionTest, AnnouncedTitleSizeReachesTheProgressTexts) {
+  CRawFtpClient client;
+  Login(client);
+  EXPECT_EQ("226 Transfer complete",
+            Store(client, "STOR", kInfoName,
+                  "<?xml version=\"1.0\"?><dubbinginfo><titlesize>1048576</titlesize>"
+                  "</dubbinginfo>"));
+  const std::string stream = Stream("SIZED", 3 << 20, 41);
+  EXPECT_EQ("226 Transfer complete", Store(client, "STOR", kProgrammeName, stream));
+  EXPECT_TRUE(FileContent("SIZED.MPG") == stream);
+  std::vector<testing::StatusEvent> events = recorder_.Events();
+  ASSERT_GE(events.size(), 6u);
+  EXPECT_EQ("3/2048", events[events.size() - 6].text);
+}
+
+TEST_F(DubbingSessionTest, TitleSizeWithLettersIsZero) {
+  CRawFtpClient client;
+  Login(client);
+  Store(client, "STOR", kInfoName, "<titlesize>lots</titlesize>");
+  Store(client, "STOR", kProgrammeName, Stream("UNSIZED", 1000, 42));
+  std::vector<testing::StatusEvent> events = recorder_.Events();
+  ASSERT_GE(events.size(), 6u);
+  EXPECT_EQ("0/0", events[events.size() - 6].text);
+  EXPECT_EQ("--.--", events[events.size() - 4].text);
+}
+
+TEST_F(DubbingSessionTest, AppeBehavesAsStorForBothVirtualNames) {
+  CRawFtpClient client;
+  Login(client);
+  EXPECT_EQ("226 Transfer complete",
+            Store(client, "APPE", kInfoName, "<titlesize>4</titlesize>"));
+  const std::string stream = Stream("APPENDED", 8192, 43);
+  EXPECT_EQ("226 Transfer complete", Store(client, "APPE", kProgrammeName, stream));
+  EXPECT_TRUE(FileContent("APPENDED.MPG") == stream);
+  EXPECT_EQ("100.00", recorder_.Events()[recorder_.Events().size() - 4].text);
+  EXPECT_FALSE(PathExists(server_.Folder().PathOf(kProgrammeName)));
+  EXPECT_FALSE(PathExists(server_.Folder().PathOf(kInfoName)));
+}
+
+TEST_F(DubbingSessionTest, ProgrammesArriveThroughPasvPswAndPort) {
+  CRawFtpClient client;
+  Login(client);
+  const char* modes[] = {"PASV", "P@SW", "PORT"};
+  for (unsigned i = 0; i < 3; ++i) {
+    const std::string stream = Stream("MODE", 70000 + i, 50 + i);
+    EXPECT_EQ("226 Transfer complete", Store(client, "STOR", kProgrammeName, stream, modes[i]))
+        << modes[i];
+  }
+  EXPECT_TRUE(FileContent("MODE.MPG") == Stream("MODE", 70000, 50));
+  EXPECT_TRUE(FileContent("MODE_1.MPG") == Stream("MODE", 70001, 51));
+  EXPECT_TRUE(FileContent("MODE_2.MPG") == Stream("MODE", 70002, 52));
+  EXPECT_EQ("706", recorder_.CodesOfRow(2).substr(0, 3));
+}
+
+TEST_F(DubbingSessionTest, OrdinaryStorIsAFileOfThatName) {
+  CRawFtpClient client;
+  Login(client);
+  EXPECT_EQ("226 Transfer complete", Store(client, "STOR", "/$netdubbing$dev0.dat", "plain"));
+  EXPECT_EQ("plain", FileContent("$netdubbing$dev0.dat"));
+  EXPECT_TRUE(recorder_.Events().empty());
+}
+
+TEST_F(DubbingSessionTest, ProgrammeWithoutDataConnectionIsRefused) {
+  CRawFtpClient client;
+  Login(client);
+  EXPECT_EQ("425", Code(client.Command(std::string("STOR ") + kProgrammeName)));
+  EXPECT_EQ("426 Connection closed; transfer aborted.", client.ReadReply());
+  EXPECT_TRUE(recorder_.Events().empty());
+  // The session goes on.
+  EXPECT_EQ("257", Code(client.Command("PWD")));
+}
+
+TEST_F(DubbingSessionTest, StopFlagEndsAReceptionKeepingItsBytes) {
+  CRawFtpClient client;
+  Login(client);
+  CEventSocket data;
+  ASSERT_NE("", client.OpenPassive(&data));
+  EXPECT_EQ("150", Code(client.Command(std::string("STOR ") + kProgrammeName)));
+  const std::string stream = Stream("CUT", 100000, 44);
+  ASSERT_TRUE(testing::SendAll(data, stream));
+  // Wait (bounded) until the file exists, then stop the service mid-stream.
+  for (int i = 0; i < 500 && recorder_.Events().size() < 3; ++i) SleepMs(10);
+  EXPECT_TRUE(server_.Stop());
+  data.Close();
+  EXPECT_EQ("226 Transfer complete", client.ReadReply(1000));
+  std::string saved = FileContent("CUT.MPG");
+  EXPECT_TRUE(saved == stream.substr(0, saved.size()));
+  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+}
+
+}  // namespace
+}  // namespace kestova

@@ -1,0 +1,106 @@
+// Test doubles for the dubbing transfers: a scripted link, a link over a real loopback
+// data connection, and a status callback that records every call.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ftp/dubbing_link.h"
+#include "ftp/status_callback.h"
+#include "net/event_socket.h"
+
+namespace kestova {
+namespace testing {
+
+// Replies and data-connection events common to both links.
+class CRecordingLink : public IDubbingLink {
+ public:
+  void Reply(const char* text) override { replies.push_back(text); }
+  bool OpenDataConnection() override;
+  void CloseDataConnection() override { ++closes; }
+  void SetDataTimeout(int32_t timeoutMs) override { dataTimeoutMs = timeoutMs; }
+  void ResetLoginState() override { ++loginResets; }
+  bool StopRequested() const override { return stop; }
+
+  bool openSucceeds = true;
+  std::vector<std::string> replies;
+  int closes = 0;
+  int loginResets = 0;
+  int32_t dataTimeoutMs = 0;
+  std::atomic<bool> stop{false};
+};
+
+// Delivers a script of receive results: pieces of bytes, quiet waits, then "closed".
+class CScriptedLink : public CRecordingLink {
+ public:
+  void AddPiece(const std::string& bytes) { script_.push_back({Kind::kBytes, bytes, false}); }
+  void AddQuietWait() { script_.push_back({Kind::kQuiet, std::string(), false}); }
+  // Sets the stop flag as soon as the receive of the step before returns (at once
+  // when there is none), as a stop request arriving between two receives.
+  void AddStop();
+  // Splits `stream` into pieces of `pieceSize` bytes.
+  void AddStream(const std::string& stream, size_t pieceSize);
+  // Script steps not reached by the receives so far.
+  size_t StepsLeft() const { return script_.size() - next_; }
+
+  bool SendData(const void* bytes, uint32_t length) override;
+  bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
+
+  bool sendSucceeds = true;
+  int quietWaitMs = 0;  // how long a quiet wait takes
+  std::string sent;
+  int receives = 0;
+  std::vector<uint32_t> capacities;
+
+ private:
+  enum class Kind { kBytes, kQuiet };
+  struct Step {
+    Kind kind;
+    std::string bytes;
+    bool stopAfter;
+  };
+  std::vector<Step> script_;
+  size_t next_ = 0;
+};
+
+// A link whose data connection is a real connected loopback socket.
+class CSocketLink : public CRecordingLink {
+ public:
+  explicit CSocketLink(CEventSocket& data) : data_(data) {}
+  void SetDataTimeout(int32_t timeoutMs) override;
+  bool SendData(const void* bytes, uint32_t length) override;
+  bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
+
+ private:
+  CEventSocket& data_;
+};
+
+// One status callback call.
+struct StatusEvent {
+  uint32_t code;
+  std::string text;  // empty for code 7
+  int32_t row;       // the row argument; for code 7 the index handed out
+};
+
+// A status callback target that hands out row indices 0, 1, 2, ... for code 7 (as a
+// list that appends rows would) and records every call. Thread-safe.
+class CStatusRecorder {
+ public:
+  static void Callback(uint32_t code, void* data, void* context, int32_t row);
+  std::vector<StatusEvent> Events() const;
+  // The events of one row, code 7 included.
+  std::vector<StatusEvent> EventsOfRow(int32_t row) const;
+  // Codes only, in order, for one row.
+  std::string CodesOfRow(int32_t row) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<StatusEvent> events_;
+  int32_t rows_ = 0;
+};
+
+}  // namespace testing
+}  // namespace kestova

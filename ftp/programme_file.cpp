@@ -1,0 +1,48 @@
+#include "ftp/programme_file.h"
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/time.h"
+
+namespace kestova {
+
+namespace {
+
+std::atomic<int32_t> fileNamingLock{0};
+
+// How many names to try after losing a race for a free name to another process.
+constexpr int kRaceRetries = 100;
+
+}  // namespace
+
+void AcquireFileNamingLock() {
+  for (;;) {
+    if (fileNamingLock.fetch_add(1) + 1 == 1) return;
+    fileNamingLock.fetch_sub(1);
+    SleepMs(10);
+  }
+}
+
+void ReleaseFileNamingLock() { fileNamingLock.fetch_sub(1); }
+
+bool CreateProgrammeFile(const CCountedString& rootFolder, const CCountedString& fileTitle,
+                         CFile* file, CCountedString* name, CCountedString* path) {
+  CCountedString extension(".MPG");
+  unsigned long long number = 1;
+  int racesLeft = kRaceRetries;
+  for (;;) {
+    *name = fileTitle + extension;
+    *path = rootFolder + *name;
+    if (!PathExists(*path)) {
+      if (file->CreateNew(*path)) return true;
+      // Refused although nothing was there a moment ago: lost a race for the name, or
+      // the folder cannot hold the file at all.
+      if (!PathExists(*path) || racesLeft-- == 0) return false;
+    }
+    extension = CCountedString::Format("_%llu.MPG", number);
+    ++number;
+  }
+}
+
+}  // namespace kestova

@@ -1,0 +1,107 @@
+#include "ftp/programme_file.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/test_support/scratch_folder.h"
+#include "platform/file_system.h"
+
+namespace kestova {
+namespace {
+
+using testing::CScratchFolder;
+
+std::string Create(const CScratchFolder& folder, const char* title) {
+  CFile file;
+  CCountedString name, path;
+  CFileNamingLockHolder lock;
+  if (!CreateProgrammeFile(folder.Path(), title, &file, &name, &path)) return "<failed>";
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_TRUE(path == folder.Path() + name);
+  return name.CStr();
+}
+
+TEST(ProgrammeFile, CollisionsGetNumberedNames) {
+  CScratchFolder folder;
+  EXPECT_EQ("TITLE.MPG", Create(folder, "TITLE"));
+  EXPECT_EQ("TITLE_1.MPG", Create(folder, "TITLE"));
+  EXPECT_EQ("TITLE_2.MPG", Create(folder, "TITLE"));
+  EXPECT_EQ("OTHER.MPG", Create(folder, "OTHER"));
+  EXPECT_EQ(".MPG", Create(folder, ""));
+  EXPECT_EQ("_1.MPG", Create(folder, ""));
+}
+
+TEST(ProgrammeFile, ExistingFilesAreNeverOverwritten) {
+  CScratchFolder folder;
+  ASSERT_TRUE(testing::WriteWholeFile(folder.PathOf("NEWS.MPG"), "old programme"));
+  EXPECT_EQ("NEWS_1.MPG", Create(folder, "NEWS"));
+  EXPECT_EQ("old programme", testing::ReadWholeFile(folder.PathOf("NEWS.MPG")));
+}
+
+TEST(ProgrammeFile, AFolderOfThatNameCountsAsPresent) {
+  CScratchFolder folder;
+  ASSERT_EQ(CreateFolderResult::kCreated, CreateFolder(folder.PathOf("TITLE.MPG")));
+  ASSERT_EQ(CreateFolderResult::kCreated, CreateFolder(folder.PathOf("TITLE_1.MPG")));
+  EXPECT_EQ("TITLE_2.MPG", Create(folder, "TITLE"));
+  EXPECT_TRUE(IsDirectory(folder.PathOf("TITLE.MPG")));
+}
+
+TEST(ProgrammeFile, TheFirstFreeNumberIsTaken) {
+  CScratchFolder folder;
+  ASSERT_TRUE(testing::WriteWholeFile(folder.PathOf("T.MPG"), "x"));
+  ASSERT_TRUE(testing::WriteWholeFile(folder.PathOf("T_2.MPG"), "x"));
+  EXPECT_EQ("T_1.MPG", Create(folder, "T"));
+  EXPECT_EQ("T_3.MPG", Create(folder, "T"));
+}
+
+TEST(ProgrammeFile, MissingFolderFailsWithThePathTried) {
+  CScratchFolder folder;
+  CFile file;
+  CCountedString name, path;
+  CCountedString missing = folder.PathOf("no/such/folder/");
+  EXPECT_FALSE(CreateProgrammeFile(missing, "TITLE", &file, &name, &path));
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_TRUE(path == missing + "TITLE.MPG");
+}
+
+TEST(ProgrammeFile, ConcurrentCreatorsOfOneTitleGetDistinctFiles) {
+  CScratchFolder folder;
+  constexpr int kThreads = 8;
+  std::vector<std::string> names(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&folder, &names, i] { names[i] = Create(folder, "SAME"); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::set<std::string> distinct(names.begin(), names.end());
+  EXPECT_EQ(static_cast<size_t>(kThreads), distinct.size());
+  EXPECT_EQ(0u, distinct.count("<failed>"));
+  EXPECT_EQ(1u, distinct.count("SAME.MPG"));
+  EXPECT_EQ(1u, distinct.count("SAME_7.MPG"));
+}
+
+TEST(FileNamingLock, HoldersNeverOverlap) {
+  std::atomic<int> inside{0};
+  std::atomic<int> overlaps{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 25; ++round) {
+        CFileNamingLockHolder lock;
+        if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
+        std::this_thread::yield();
+        inside.fetch_sub(1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(0, overlaps.load());
+}
+
+}  // namespace
+}  // namespace kestova

@@ -1,0 +1,445 @@
+// Programme reception and the small dubbing transfers over a scripted data connection.
+#include "ftp/programme_reception.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/dubbing_documents.h"
+#include "ftp/dubbing_test_link.h"
+#include "ftp/dubbing_transfers.h"
+#include "ftp/test_support/scratch_folder.h"
+#include "platform/file_system.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+namespace kestova {
+namespace {
+
+using testing::CScratchFolder;
+using testing::CScriptedLink;
+using testing::CStatusRecorder;
+using testing::StatusEvent;
+
+const char kOpening[] = "150 Opening BINARY mode data connection for file transfer.";
+const char kComplete[] = "226 Transfer complete";
+const char kAborted[] = "426 Connection closed; transfer aborted.";
+const std::vector<std::string> kReceivedReplies = {kOpening, kComplete};
+
+// A programme stream: `length` pattern bytes with `title` in the header's title field.
+std::string Stream(const std::string& title, size_t length, unsigned seed = 1) {
+  std::string stream = testing::PatternBytes(length, seed);
+  for (size_t i = 0; i < 64 && 132 + i < length; ++i) {
+    stream[132 + i] = i < title.size() ? title[i] : '\0';
+  }
+  return stream;
+}
+
+class ProgrammeReceptionTest : public ::testing::Test {
+ protected:
+  ProgrammeReceptionSetup ReceptionSetup(uint64_t titleSize = 0) {
+    ProgrammeReceptionSetup setup;
+    setup.rootFolder = folder_.Path();
+    setup.titleSize = titleSize;
+    setup.callback = &CStatusRecorder::Callback;
+    setup.context = &recorder_;
+    return setup;
+  }
+  std::string FileContent(const char* name, bool* exists = nullptr) {
+    return testing::ReadWholeFile(folder_.PathOf(name), exists);
+  }
+  // The texts the row got for one code, in order.
+  std::vector<std::string> TextsOf(int32_t row, uint32_t code) {
+    std::vector<std::string> texts;
+    for (const StatusEvent& event : recorder_.EventsOfRow(row)) {
+      if (event.code == code) texts.push_back(event.text);
+    }
+    return texts;
+  }
+
+  CScratchFolder folder_;
+  CStatusRecorder recorder_;
+};
+
+TEST_F(ProgrammeReceptionTest, HundredBytePiecesGiveAThreeHundredByteFirstBlock) {
+  CScriptedLink link;
+  const std::string stream = Stream("TITLE", 100 * 1000);
+  link.AddStream(stream, 100);
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_EQ(300u, result.firstBlockLength);
+  EXPECT_EQ(stream.size(), result.receivedBytes);
+  EXPECT_EQ("TITLE.MPG", std::string(result.fileName.CStr()));
+  EXPECT_TRUE(FileContent("TITLE.MPG") == stream);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_EQ(5000, link.dataTimeoutMs);
+  EXPECT_EQ(0, link.loginResets);
+  for (uint32_t capacity : link.capacities) EXPECT_EQ(65536u, capacity);
+}
+
+TEST_F(ProgrammeReceptionTest, SixtyFourKilobytePiecesGiveAFirstBlockOfOnePiece) {
+  CScriptedLink link;
+  const std::string stream = Stream("BIG", 65536 * 20 + 17, 2);
+  link.AddStream(stream, 65536);
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(65536u, result.firstBlockLength);
+  EXPECT_TRUE(FileContent("BIG.MPG") == stream);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+}
+
+TEST_F(ProgrammeReceptionTest, CallbackOrderAndTextsOfOneReception) {
+  CScriptedLink link;
+  link.AddStream(Stream("ORDER", 4096), 1024);
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup(2));  // 4 KiB announced
+  ASSERT_EQ(0, result.row);
+  std::string codes = recorder_.CodesOfRow(0);
+  // Row, name, "receiving", any number of progress reports, the final one, "received".
+  ASSERT_GE(codes.size(), 9u);
+  EXPECT_EQ("706", codes.substr(0, 3));
+  EXPECT_EQ("123456", codes.substr(codes.size() - 6));
+  for (size_t i = 3; i + 1 < codes.size(); i += 5) EXPECT_EQ("12345", codes.substr(i, 5));
+  EXPECT_EQ(std::vector<std::string>{"ORDER.MPG"}, TextsOf(0, kStatusFileName));
+  std::vector<std::string> states = TextsOf(0, kStatusState);
+  ASSERT_EQ(2u, states.size());
+  EXPECT_EQ(kTextReceiving, states[0]);
+  EXPECT_EQ(kTextReceived, states[1]);
+  EXPECT_EQ("100.00", TextsOf(0, kStatusPercentage).back());
+  EXPECT_EQ("0:00", TextsOf(0, kStatusRemaining).back());
+  EXPECT_EQ("0/0", TextsOf(0, kStatusSize).back());
+}
+
+TEST_F(ProgrammeReceptionTest, ProgressIsReportedWhileDataComes) {
+  CScriptedLink link;
+  link.quietWaitMs = 5;
+  const std::string stream = Stream("SLOW", 30 * 1024, 3);
+  for (size_t at = 0; at < stream.size(); at += 1024) {
+    link.AddPiece(stream.substr(at, 1024));
+    link.AddQuietWait();
+  }
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.timeouts.reportIntervalMs = 0;  // report whenever a millisecond has passed
+  ReceiveProgramme(link, setup);
+  // At least one report during the reception besides the final one.
+  EXPECT_GE(TextsOf(0, kStatusSize).size(), 2u);
+  EXPECT_TRUE(FileContent("SLOW.MPG") == stream);
+}
+
+TEST_F(ProgrammeReceptionTest, WithoutCallbackTheFileIsStillReceived) {
+  CScriptedLink link;
+  const std::string stream = Stream("QUIET", 1000);
+  link.AddStream(stream, 333);
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.callback = nullptr;
+  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  EXPECT_EQ(-1, result.row);
+  EXPECT_TRUE(FileContent("QUIET.MPG") == stream);
+  EXPECT_TRUE(recorder_.Events().empty());
+}
+
+TEST_F(ProgrammeReceptionTest, EmptyStreamGivesAnEmptyFileWithoutTitle) {
+  CScriptedLink link;  // the peer closes at once
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_EQ(0u, result.firstBlockLength);
+  bool exists = false;
+  EXPECT_EQ("", FileContent(".MPG", &exists));
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_EQ(kTextReceived, TextsOf(0, kStatusState).back());
+}
+
+TEST_F(ProgrammeReceptionTest, ShortStreamsUseOnlyTheTitleBytesReceived) {
+  struct Case {
+    size_t length;
+    const char* name;
+  } cases[] = {{100, ".MPG"}, {132, "_1.MPG"}, {140, "ABCDEFGH.MPG"}, {195, "ABCDEFGHIJKLMNOP.MPG"}};
+  for (const Case& c : cases) {
+    CScriptedLink link;
+    const std::string stream = Stream("ABCDEFGHIJKLMNOP", c.length);
+    link.AddPiece(stream);
+    ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+    EXPECT_EQ(c.length, result.firstBlockLength);
+    EXPECT_EQ(std::string(c.name), std::string(result.fileName.CStr()));
+    EXPECT_TRUE(FileContent(c.name) == stream) << c.name;
+  }
+}
+
+TEST_F(ProgrammeReceptionTest, TitlesAreCleanedForTheFileName) {
+  struct Case {
+    std::string title;
+    const char* name;
+  } cases[] = {
+#ifdef _WIN32
+      {"A:B/C", "A\x81\x46" "B\x81\x5e" "C.MPG"},
+#else
+      {"A:B/C", "A\xef\xbc\x9a" "B\xef\xbc\x8f" "C.MPG"},
+      {"\x83\x5c\x83\x7c", "\xe3\x82\xbd\xe3\x83\x9d.MPG"},  // "ソポ": trail bytes 0x5C, 0x7C
+#endif
+      {"   SPACED  ", "SPACED.MPG"},
+      {std::string(64, 'L'), nullptr},
+  };
+  for (const Case& c : cases) {
+    CScriptedLink link;
+    link.AddPiece(Stream(c.title, 512));
+    ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+    std::string expected = c.name != nullptr ? c.name : std::string(64, 'L') + ".MPG";
+    EXPECT_EQ(expected, std::string(result.fileName.CStr()));
+    EXPECT_TRUE(PathExists(folder_.PathOf(expected)));
+  }
+}
+
+TEST_F(ProgrammeReceptionTest, EveryForbiddenCharacterIsReplacedInTheSavedName) {
+  CScriptedLink link;
+  link.AddPiece(Stream("1\\2/3:4*5?6\"7<8>9|", 256));
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  std::string name = result.fileName.CStr();
+  EXPECT_EQ(std::string::npos, name.find_first_of("\\/:*?\"<>|")) << name;
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+}
+
+TEST_F(ProgrammeReceptionTest, RepeatedTitlesGetNumberedFiles) {
+  for (int i = 0; i < 3; ++i) {
+    CScriptedLink link;
+    link.AddPiece(Stream("TITLE", 300, 10 + i));
+    ReceiveProgramme(link, ReceptionSetup());
+  }
+  EXPECT_TRUE(FileContent("TITLE.MPG") == Stream("TITLE", 300, 10));
+  EXPECT_TRUE(FileContent("TITLE_1.MPG") == Stream("TITLE", 300, 11));
+  EXPECT_TRUE(FileContent("TITLE_2.MPG") == Stream("TITLE", 300, 12));
+  EXPECT_EQ(3u, recorder_.Events().size() / 9);  // 7, 0, 6, 1-5, 6 for each
+}
+
+TEST_F(ProgrammeReceptionTest, StopFlagEndsTheReceptionAndKeepsWhatArrived) {
+  CScriptedLink link;
+  const std::string stream = Stream("STOPPED", 4000);
+  link.AddStream(stream.substr(0, 3000), 500);
+  link.AddStop();
+  link.AddPiece(stream.substr(3000));
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_TRUE(FileContent("STOPPED.MPG") == stream.substr(0, 3000));
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_EQ(kTextReceived, TextsOf(0, kStatusState).back());
+  EXPECT_EQ(1u, link.StepsLeft());
+}
+
+TEST_F(ProgrammeReceptionTest, StopBeforeAnyDataStillCreatesTheFile) {
+  CScriptedLink link;
+  link.AddStop();
+  link.AddPiece(Stream("LATE", 512));
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(0u, result.receivedBytes);
+  bool exists = false;
+  EXPECT_EQ("", FileContent(".MPG", &exists));
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(0, link.receives);
+}
+
+TEST_F(ProgrammeReceptionTest, SilenceLongerThanTheLimitEndsTheReception) {
+  CScriptedLink link;
+  link.quietWaitMs = 20;
+  const std::string stream = Stream("SILENT", 1000);
+  link.AddPiece(stream);
+  for (int i = 0; i < 10; ++i) link.AddQuietWait();
+  link.AddPiece("never written");
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.timeouts.silenceMs = 50;
+  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_TRUE(FileContent("SILENT.MPG") == stream);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_GE(link.StepsLeft(), 1u);
+}
+
+TEST_F(ProgrammeReceptionTest, FolderIsCreatedWithItsParents) {
+  CScriptedLink link;
+  link.AddPiece(Stream("DEEP", 400));
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.rootFolder = folder_.PathOf("a/b/c/");
+  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_TRUE(FileContent("a/b/c/DEEP.MPG") == Stream("DEEP", 400));
+}
+
+TEST_F(ProgrammeReceptionTest, FileThatCannotBeCreatedIsReportedAndRefused) {
+  ASSERT_TRUE(testing::WriteWholeFile(folder_.PathOf("blocker"), "a file, not a folder"));
+  CScriptedLink link;
+  link.AddPiece(Stream("TITLE", 400));
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.rootFolder = folder_.PathOf("blocker/");
+  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  EXPECT_EQ(ReceptionOutcome::kCreateFailed, result.outcome);
+  EXPECT_EQ((std::vector<std::string>{kOpening, kAborted}), link.replies);
+  EXPECT_EQ(1, link.loginResets);
+  EXPECT_EQ("76", recorder_.CodesOfRow(0));
+  std::string expected =
+      CCountedString::Format(kTextCreateFailedFormat, folder_.PathOf("blocker/TITLE.MPG").CStr())
+          .CStr();
+  EXPECT_EQ(expected, TextsOf(0, kStatusState).at(0));
+  EXPECT_EQ("a file, not a folder", FileContent("blocker"));
+}
+
+TEST_F(ProgrammeReceptionTest, DataConnectionFailureAddsNoRowAndNoFile) {
+  CScriptedLink link;
+  link.openSucceeds = false;
+  link.AddPiece(Stream("NEVER", 400));
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(ReceptionOutcome::kNoDataConnection, result.outcome);
+  EXPECT_EQ((std::vector<std::string>{"425 Can't open data connection.", kAborted}), link.replies);
+  EXPECT_EQ(1, link.loginResets);
+  EXPECT_TRUE(recorder_.Events().empty());
+  EXPECT_FALSE(PathExists(folder_.PathOf("NEVER.MPG")));
+  EXPECT_EQ(0, link.receives);
+}
+
+TEST_F(ProgrammeReceptionTest, TwoConcurrentReceptionsOfOneTitleGetTwoRowsAndTwoFiles) {
+  const std::string first = Stream("TWIN", 50000, 21);
+  const std::string second = Stream("TWIN", 60000, 22);
+  CScriptedLink linkA, linkB;
+  linkA.AddStream(first, 1000);
+  linkB.AddStream(second, 1000);
+  ProgrammeReceptionResult resultA, resultB;
+  std::thread a([&] { resultA = ReceiveProgramme(linkA, ReceptionSetup()); });
+  std::thread b([&] { resultB = ReceiveProgramme(linkB, ReceptionSetup()); });
+  a.join();
+  b.join();
+  EXPECT_NE(resultA.row, resultB.row);
+  EXPECT_FALSE(resultA.fileName == resultB.fileName);
+  EXPECT_TRUE(FileContent(resultA.fileName.CStr()) == first);
+  EXPECT_TRUE(FileContent(resultB.fileName.CStr()) == second);
+  for (int32_t row : {resultA.row, resultB.row}) {
+    std::string codes = recorder_.CodesOfRow(row);
+    EXPECT_EQ("706", codes.substr(0, 3)) << row;
+    EXPECT_EQ('6', codes.back()) << row;
+  }
+  std::vector<std::string> names = {TextsOf(resultA.row, 0).at(0), TextsOf(resultB.row, 0).at(0)};
+  EXPECT_EQ(names[0], std::string(resultA.fileName.CStr()));
+  EXPECT_EQ(names[1], std::string(resultB.fileName.CStr()));
+}
+
+#ifndef _WIN32
+// Writing fails once the file reaches the process's file-size limit, as on a full disk.
+TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
+  constexpr rlim_t kLimit = 100000;
+  struct rlimit saved;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+  void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = saved;
+  limited.rlim_cur = kLimit;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+
+  CScriptedLink link;
+  const std::string stream = Stream("FULL", 300000, 5);
+  link.AddStream(stream, 10000);
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup(150));
+
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, savedHandler);
+
+  EXPECT_EQ(ReceptionOutcome::kWriteFailed, result.outcome);
+  std::string content = FileContent("FULL.MPG");
+  EXPECT_EQ(kLimit, content.size());
+  EXPECT_TRUE(content == stream.substr(0, kLimit));
+  EXPECT_EQ((std::vector<std::string>{
+                kOpening, "451 Requested action aborted: local error in processing."}),
+            link.replies);
+  std::vector<std::string> states = TextsOf(0, kStatusState);
+  ASSERT_EQ(2u, states.size());
+  EXPECT_EQ(kTextReceiving, states[0]);
+  EXPECT_EQ(std::string(CCountedString::Format(kTextWriteFailedFormat,
+                                               folder_.PathOf("FULL.MPG").CStr())
+                            .CStr()),
+            states[1]);
+  EXPECT_GT(link.StepsLeft(), 0u);  // the rest of the stream was not waited for
+  EXPECT_EQ('6', recorder_.CodesOfRow(0).back());
+}
+#endif
+
+// The dubbing information document and the status document over the scripted link.
+
+TEST(DubbingInfoTransfer, TitleSizeSplitAcrossPiecesIsParsed) {
+  CScriptedLink link;
+  link.AddPiece("<?xml version=\"1.0\"?><dubbinginfo><title");
+  link.AddPiece("size>1048");
+  link.AddQuietWait();
+  link.AddPiece("576</titles");
+  link.AddPiece("ize></dubbinginfo>");
+  uint64_t titleSize = 77;
+  ReceiveDubbingInfo(link, &titleSize);
+  EXPECT_EQ(1048576u, titleSize);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_EQ(1, link.closes);
+  for (uint32_t capacity : link.capacities) EXPECT_EQ(2048u, capacity);
+}
+
+TEST(DubbingInfoTransfer, DocumentWithoutSizeResetsItToZero) {
+  CScriptedLink link;
+  link.AddPiece("<dubbinginfo><title>x</title></dubbinginfo>");
+  uint64_t titleSize = 1234;
+  ReceiveDubbingInfo(link, &titleSize);
+  EXPECT_EQ(0u, titleSize);
+}
+
+TEST(DubbingInfoTransfer, FailedDataConnectionKeepsTheSizeAndResetsTheLogin) {
+  CScriptedLink link;
+  link.openSucceeds = false;
+  uint64_t titleSize = 1234;
+  ReceiveDubbingInfo(link, &titleSize);
+  EXPECT_EQ(1234u, titleSize);
+  EXPECT_EQ((std::vector<std::string>{"425 Can't open data connection.", kAborted}), link.replies);
+  EXPECT_EQ(1, link.loginResets);
+}
+
+TEST(DubbingInfoTransfer, StopFlagAndSilenceStillEndWith226) {
+  CScriptedLink stopped;
+  stopped.AddStop();
+  uint64_t titleSize = 5;
+  ReceiveDubbingInfo(stopped, &titleSize);
+  EXPECT_EQ(0u, titleSize);
+  EXPECT_EQ(kReceivedReplies, stopped.replies);
+
+  CScriptedLink silent;
+  silent.quietWaitMs = 20;
+  silent.AddPiece("<titlesize>3</titlesize>");
+  for (int i = 0; i < 10; ++i) silent.AddQuietWait();
+  silent.AddPiece("<titlesize>9</titlesize>");
+  DubbingTimeouts timeouts;
+  timeouts.silenceMs = 50;
+  ReceiveDubbingInfo(silent, &titleSize, timeouts);
+  EXPECT_EQ(3u, titleSize);
+  EXPECT_EQ(kReceivedReplies, silent.replies);
+}
+
+TEST(StatusDocumentTransfer, SendsTheWholeDocumentBetween150And226) {
+  CScriptedLink link;
+  CCountedString document = BuildStatusDocument();
+  SendStatusDocument(link, document);
+  EXPECT_EQ(std::string(document.CStr(), document.Length()), link.sent);
+  EXPECT_EQ(kReceivedReplies, link.replies);
+  EXPECT_EQ(1000, link.dataTimeoutMs);
+}
+
+TEST(StatusDocumentTransfer, FailedSendGives426Then226) {
+  CScriptedLink link;
+  link.sendSucceeds = false;
+  SendStatusDocument(link, BuildStatusDocument());
+  EXPECT_EQ((std::vector<std::string>{kOpening, kAborted, kComplete}), link.replies);
+}
+
+TEST(StatusDocumentTransfer, FailedDataConnectionGives150Then426) {
+  CScriptedLink link;
+  link.openSucceeds = false;
+  SendStatusDocument(link, BuildStatusDocument());
+  EXPECT_EQ((std::vector<std::string>{kOpening, "425 Can't open data connection.", kAborted}),
+            link.replies);
+  EXPECT_EQ(0, link.loginResets);
+  EXPECT_TRUE(link.sent.empty());
+}
+
+}  // namespace
+}  // namespace kestova

@@ -1,0 +1,134 @@
+// Programme reception over a real loopback data connection.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "ftp/dubbing_test_link.h"
+#include "ftp/programme_reception.h"
+#include "ftp/test_support/raw_ftp_client.h"
+#include "ftp/test_support/scratch_folder.h"
+#include "net/event_socket.h"
+
+namespace kestova {
+namespace {
+
+using testing::CScratchFolder;
+using testing::CSocketLink;
+using testing::CStatusRecorder;
+
+// A connected loopback pair: `client` sends, `server` receives.
+bool ConnectPair(CEventSocket& client, CEventSocket& server) {
+  CEventSocket listener;
+  uint32_t address = 0;
+  uint16_t port = 0;
+  bool ready = listener.Create(CEventSocket::kStream, 0, 5000) && listener.Listen(1) &&
+               listener.GetLocalAddress(&address, &port) &&
+               client.Create(CEventSocket::kStream, 0, 5000) &&
+               client.Connect(ResolveHost("127.0.0.1"), port) &&
+               listener.Accept(server, nullptr, nullptr, 5000);
+  listener.Close();
+  return ready;
+}
+
+std::string Stream(const char* title, size_t length, unsigned seed) {
+  std::string stream = testing::PatternBytes(length, seed);
+  for (size_t i = 0; i < 64 && 132 + i < length; ++i) {
+    stream[132 + i] = title[i];
+    if (title[i] == '\0') break;
+  }
+  return stream;
+}
+
+void SendInPieces(CEventSocket& socket, const std::string& stream, size_t pieceSize) {
+  for (size_t at = 0; at < stream.size(); at += pieceSize) {
+    std::string piece = stream.substr(at, pieceSize);
+    if (!testing::SendAll(socket, piece)) break;
+  }
+  socket.Close();
+}
+
+class ProgrammeSocketTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(ConnectPair(client_, server_)); }
+  void TearDown() override {
+    client_.Close();
+    server_.Close();
+  }
+  ProgrammeReceptionSetup ReceptionSetup() {
+    ProgrammeReceptionSetup setup;
+    setup.rootFolder = folder_.Path();
+    setup.callback = &CStatusRecorder::Callback;
+    setup.context = &recorder_;
+    return setup;
+  }
+  // Sends `stream` in pieces of `pieceSize` bytes and receives it; returns the result.
+  ProgrammeReceptionResult Transfer(const std::string& stream, size_t pieceSize) {
+    std::thread sender([&] { SendInPieces(client_, stream, pieceSize); });
+    CSocketLink link(server_);
+    ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+    sender.join();
+    EXPECT_EQ((std::vector<std::string>{
+                  "150 Opening BINARY mode data connection for file transfer.",
+                  "226 Transfer complete"}),
+              link.replies);
+    return result;
+  }
+
+  CScratchFolder folder_;
+  CStatusRecorder recorder_;
+  CEventSocket client_;
+  CEventSocket server_;
+};
+
+TEST_F(ProgrammeSocketTest, StreamSentInHundredBytePiecesIsSavedByteForByte) {
+  const std::string stream = Stream("PIECES", 200000, 31);
+  ProgrammeReceptionResult result = Transfer(stream, 100);
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_EQ(stream.size(), result.receivedBytes);
+  // Gathering stops with the receive that brings the block to 256 bytes or more.
+  EXPECT_GE(result.firstBlockLength, 256u);
+  EXPECT_TRUE(testing::ReadWholeFile(folder_.PathOf("PIECES.MPG")) == stream);
+}
+
+TEST_F(ProgrammeSocketTest, StreamSentInSixtyFourKilobytePiecesIsSavedByteForByte) {
+  const std::string stream = Stream("LARGE PIECES", 64 * 65536 + 99, 32);
+  ProgrammeReceptionResult result = Transfer(stream, 65536);
+  EXPECT_EQ(stream.size(), result.receivedBytes);
+  EXPECT_LE(result.firstBlockLength, 65536u);
+  EXPECT_TRUE(testing::ReadWholeFile(folder_.PathOf("LARGE PIECES.MPG")) == stream);
+  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+}
+
+TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
+  const std::string stream = Stream("HALF", 300000, 33);
+  std::atomic<bool> release{false};
+  std::thread sender([&] {
+    testing::SendAll(client_, stream);
+    // Keep the connection open (bounded) until the reception has stopped.
+    for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    client_.Close();
+  });
+  CSocketLink link(server_);
+  ProgrammeReceptionSetup setup = ReceptionSetup();
+  setup.timeouts.dataReceiveMs = 200;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    link.stop = true;
+  });
+  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  release = true;
+  stopper.join();
+  sender.join();
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  std::string saved = testing::ReadWholeFile(folder_.PathOf("HALF.MPG"));
+  EXPECT_EQ(result.receivedBytes, saved.size());
+  EXPECT_TRUE(saved == stream.substr(0, saved.size()));
+  EXPECT_EQ("226 Transfer complete", link.replies.back());
+  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+}
+
+}  // namespace
+}  // namespace kestova

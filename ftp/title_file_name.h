@@ -1,0 +1,19 @@
+// The file-name form of a cleaned programme title on this system.
+//
+// Windows: the title unchanged (the ANSI file functions take Shift_JIS on a Japanese
+// system). Linux: file names are UTF-8, so the title is converted from Shift_JIS
+// (Windows code page 932) to UTF-8. A byte that is not valid there becomes "_", and so
+// does a control character; a '/' (which a cleaned title never holds) becomes the
+// full-width solidus. The result never contains '/' or a NUL byte, so it always names
+// one entry in its folder.
+//
+// Safe from any thread.
+#pragma once
+
+#include "base/counted_string.h"
+
+namespace kestova {
+
+CCountedString TitleFileName(const CCountedString& shiftJisTitle);
+
+}  // namespace kestova
