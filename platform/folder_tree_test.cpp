@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/scratch_folder_test_util.h"
 #include "platform/settings.h"
+#include "platform/thread.h"
+#include "platform/time.h"
 
 namespace kestova {
 namespace {
@@ -106,6 +109,31 @@ TEST_F(FolderTreeTest, AnExistingFileCountsAsSuccessAndEmptyAsFailure) {
   EXPECT_FALSE(IsDirectory(scratch_ / "file"));
   EXPECT_FALSE(CreateFolderTree(scratch_ / "file/below"));
   EXPECT_FALSE(CreateFolderTree(""));
+}
+
+struct Race {
+  CCountedString path;
+  std::atomic<int> succeeded{0};
+  std::atomic<int> finished{0};
+};
+
+void CreateRacingTree(void* argument) {
+  Race* race = static_cast<Race*>(argument);
+  if (CreateFolderTree(race->path)) race->succeeded.fetch_add(1);
+  race->finished.fetch_add(1);
+}
+
+TEST_F(FolderTreeTest, ThreadsCreatingTheSameTreeAllSucceed) {
+  constexpr int kThreads = 6;
+  Race race;
+  race.path = scratch_.Path() + "\\race\\a\\b\\c\\d\\";
+  int started = 0;
+  for (int t = 0; t < kThreads; ++t) started += StartDetachedThread(&CreateRacingTree, &race);
+  ASSERT_EQ(started, kThreads);
+  for (int i = 0; i < 10000 && race.finished.load() < kThreads; ++i) SleepMs(1);
+  ASSERT_EQ(race.finished.load(), kThreads);
+  EXPECT_EQ(race.succeeded.load(), kThreads);
+  EXPECT_TRUE(IsDirectory(scratch_ / "race/a/b/c/d"));
 }
 
 // With the Japanese code page (Windows under LANG=ja_JP), real Shift_JIS folder
