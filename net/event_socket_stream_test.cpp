@@ -76,9 +76,15 @@ TEST_F(EventSocketStreamTest, EmptyObjectFailsEveryOperationWithZeroBytes) {
   EXPECT_EQ(text, "unchanged");
   EXPECT_FALSE(b_.IsValid());
 
-  // Closing makes a created object empty again.
+  // A stream that was never connected has nothing to receive, ever.
   ASSERT_TRUE(a_.Create(CEventSocket::kStream, 0, 100));
   EXPECT_TRUE(a_.IsValid());
+  count = 99;
+  Stopwatch watch;
+  EXPECT_FALSE(a_.ReceiveFrom(buffer, sizeof(buffer), &count, nullptr, nullptr, 100));
+  EXPECT_EQ(count, 0u);
+  EXPECT_LT(watch.ElapsedMs(), kHangMs);
+  // Closing makes a created object empty again.
   EXPECT_TRUE(a_.Close());
   EXPECT_FALSE(a_.IsValid());
   EXPECT_FALSE(a_.Listen(1));

@@ -79,10 +79,13 @@ bool IsStream(SOCKET socket) {
          type == SOCK_STREAM;
 }
 
-// True if the stream's peer has closed and nothing is left to receive (a peek of 0 bytes).
-bool PeerHasClosed(SOCKET socket) {
+// True if a stream has ended: its peer closed and nothing is left to receive (a peek of
+// 0 bytes), or the connection failed or never existed. The socket must be non-blocking.
+bool StreamHasEnded(SOCKET socket) {
+  if (!IsStream(socket)) return false;
   char byte;
-  return IsStream(socket) && recv(socket, &byte, 1, MSG_PEEK) == 0;
+  const int result = recv(socket, &byte, 1, MSG_PEEK);
+  return result == 0 || (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK);
 }
 
 bool QueryAddress(SOCKET socket, bool peer, uint32_t* address, uint16_t* port) {
@@ -142,7 +145,7 @@ bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t
     const int plain = to ? sendto(socket, bytes, static_cast<int>(length), 0, name, sizeof(*to))
                          : send(socket, bytes, static_cast<int>(length), 0);
     if (plain == SOCKET_ERROR) {
-      // Written-ness was reported but the space was taken meanwhile: try again while
+      // Writability was reported, but the room was taken meanwhile: try again while
       // time is left.
       if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
       *sent = 0;
@@ -309,9 +312,9 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
   CWaitEvent event(handle_);
   if (!event.IsValid() || !event.Select(FD_READ | FD_CLOSE)) return false;
   const DWORD waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
-  // A quiet connection is not an error. The close of a stream is reported only once,
-  // though; a connection whose close was already reported stays failed.
-  if (waited == WSA_WAIT_TIMEOUT) return !PeerHasClosed(handle_);
+  // A quiet connection is not an error. The system reports a stream's close only once,
+  // though: a connection whose end was already reported keeps failing.
+  if (waited == WSA_WAIT_TIMEOUT) return !StreamHasEnded(handle_);
   WSANETWORKEVENTS events;
   if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return false;
   // The close is reported only after every byte sent before it has been received.
