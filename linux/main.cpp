@@ -1,0 +1,152 @@
+// kestov-a: the Linux front end of the dubbing destination.
+//
+// Serves the receiving folder over FTP until SIGINT or SIGTERM, then shuts down as the
+// Windows program does at close: the stop flag is set and every listener and session
+// is waited for (receptions cut short keep what they received); exit status 0.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/counted_string.h"
+#include "ftp/ftp_service.h"
+#include "linux/options.h"
+#include "linux/settings_location.h"
+#include "platform/host.h"
+#include "platform/module.h"
+#include "platform/settings.h"
+#include "platform/time.h"
+
+namespace kestova {
+namespace {
+
+volatile sig_atomic_t g_signalCount = 0;
+
+void OnTerminationSignal(int) { g_signalCount = g_signalCount + 1; }
+
+void InstallSignalHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+// The folder to serve: --folder (saved for the next run), else the saved setting,
+// else the default folder. Created when missing. Empty on failure (reported).
+std::string ChooseServedFolder(const LinuxOptions& options) {
+  std::string folder;
+  if (!options.folder.empty()) {
+    folder = AbsolutePath(options.folder);
+    const std::string settingsFolder = FolderOf(GetSettingsFilePath().CStr());
+    if ((!settingsFolder.empty() && !CreateFolderTree(settingsFolder.c_str())) ||
+        !WriteSetting("PageReceive", "Folder", folder.c_str())) {
+      std::fprintf(stderr, "kestov-a: warning: could not save the folder in %s\n",
+                   GetSettingsFilePath().CStr());
+    }
+  } else {
+    CCountedString saved;
+    ReadSetting("PageReceive", "Folder", "", &saved);
+    folder = saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr());
+  }
+  if (!CreateFolderTree(folder.c_str())) {
+    std::fprintf(stderr, "kestov-a: cannot create the receiving folder %s\n", folder.c_str());
+    return std::string();
+  }
+  return folder;
+}
+
+// Name answering (the recorder finds this host by a NetBIOS name query).
+void StartNameAnswering(const LinuxOptions& options) {
+  if (options.capture == "none") return;
+  std::fprintf(stderr,
+               "kestov-a: name answering (--capture %s) is not available yet; serving FTP "
+               "only\n",
+               options.capture.c_str());
+}
+
+void StopNameAnswering() {}
+
+void OnListening(void* context, uint16_t port) {
+  const std::string* folder = static_cast<const std::string*>(context);
+  std::printf("kestov-a: serving %s on port %u\n", folder->c_str(), static_cast<unsigned>(port));
+  std::fflush(stdout);
+}
+
+void OnListenerStartFailed(void*, uint16_t port) {
+  std::fprintf(stderr,
+               "kestov-a: the FTP server could not start on port %u. Stop the other FTP "
+               "server, or choose another port with --port%s.\n",
+               static_cast<unsigned>(port),
+               (port < 1024 && geteuid() != 0) ? " (ports below 1024 need root)" : "");
+}
+
+// Runs the FTP service until a termination signal; the exit status.
+int Serve(const LinuxOptions& options, const std::string& folder) {
+  CFtpService service;
+  service.SetListenPort(options.port);
+  service.SetActiveSourcePort(options.activePortGiven ? options.activePort
+                                                      : (geteuid() == 0 ? 20 : 0));
+  service.SetServedFolder(folder.c_str());
+  FtpListenerObserver observer;
+  observer.listening = OnListening;
+  observer.startFailed = OnListenerStartFailed;
+  observer.context = const_cast<std::string*>(&folder);
+  service.SetListenerObserver(observer);
+
+  if (!service.StartListener()) {
+    std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
+    return 1;
+  }
+  StartNameAnswering(options);
+
+  int status = 0;
+  while (g_signalCount == 0) {
+    if (service.GetListenerState() == CFtpService::kFailed) {
+      status = 1;  // reported by OnListenerStartFailed
+      break;
+    }
+    SleepMs(100);
+  }
+
+  StopNameAnswering();
+  service.RequestStop();
+  // Sessions see the flag within one receive wait; a second signal stops waiting.
+  const int signalsAtStop = g_signalCount;
+  while (!service.IsIdle()) {
+    if (g_signalCount > signalsAtStop && signalsAtStop > 0) {
+      std::fprintf(stderr, "kestov-a: second signal, leaving without waiting\n");
+      _exit(1);
+    }
+    SleepMs(10);
+  }
+  return status;
+}
+
+}  // namespace
+}  // namespace kestova
+
+int main(int argc, char** argv) {
+  using namespace kestova;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  LinuxOptions options;
+  std::string error;
+  if (!ParseLinuxOptions(arguments, &options, &error)) {
+    std::fprintf(stderr, "kestov-a: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(LinuxUsageText().c_str(), stdout);
+    return 0;
+  }
+  InstallSignalHandlers();
+  StartSocketLibrary();
+  SetSettingsFilePath(options.settingsFile.empty() ? DefaultSettingsFile().c_str()
+                                                   : options.settingsFile.c_str());
+  const std::string folder = ChooseServedFolder(options);
+  if (folder.empty()) return 1;
+  return Serve(options, folder);
+}

@@ -1,0 +1,127 @@
+#include "linux/options.h"
+
+
+namespace kestova {
+namespace {
+
+bool ParsePort(const std::string& text, uint16_t* port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned long>(c - '0');
+  }
+  if (value > 65535) return false;
+  *port = static_cast<uint16_t>(value);
+  return true;
+}
+
+// A Linux interface name: 1 to 15 bytes, no '/', no white space, not "." or "..".
+bool IsValidInterfaceName(const std::string& name) {
+  if (name.empty() || name.size() > 15 || name == "." || name == "..") return false;
+  for (char c : name) {
+    if (c == '/' || c == ':' || c == ' ' || c == '\t' || c == '\n' ||
+        static_cast<unsigned char>(c) < 0x21) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsCaptureMethod(const std::string& method) {
+  return method == "none" || method == "packet" || method == "socket" || method == "auto";
+}
+
+}  // namespace
+
+bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* options,
+                       std::string* error) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::string value;
+    bool hasValue = false;
+    const size_t equals = name.find('=');
+    if (name.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+      hasValue = true;
+    }
+    if (name == "--help" || name == "-h") {
+      options->help = true;
+      continue;
+    }
+    const bool takesValue = name == "--folder" || name == "--port" || name == "--capture" ||
+                            name == "--interface" || name == "--settings" ||
+                            name == "--active-port";
+    if (!takesValue) {
+      *error = "unknown option '" + arguments[i] + "' (see --help)";
+      return false;
+    }
+    if (!hasValue) {
+      if (i + 1 >= arguments.size()) {
+        *error = "option '" + name + "' needs a value";
+        return false;
+      }
+      value = arguments[++i];
+    }
+
+    if (name == "--folder") {
+      if (value.empty()) {
+        *error = "--folder needs a folder name";
+        return false;
+      }
+      options->folder = value;
+    } else if (name == "--port") {
+      if (!ParsePort(value, &options->port)) {
+        *error = "--port needs a number from 0 to 65535, not '" + value + "'";
+        return false;
+      }
+    } else if (name == "--active-port") {
+      if (!ParsePort(value, &options->activePort)) {
+        *error = "--active-port needs a number from 0 to 65535, not '" + value + "'";
+        return false;
+      }
+      options->activePortGiven = true;
+    } else if (name == "--capture") {
+      if (!IsCaptureMethod(value)) {
+        *error = "--capture takes packet, socket, auto or none, not '" + value + "'";
+        return false;
+      }
+      options->capture = value;
+    } else if (name == "--interface") {
+      if (!IsValidInterfaceName(value)) {
+        *error = "--interface needs a network interface name, not '" + value + "'";
+        return false;
+      }
+      options->interfaceName = value;
+    } else if (name == "--settings") {
+      if (value.empty()) {
+        *error = "--settings needs a file name";
+        return false;
+      }
+      options->settingsFile = value;
+    }
+  }
+  return true;
+}
+
+std::string LinuxUsageText() {
+  return "Usage: kestov-a [options]\n"
+         "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
+         "files. Serves until interrupted (Ctrl+C, SIGTERM).\n"
+         "\n"
+         "  --folder DIR        folder that receives the programmes (saved in the settings\n"
+         "                      file; default: the saved folder, else ~/KESTOV-A)\n"
+         "  --port N            FTP control port (default 21; 0 = any free port)\n"
+         "  --active-port N     source port of active-mode data connections (default 20\n"
+         "                      when run as root, else 0 = any free port)\n"
+         "  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
+         "                      (default auto)\n"
+         "  --interface IF      network interface for name answering (default: all)\n"
+         "  --settings FILE     settings file (default\n"
+         "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
+         "                      ~/.config/kestov-a/kestov-a.ini)\n"
+         "  --help              show this text\n";
+}
+
+}  // namespace kestova

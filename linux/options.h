@@ -1,0 +1,29 @@
+// The command line of kestov-a.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestova {
+
+struct LinuxOptions {
+  std::string folder;        // empty: the saved setting, else the default folder
+  uint16_t port = 21;        // FTP control port; 0 = any free port
+  bool activePortGiven = false;
+  uint16_t activePort = 0;   // source port of active-mode data connections
+  std::string capture = "auto";  // none | packet | socket | auto
+  std::string interfaceName;     // empty: every suitable interface
+  std::string settingsFile;      // empty: the default settings file
+  bool help = false;
+};
+
+// Parses argv[1..]; "--name value" and "--name=value" are both accepted. False with
+// a one-line message in `error` for an unknown option, a missing or invalid value.
+bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* options,
+                       std::string* error);
+
+// The --help text.
+std::string LinuxUsageText();
+
+}  // namespace kestova

@@ -1,0 +1,63 @@
+#include "linux/options.h"
+
+#include <gtest/gtest.h>
+
+namespace kestova {
+namespace {
+
+bool Parse(std::vector<std::string> arguments, LinuxOptions* options, std::string* error) {
+  return ParseLinuxOptions(arguments, options, error);
+}
+
+TEST(LinuxOptionsTest, DefaultsWithoutArguments) {
+  LinuxOptions options;
+  std::string error;
+  ASSERT_TRUE(Parse({}, &options, &error));
+  EXPECT_EQ(options.port, 21);
+  EXPECT_EQ(options.capture, "auto");
+  EXPECT_FALSE(options.activePortGiven);
+  EXPECT_TRUE(options.folder.empty());
+  EXPECT_FALSE(options.help);
+}
+
+TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
+  LinuxOptions options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none",
+                     "--interface=eth0", "--settings", "/tmp/k.ini", "--active-port", "0"},
+                    &options, &error))
+      << error;
+  EXPECT_EQ(options.folder, "/srv/rec");
+  EXPECT_EQ(options.port, 2121);
+  EXPECT_EQ(options.capture, "none");
+  EXPECT_EQ(options.interfaceName, "eth0");
+  EXPECT_EQ(options.settingsFile, "/tmp/k.ini");
+  EXPECT_TRUE(options.activePortGiven);
+  EXPECT_EQ(options.activePort, 0);
+}
+
+TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--port", "65536"},      {"--port", "-1"},        {"--port", "21x"},
+      {"--port"},               {"--capture", "pcap"},   {"--interface", "a/b"},
+      {"--interface", ""},      {"--interface", "averyveryverylongname"},
+      {"--folder="},            {"--active-port", "x"},  {"--verbose"},
+      {"stray"}};
+  for (const std::vector<std::string>& arguments : bad) {
+    LinuxOptions options;
+    std::string error;
+    EXPECT_FALSE(Parse(arguments, &options, &error)) << arguments[0];
+    EXPECT_FALSE(error.empty()) << arguments[0];
+  }
+}
+
+TEST(LinuxOptionsTest, HelpIsRecognised) {
+  LinuxOptions options;
+  std::string error;
+  ASSERT_TRUE(Parse({"-h"}, &options, &error));
+  EXPECT_TRUE(options.help);
+  EXPECT_NE(LinuxUsageText().find("--capture METHOD"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestova

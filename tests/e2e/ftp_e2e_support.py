@@ -1,0 +1,111 @@
+"""Helpers for the whole-program FTP tests: start the built kestov-a on a free port,
+talk to it over a raw control connection, and stop it with a signal."""
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+
+class KestovA:
+    """One kestov-a process serving `folder`; the port is read from its first line."""
+
+    def __init__(self, binary, folder, settings, extra=(), env=None, port="0"):
+        args = [binary, "--port", port, "--capture", "none", "--active-port", "0"]
+        if folder is not None:
+            args += ["--folder", folder]
+        if settings is not None:
+            args += ["--settings", settings]
+        args += list(extra)
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     env=env)
+        self.port = None
+        self.first_line = self._read_stdout_line(15)
+        match = re.match(r"kestov-a: serving (.*) on port (\d+)$", self.first_line)
+        if match:
+            self.served = match.group(1)
+            self.port = int(match.group(2))
+
+    def _read_stdout_line(self, timeout):
+        deadline = time.monotonic() + timeout
+        data = b""
+        while not data.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
+            if ready:
+                chunk = os.read(self.proc.stdout.fileno(), 1)
+                if not chunk:
+                    break
+                data += chunk
+        return data.decode("utf-8", "replace").rstrip("\n")
+
+    def stop(self, sig=signal.SIGTERM, timeout=30):
+        """Signals the process and returns (exit status, stderr text)."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(sig)
+        try:
+            _, err = self.proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            _, err = self.proc.communicate()
+            return None, err.decode("utf-8", "replace")
+        return self.proc.returncode, err.decode("utf-8", "replace")
+
+
+class RawControl:
+    """A raw control connection that reads CR LF terminated reply lines."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.pending = b""
+
+    def line(self, timeout=10):
+        self.sock.settimeout(timeout)
+        while b"\r\n" not in self.pending:
+            chunk = self.sock.recv(4096)
+            if not chunk:
+                return None
+            self.pending += chunk
+        line, self.pending = self.pending.split(b"\r\n", 1)
+        return line.decode("latin-1")
+
+    def command(self, text):
+        self.sock.sendall(text.encode("latin-1") + b"\r\n")
+        return self.line()
+
+    def login(self):
+        assert self.line().startswith("220 ")
+        assert self.command("USER anonymous").startswith("331 ")
+        assert self.command("PASS x").startswith("230 ")
+
+    def passive(self):
+        reply = self.command("PASV")
+        numbers = [int(n) for n in re.search(r"\((.*)\)", reply).group(1).split(",")]
+        return socket.create_connection((".".join(map(str, numbers[:4])),
+                                         numbers[4] * 256 + numbers[5]), timeout=10)
+
+    def closed(self, timeout=10):
+        self.sock.settimeout(timeout)
+        try:
+            return self.sock.recv(4096) == b""
+        except (ConnectionResetError, socket.timeout):
+            return False
+
+    def close(self):
+        self.sock.close()
+
+
+class Scratch:
+    """A temporary folder removed at exit."""
+
+    def __init__(self):
+        self.path = tempfile.mkdtemp(prefix="kestova-e2e-")
+
+    def sub(self, *names):
+        return os.path.join(self.path, *names)
+
+    def cleanup(self):
+        shutil.rmtree(self.path, ignore_errors=True)
