@@ -1,0 +1,87 @@
+// kestov-recorder's client against the in-process dubbing service over loopback.
+#include "tools/recorder_client.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ftp/dubbing_session.h"
+#include "ftp/test_support/scratch_folder.h"
+#include "ftp/test_support/test_ftp_server.h"
+
+namespace kestova {
+namespace {
+
+class RecorderClientTest : public ::testing::Test {
+ protected:
+  RecorderOptions Options(const char* title, uint64_t size) {
+    RecorderOptions options;
+    options.port = server_.Port();
+    options.titleShiftJis = title;
+    options.size = size;
+    options.timeoutMs = 10000;
+    return options;
+  }
+  std::string Saved(const char* name) {
+    return testing::ReadWholeFile(server_.Folder().PathOf(name));
+  }
+
+  testing::CTestFtpServer server_{&CreateDubbingSession, nullptr};
+  testing::CScratchFolder copies_;
+};
+
+TEST_F(RecorderClientTest, DubsInEveryDataMode) {
+  ASSERT_TRUE(server_.IsListening());
+  const DataMode modes[] = {DataMode::kPasv, DataMode::kPsw, DataMode::kPort};
+  const char* names[] = {"PASV.MPG", "PSW.MPG", "PORT.MPG"};
+  const char* titles[] = {"PASV", "PSW", "PORT"};
+  for (int i = 0; i < 3; ++i) {
+    RecorderOptions options = Options(titles[i], 300000 + i);
+    options.mode = modes[i];
+    options.pieceSize = 1000;
+    options.copyTo = copies_.PathOf(titles[i]).CStr();
+    CRecorderClient client(options);
+    ASSERT_TRUE(client.Run()) << client.Error();
+    EXPECT_EQ(300000u + i, client.BytesSent());
+    EXPECT_EQ(1471u, client.StatusDocument().size());
+    std::string sent = testing::ReadWholeFile(copies_.PathOf(titles[i]));
+    EXPECT_EQ(300000u + i, sent.size());
+    EXPECT_TRUE(Saved(names[i]) == sent) << names[i];
+  }
+}
+
+TEST_F(RecorderClientTest, DubbingInformationAnnouncesTheSizeInBlocks) {
+  RecorderOptions options = Options("X", 4097);
+  EXPECT_NE(std::string::npos,
+            CRecorderClient::DubbingInfoDocument(options, 4097).find("<titlesize>3</titlesize>"));
+  options.titleSizeGiven = true;
+  options.titleSizeText = "letters";
+  EXPECT_NE(std::string::npos, CRecorderClient::DubbingInfoDocument(options, 4097)
+                                   .find("<titlesize>letters</titlesize>"));
+}
+
+TEST_F(RecorderClientTest, UnexpectedReplyEndsTheRunWithAMessage) {
+  // A plain FTP service: the status document is an ordinary (missing) file there.
+  testing::CTestFtpServer plain;
+  ASSERT_TRUE(plain.IsListening());
+  RecorderOptions options = Options("X", 1000);
+  options.port = plain.Port();
+  CRecorderClient client(options);
+  EXPECT_FALSE(client.Run());
+  EXPECT_NE(std::string::npos, client.Error().find("RETR $xml$status.xml")) << client.Error();
+}
+
+TEST_F(RecorderClientTest, NothingListeningIsReported) {
+  testing::CTestFtpServer gone;
+  uint16_t port = gone.Port();
+  gone.Stop();
+  RecorderOptions options = Options("X", 1000);
+  options.port = port;
+  options.timeoutMs = 2000;
+  CRecorderClient client(options);
+  EXPECT_FALSE(client.Run());
+  EXPECT_NE(std::string::npos, client.Error().find("cannot connect")) << client.Error();
+}
+
+}  // namespace
+}  // namespace kestova

@@ -1,0 +1,34 @@
+// kestov-recorder: dubs a programme to a network dubbing destination the way a
+// recorder does (see recorder_client.h), for tests and for trying a destination out.
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "platform/host.h"
+#include "tools/recorder_client.h"
+#include "tools/recorder_options.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  kestova::RecorderOptions options;
+  std::string error;
+  bool wantsHelp = false;
+  if (!kestova::ParseRecorderOptions(argc, argv, &options, &error, &wantsHelp)) {
+    if (wantsHelp) {
+      std::fputs(kestova::RecorderUsage(), stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "kestov-recorder: %s\n\n%s", error.c_str(), kestova::RecorderUsage());
+    return 2;
+  }
+  kestova::StartSocketLibrary();
+  kestova::CRecorderClient client(options);
+  if (!client.Run()) {
+    std::fprintf(stderr, "kestov-recorder: %s\n", client.Error().c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "kestov-recorder: dubbed %llu bytes to %s:%u\n",
+               static_cast<unsigned long long>(client.BytesSent()), options.host.c_str(),
+               static_cast<unsigned>(options.port));
+  return 0;
+}
