@@ -1,0 +1,338 @@
+// The stand-in's I/O manager: devices, links, IRP completion and cancellation, and the harness
+// that loads the driver and sends it requests.
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "standin_internal.h"
+
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STRING registry);
+
+using kestova::standin::internal::ExpectNoSpinLock;
+using kestova::standin::internal::Fault;
+using kestova::standin::internal::TheWorld;
+using kestova::standin::internal::World;
+
+namespace {
+
+std::mutex g_cancel_lock;
+thread_local bool t_holds_cancel_lock = false;
+
+}  // namespace
+
+// --- Devices and links --------------------------------------------------------------------------
+
+NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_size, PUNICODE_STRING name,
+                        ULONG type, ULONG characteristics, BOOLEAN exclusive,
+                        PDEVICE_OBJECT* device) {
+  ExpectNoSpinLock("IoCreateDevice");
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.fail_create_device != STATUS_SUCCESS) return world.fail_create_device;
+  if (world.device != nullptr) return STATUS_OBJECT_NAME_COLLISION;
+  PDEVICE_OBJECT created = new DEVICE_OBJECT();
+  created->DriverObject = driver;
+  created->DeviceType = type;
+  created->Characteristics = characteristics;
+  created->Exclusive = exclusive;
+  created->DeviceExtensionSize = extension_size;
+  world.device = created;
+  world.device_name = kestova::standin::internal::ToString(name);
+  driver->DeviceObject = created;
+  *device = created;
+  return STATUS_SUCCESS;
+}
+
+void IoDeleteDevice(PDEVICE_OBJECT device) {
+  World& world = TheWorld();
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    if (device == world.device) {
+      world.device = nullptr;
+      world.driver.DeviceObject = nullptr;
+      delete device;
+      return;
+    }
+  }
+  Fault("IoDeleteDevice of an unknown device");
+}
+
+NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING link, PUNICODE_STRING target) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.fail_symbolic_link != STATUS_SUCCESS) return world.fail_symbolic_link;
+  if (world.link_exists) return STATUS_OBJECT_NAME_COLLISION;
+  world.link_exists = true;
+  world.link_name = kestova::standin::internal::ToString(link);
+  world.link_target = kestova::standin::internal::ToString(target);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING link) {
+  World& world = TheWorld();
+  bool known = false;
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    known = world.link_exists && world.link_name == kestova::standin::internal::ToString(link);
+    if (known) world.link_exists = false;
+  }
+  if (!known) {
+    Fault("IoDeleteSymbolicLink of a link that does not exist");
+    return STATUS_UNSUCCESSFUL;
+  }
+  return STATUS_SUCCESS;
+}
+
+// --- MDLs, IRPs, cancellation -------------------------------------------------------------------
+
+PVOID MmGetSystemAddressForMdlSafe(PMDL mdl, MM_PAGE_PRIORITY) {
+  return mdl->standin_unmappable ? nullptr : mdl->MappedSystemVa;
+}
+
+ULONG MmGetMdlByteCount(PMDL mdl) { return mdl->ByteCount; }
+
+PDRIVER_CANCEL IoSetCancelRoutine(PIRP irp, PDRIVER_CANCEL routine) {
+  return __atomic_exchange_n(&irp->CancelRoutine, routine, __ATOMIC_SEQ_CST);
+}
+
+void IoAcquireCancelSpinLock(PKIRQL irql) {
+  g_cancel_lock.lock();
+  t_holds_cancel_lock = true;
+  kestova::standin::internal::NoteSpinLockAcquired(&g_cancel_lock);
+  *irql = 2;
+}
+
+void IoReleaseCancelSpinLock(KIRQL) {
+  if (!t_holds_cancel_lock) {
+    Fault("IoReleaseCancelSpinLock without holding the cancel lock");
+    return;
+  }
+  t_holds_cancel_lock = false;
+  kestova::standin::internal::NoteSpinLockReleased(&g_cancel_lock);
+  g_cancel_lock.unlock();
+}
+
+namespace kestova {
+namespace standin {
+
+void CompleteFromDriver(PIRP irp) {
+  if (internal::HeldSpinLocks() != 0) Fault("IRP completed while holding a spin lock");
+  if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_SEQ_CST) != nullptr) {
+    Fault("IRP completed with its cancel routine still set");
+  }
+  Request* request = static_cast<Request*>(irp->standin_request);
+  if (request == nullptr) {
+    Fault("completion of an IRP the I/O manager did not send");
+    return;
+  }
+  std::lock_guard<std::mutex> guard(request->mutex_);
+  if (++request->completions_ > 1) Fault("IRP completed more than once");
+  if (request->in_dispatch_) request->completed_during_dispatch_ = true;
+  request->done_.notify_all();
+}
+
+}  // namespace standin
+}  // namespace kestova
+
+void IoCompleteRequest(PIRP irp, CCHAR) { kestova::standin::CompleteFromDriver(irp); }
+
+namespace kestova {
+namespace standin {
+
+// --- Requests and handles -----------------------------------------------------------------------
+
+Request::Request() { InitializeListHead(&irp_.Tail.Overlay.ListEntry); }
+
+Request::~Request() {
+  if (!WaitCompleted(5000)) Fault("a request was abandoned while the driver still held it");
+}
+
+bool Request::completed() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return completions_ > 0;
+}
+
+bool Request::WaitCompleted(int milliseconds) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return done_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                        [this] { return completions_ > 0; });
+}
+
+NTSTATUS Request::status() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return irp_.IoStatus.Status;
+}
+
+ULONG_PTR Request::information() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return irp_.IoStatus.Information;
+}
+
+bool Request::Cancel() {
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
+  irp_.Cancel = TRUE;
+  PDRIVER_CANCEL routine = IoSetCancelRoutine(&irp_, nullptr);
+  if (routine == nullptr) {
+    IoReleaseCancelSpinLock(irql);
+    return false;
+  }
+  irp_.CancelIrql = irql;
+  routine(irp_.standin_stack.DeviceObject, &irp_);
+  if (t_holds_cancel_lock) {
+    Fault("cancel routine returned without releasing the cancel lock");
+    IoReleaseCancelSpinLock(irql);
+  }
+  return true;
+}
+
+Handle::Handle() {
+  std::unique_ptr<Request> create = Send(IRP_MJ_CREATE, std::unique_ptr<Request>(new Request()));
+  create_status_ = create->completed() ? create->status() : STATUS_PENDING;
+  open_ = create_status_ == STATUS_SUCCESS;
+}
+
+Handle::~Handle() { Close(); }
+
+void Handle::Close() {
+  if (!open_) return;
+  open_ = false;
+  Send(IRP_MJ_CLEANUP, std::unique_ptr<Request>(new Request()));
+  Send(IRP_MJ_CLOSE, std::unique_ptr<Request>(new Request()));
+}
+
+std::unique_ptr<Request> Handle::Send(UCHAR major, std::unique_ptr<Request> request) {
+  World& world = TheWorld();
+  PDRIVER_DISPATCH dispatch = nullptr;
+  PDEVICE_OBJECT device = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    dispatch = world.driver.MajorFunction[major];
+    device = world.device;
+  }
+  IRP& irp = request->irp_;
+  irp.standin_request = request.get();
+  irp.standin_stack.MajorFunction = major;
+  irp.standin_stack.FileObject = &file_;
+  irp.standin_stack.DeviceObject = device;
+  if (dispatch == nullptr || device == nullptr) {
+    Fault("request sent to a driver without a device or dispatch routine");
+    return request;
+  }
+  {
+    std::lock_guard<std::mutex> guard(request->mutex_);
+    request->in_dispatch_ = true;
+  }
+  NTSTATUS result = dispatch(device, &irp);
+  bool completed;
+  {
+    std::lock_guard<std::mutex> guard(request->mutex_);
+    request->in_dispatch_ = false;
+    request->dispatch_result_ = result;
+    completed = request->completions_ > 0;
+  }
+  if (internal::HeldSpinLocks() != 0) Fault("dispatch routine returned holding a spin lock");
+  if (result == STATUS_PENDING) {
+    if (!irp.PendingReturned) Fault("STATUS_PENDING returned without IoMarkIrpPending");
+  } else {
+    if (!completed) Fault("dispatch returned a final status without completing the IRP");
+    if (completed && request->status() != result) {
+      Fault("dispatch returned a status other than the one it completed with");
+    }
+  }
+  return request;
+}
+
+std::unique_ptr<Request> Handle::Read(ULONG length, bool unmappable) {
+  std::unique_ptr<Request> request(new Request());
+  request->data_.assign(length, 0xEE);
+  if (length != 0) {
+    request->mdl_.MappedSystemVa = request->data_.data();
+    request->mdl_.ByteCount = length;
+    request->mdl_.standin_described = length;
+    request->mdl_.standin_unmappable = unmappable ? TRUE : FALSE;
+    request->irp_.MdlAddress = &request->mdl_;
+  }
+  request->irp_.standin_stack.Parameters.Read.Length = length;
+  return Send(IRP_MJ_READ, std::move(request));
+}
+
+std::unique_ptr<Request> Handle::Write(ULONG length) {
+  std::unique_ptr<Request> request(new Request());
+  request->data_.assign(length, 0x5A);
+  if (length != 0) {
+    request->mdl_.MappedSystemVa = request->data_.data();
+    request->mdl_.ByteCount = length;
+    request->mdl_.standin_described = length;
+    request->irp_.MdlAddress = &request->mdl_;
+  }
+  request->irp_.standin_stack.Parameters.Write.Length = length;
+  return Send(IRP_MJ_WRITE, std::move(request));
+}
+
+std::unique_ptr<Request> Handle::DeviceControl(ULONG code, const std::vector<uint8_t>& input,
+                                               ULONG output_length) {
+  std::unique_ptr<Request> request(new Request());
+  size_t size = input.size() > output_length ? input.size() : output_length;
+  request->data_.assign(size, 0xAB);  // a system buffer is not cleared
+  std::copy(input.begin(), input.end(), request->data_.begin());
+  request->irp_.AssociatedIrp.SystemBuffer = size != 0 ? request->data_.data() : nullptr;
+  auto& parameters = request->irp_.standin_stack.Parameters.DeviceIoControl;
+  parameters.IoControlCode = code;
+  parameters.InputBufferLength = static_cast<ULONG>(input.size());
+  parameters.OutputBufferLength = output_length;
+  std::unique_ptr<Request> sent = Send(IRP_MJ_DEVICE_CONTROL, std::move(request));
+  if (sent->completed() && sent->information() > output_length) {
+    Fault("device control reports more output than the output buffer holds");
+  }
+  return sent;
+}
+
+// --- The driver ---------------------------------------------------------------------------------
+
+NTSTATUS LoadDriver() {
+  World& world = TheWorld();
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    world.driver = DRIVER_OBJECT{};
+  }
+  UNICODE_STRING registry;
+  RtlInitUnicodeString(&registry, u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\KESTOVA");
+  return DriverEntry(&world.driver, &registry);
+}
+
+void UnloadDriver() {
+  World& world = TheWorld();
+  PDRIVER_UNLOAD unload;
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    unload = world.driver.DriverUnload;
+  }
+  if (unload == nullptr) {
+    Fault("the driver has no unload routine");
+    return;
+  }
+  unload(&world.driver);
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.driver = DRIVER_OBJECT{};
+}
+
+bool DeviceExists(ULONG* type, ULONG* characteristics, ULONG* flags) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.device == nullptr || world.device_name != u"\\Device\\KESTOVA") return false;
+  *type = world.device->DeviceType;
+  *characteristics = world.device->Characteristics;
+  *flags = world.device->Flags;
+  return true;
+}
+
+bool SymbolicLinkExists() {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  return world.link_exists && world.link_name == u"\\DosDevices\\KESTOVA" &&
+         world.link_target == u"\\Device\\KESTOVA";
+}
+
+}  // namespace standin
+}  // namespace kestova
