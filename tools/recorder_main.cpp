@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "capture/name_query_client.h"
 #include "platform/host.h"
 #include "tools/recorder_client.h"
 #include "tools/recorder_options.h"
@@ -22,6 +23,27 @@ int main(int argc, char** argv) {
     return 2;
   }
   kestova::StartSocketLibrary();
+  if (!options.discoverName.empty()) {
+    kestova::NameQueryOptions query;
+    query.name = options.discoverName.c_str();
+    query.broadcastAddress = kestova::ResolveHostAddress(options.broadcastAddress.c_str());
+    query.timeoutMs = options.discoverTimeoutMs;
+    if (query.broadcastAddress == 0) {
+      std::fprintf(stderr, "kestov-recorder: bad --broadcast address %s\n",
+                   options.broadcastAddress.c_str());
+      return 2;
+    }
+    uint32_t address = 0;
+    const kestova::NameQueryResult result = kestova::QueryNameAddress(query, &address);
+    if (result != kestova::NameQueryResult::kAnswered) {
+      std::fprintf(stderr, "kestov-recorder: name query for %s: %s\n",
+                   options.discoverName.c_str(), kestova::NameQueryResultText(result));
+      return 1;
+    }
+    options.host = kestova::AddressText(address).CStr();
+    std::fprintf(stderr, "kestov-recorder: %s answered from %s\n", options.discoverName.c_str(),
+                 options.host.c_str());
+  }
   kestova::CRecorderClient client(options);
   if (!client.Run()) {
     std::fprintf(stderr, "kestov-recorder: %s\n", client.Error().c_str());

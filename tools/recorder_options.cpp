@@ -85,6 +85,11 @@ const char* RecorderUsage() {
          "  --no-status           skip RETR $xml$status.xml\n"
          "  --copy-to FILE        also write the stream sent into FILE\n"
          "  --timeout MS          limit of every wait (15000)\n"
+         "  --discover NAME       find the destination first: broadcast a NetBIOS name query\n"
+         "                        for NAME (e.g. GR-PC) from UDP port 137 and dub to the\n"
+         "                        address of the answer (needs the right to bind port 137)\n"
+         "  --broadcast ADDR      where the name query goes (255.255.255.255)\n"
+         "  --discover-timeout MS wait for the answer (5000)\n"
          "  --verbose             print the dialogue on standard error\n"
          "  --help                this text\n";
 }
@@ -179,6 +184,20 @@ bool ParseRecorderOptions(int argc, char** argv, RecorderOptions* options, std::
     } else if (option == "--title-size") {
       options->titleSizeGiven = true;
       options->titleSizeText = value;
+    } else if (option == "--discover") {
+      if (*value == '\0') {
+        *error = "--discover needs a NetBIOS name";
+        return false;
+      }
+      options->discoverName = value;
+    } else if (option == "--broadcast") {
+      options->broadcastAddress = value;
+    } else if (option == "--discover-timeout") {
+      if (!ParseUnsigned(value, 600000, &number) || number == 0) {
+        *error = "--discover-timeout needs milliseconds from 1 to 600000";
+        return false;
+      }
+      options->discoverTimeoutMs = static_cast<int32_t>(number);
     } else if (option == "--copy-to") {
       options->copyTo = value;
     } else if (option == "--timeout") {

@@ -32,6 +32,13 @@ struct RecorderOptions {
   bool checkStatus = true;       // RETR "$xml$status.xml" first and require "ready"
   std::string copyTo;            // also writes the stream sent into this file
   int32_t timeoutMs = 15000;     // every wait for a reply or a connection
+
+  // Discovery as a recorder does it: when discoverName is set, a NetBIOS name query for it is
+  // broadcast from UDP port 137 to broadcastAddress first, and the destination is the address
+  // of the answer (host is ignored).
+  std::string discoverName;
+  std::string broadcastAddress = "255.255.255.255";
+  int32_t discoverTimeoutMs = 5000;  // wait for the answer in all
   bool verbose = false;          // prints the dialogue on stderr
 };
 
