@@ -121,7 +121,7 @@ if [ -n "$tshark_pid" ]; then
   malformed=$(tshark -n -r "$work/nbns.pcapng" -Y "_ws.malformed || _ws.expert.severity >= error" \
     2>/dev/null | wc -l)
   [ "$malformed" -eq 0 ] || fail "tshark found $malformed malformed packets"
-  echo "$responses" | grep -qP "^$dst_address\t137\tKESTOV-A<20>\t$dst_address$" ||
+  echo "$responses" | grep -qP "^$dst_address\t137\tKESTOV-A<20>[^\t]*\t$dst_address$" ||
     fail "tshark did not decode the answer as KESTOV-A at $dst_address to port 137"
   [ "$(echo "$responses" | grep -c .)" -ge 1 ] || fail "no response captured"
 else
