@@ -1,0 +1,263 @@
+#include "linux/receive_list.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+#include "ftp/status_callback.h"
+
+namespace kestova {
+
+namespace {
+
+uint64_t MonotonicMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+bool TerminalSize(int descriptor, int* width, int* height) {
+  struct winsize size = {};
+  if (ioctl(descriptor, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return false;
+  *width = size.ws_col;
+  *height = size.ws_row > 0 ? size.ws_row : 24;
+  return true;
+}
+
+// Columns of the live list besides the file name and the state: the least width of
+// each (its header is cut to it when the terminal is narrow). The file name takes what
+// the terminal leaves, at least kMinimumNameWidth; the state comes last.
+constexpr size_t kIndexWidth = 3;
+constexpr size_t kMinimumWidths[] = {10, 7, 18, 7, 7};  // size, elapsed, progress, rate, left
+constexpr size_t kPercentWidth = 7;       // the progress column without its bar
+constexpr int kBarTerminalWidth = 100;    // narrower terminals get no bar
+constexpr size_t kMinimumNameWidth = 12;
+constexpr size_t kPreferredNameWidth = 24;
+constexpr size_t kStateRoom = 18;
+constexpr size_t kBarWidth = 10;
+
+}  // namespace
+
+CReceiveList::CReceiveList(const Settings& settings)
+    : settings_(settings), texts_(TextsFor(settings.language)) {}
+
+CReceiveList::~CReceiveList() { Stop(); }
+
+uint64_t CReceiveList::Now() const {
+  return settings_.clock != nullptr ? settings_.clock() : MonotonicMs();
+}
+
+void CReceiveList::StatusCallback(uint32_t code, void* data, void* context, int32_t row) {
+  if (context != nullptr) static_cast<CReceiveList*>(context)->OnStatus(code, data, row);
+}
+
+void CReceiveList::OnStatus(uint32_t code, void* data, int32_t row) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (code == kStatusAddRow) {
+    rows_.push_back(Row());
+    rows_.back().lastLineMs = Now();
+    if (data != nullptr) *static_cast<int32_t*>(data) = static_cast<int32_t>(rows_.size() - 1);
+    dirty_ = true;
+    return;
+  }
+  if (code > kStatusAddRow || data == nullptr || row < 0 ||
+      static_cast<size_t>(row) >= rows_.size()) {
+    return;
+  }
+  Row& target = rows_[static_cast<size_t>(row)];
+  const char* text = static_cast<const char*>(data);
+  switch (code) {
+    case kStatusFileName: target.fileName = text; break;
+    case kStatusSize: target.size = text; break;
+    case kStatusElapsed: target.elapsed = text; break;
+    case kStatusPercentage: target.percentage = text; break;
+    case kStatusRemaining: target.remaining = text; break;
+    case kStatusRate: target.rate = text; break;
+    case kStatusState: target.state = ParseStateText(text); break;
+    default: break;
+  }
+  dirty_ = true;
+  if (settings_.terminal) return;
+  if (code == kStatusState) {
+    PrintStateLine(row);
+  } else if (code == kStatusRate && target.state.state == ReceptionState::kReceiving &&
+             Now() - target.lastLineMs >= kPlainProgressIntervalMs) {
+    PrintProgressLine(row);
+  }
+}
+
+void CReceiveList::PrintPlainLine(int32_t index, const std::string& text) {
+  Row& row = rows_[static_cast<size_t>(index)];
+  row.lastLineMs = Now();
+  std::time_t now = std::time(nullptr);
+  struct tm local = {};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
+  std::string name = row.fileName.empty() ? std::string() : row.fileName + ": ";
+  std::fprintf(settings_.output, "%s #%d %s%s\n", stamp, index + 1, name.c_str(), text.c_str());
+  std::fflush(settings_.output);
+}
+
+void CReceiveList::PrintStateLine(int32_t index) {
+  const Row& row = rows_[static_cast<size_t>(index)];
+  std::string text = StateText(texts_, row.state);
+  bool ended = row.state.state == ReceptionState::kReceived ||
+               row.state.state == ReceptionState::kWriteFailed;
+  if (ended && !row.size.empty()) {
+    text += " (" + row.size + " MB" + texts_.separator + texts_.elapsedLabel + row.elapsed + ")";
+  }
+  PrintPlainLine(index, text);
+}
+
+void CReceiveList::PrintProgressLine(int32_t index) {
+  const Row& row = rows_[static_cast<size_t>(index)];
+  const std::string separator = texts_.separator;
+  PrintPlainLine(index, row.size + " MB" + separator + row.percentage + "%" + separator +
+                            row.rate + " KB/s" + separator + texts_.elapsedLabel + row.elapsed +
+                            separator + texts_.remainingLabel + row.remaining);
+}
+
+std::string CReceiveList::ProgressCell(const std::string& percentage) const {
+  if (percentage.empty()) return std::string();
+  if (settings_.width < kBarTerminalWidth) return percentage + "%";
+  char* end = nullptr;
+  double value = std::strtod(percentage.c_str(), &end);
+  std::string bar(kBarWidth - 2, ' ');
+  if (end != percentage.c_str()) {
+    value = value < 0 ? 0 : value > 100 ? 100 : value;
+    size_t filled = static_cast<size_t>(value / 100.0 * static_cast<double>(bar.size()) + 0.5);
+    bar = std::string(filled, '#') + std::string(bar.size() - filled, '.');
+  }
+  return FitToWidth(percentage + "%", 7) + " [" + bar + "]";
+}
+
+std::vector<size_t> CReceiveList::ColumnWidths() const {
+  // Index, name, size, elapsed, progress, rate, remaining; the state takes the rest.
+  const size_t width = settings_.width > 1 ? static_cast<size_t>(settings_.width) - 1 : 79;
+  std::vector<size_t> widths = {kIndexWidth, kMinimumNameWidth};
+  std::vector<size_t> wide = widths;
+  for (size_t i = 0; i < 5; ++i) {
+    size_t least = kMinimumWidths[i];
+    if (i == 2 && settings_.width < kBarTerminalWidth) least = kPercentWidth;
+    widths.push_back(least);
+    wide.push_back(std::max(least, DisplayWidth(texts_.columns[i + 1])));
+  }
+  // Whole headers when the terminal has room for them, a preferred name and the state.
+  size_t wideSum = 0;
+  for (size_t w : wide) wideSum += w + 1;
+  if (wideSum - wide[1] + kPreferredNameWidth + kStateRoom <= width) widths = wide;
+  size_t used = 0;
+  for (size_t w : widths) used += w + 1;
+  used -= widths[1];
+  if (used + kStateRoom + kMinimumNameWidth < width) widths[1] = width - used - kStateRoom;
+  return widths;
+}
+
+std::string CReceiveList::TableLine(const std::vector<std::string>& cells,
+                                    const std::vector<size_t>& widths) const {
+  std::string line;
+  for (size_t i = 0; i < widths.size(); ++i) line += FitToWidth(cells[i], widths[i]) + " ";
+  line += cells[widths.size()];
+  // Never wider than the terminal, so that a line never wraps.
+  const size_t width = settings_.width > 1 ? static_cast<size_t>(settings_.width) - 1 : 79;
+  if (DisplayWidth(line) > width) line = FitToWidth(line, width);
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+void CReceiveList::DrawLocked() {
+  if (settings_.followTerminalSize) {
+    TerminalSize(fileno(settings_.output), &settings_.width, &settings_.height);
+  }
+  const std::vector<size_t> widths = ColumnWidths();
+  const char* const* columns = texts_.columns;
+  std::vector<std::string> lines;
+  lines.push_back(TableLine({"#", columns[0], columns[1], columns[2], columns[3], columns[4],
+                             columns[5], columns[6]},
+                            widths));
+  // Only the newest rows fit when there are more rows than terminal lines.
+  size_t room = settings_.height > 3 ? static_cast<size_t>(settings_.height) - 2 : 1;
+  size_t first = rows_.size() > room ? rows_.size() - room : 0;
+  for (size_t i = first; i < rows_.size(); ++i) {
+    const Row& row = rows_[i];
+    lines.push_back(TableLine({std::to_string(i + 1), row.fileName, row.size, row.elapsed,
+                               ProgressCell(row.percentage), row.rate, row.remaining,
+                               StateText(texts_, row.state)},
+                              widths));
+  }
+  std::string out;
+  if (linesDrawn_ > 0) out += "\x1b[" + std::to_string(linesDrawn_) + "A";
+  for (const std::string& line : lines) out += "\r\x1b[2K" + line + "\n";
+  std::fputs(out.c_str(), settings_.output);
+  std::fflush(settings_.output);
+  linesDrawn_ = static_cast<int>(lines.size());
+  lastDrawMs_ = Now();
+  drawnOnce_ = true;
+  dirty_ = false;
+}
+
+void CReceiveList::Tick() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (!settings_.terminal || !dirty_) return;
+  if (drawnOnce_ && Now() - lastDrawMs_ < kRedrawIntervalMs) return;
+  DrawLocked();
+}
+
+void CReceiveList::Flush() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (settings_.terminal && dirty_) DrawLocked();
+}
+
+void CReceiveList::Start() {
+  if (!settings_.terminal || ticker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    stopping_ = false;
+  }
+  ticker_ = std::thread([this] {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+      wake_.wait_for(lock, std::chrono::milliseconds(100));
+      if (stopping_) break;
+      lock.unlock();
+      Tick();
+      lock.lock();
+    }
+  });
+}
+
+void CReceiveList::Stop() {
+  if (ticker_.joinable()) {
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    ticker_.join();
+  }
+  Flush();
+}
+
+size_t CReceiveList::RowCount() const {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return rows_.size();
+}
+
+CReceiveList::Settings StandardOutputListSettings() {
+  CReceiveList::Settings settings;
+  settings.output = stdout;
+  settings.language = LanguageFromEnvironment();
+  const char* term = std::getenv("TERM");
+  bool dumb = term == nullptr || std::string(term) == "dumb";
+  settings.terminal = isatty(STDOUT_FILENO) == 1 && !dumb &&
+                      TerminalSize(STDOUT_FILENO, &settings.width, &settings.height);
+  settings.followTerminalSize = settings.terminal;
+  return settings;
+}
+
+}  // namespace kestova

@@ -1,0 +1,188 @@
+#include "linux/receive_list_texts.h"
+
+#include <iconv.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "ftp/status_callback.h"
+
+namespace kestova {
+
+namespace {
+
+const ListTexts kEnglish = {
+    {"File name", "Size (MB)", "Elapsed", "Progress (%)", "Rate (KB/s)", "Remaining", "State"},
+    "Starting",
+    "Receiving",
+    "Reception complete",
+    "Could not create the file; reception abandoned. File name: %s",
+    "Writing to the file failed; reception abandoned. File name: %s",
+    "elapsed ",
+    "remaining ",
+    ", ",
+};
+
+const ListTexts kJapanese = {
+    {"ファイル名", "ファイルサイズ(MByte)", "経過時間(分)", "経過割合(%)", "転送レート(KByte/s)",
+     "残り時間(分)", "状態"},
+    "開始中",
+    "受信中",
+    "受信完了しました",
+    "ファイルの作成に失敗しました。処理を中断します。ファイル名：%s",
+    "ファイルへの書き込みに失敗しました。受信を中断しました。ファイル名：%s",
+    "経過 ",
+    "残り ",
+    "、",
+};
+
+// The part of a "...%s" format before the %s.
+std::string PrefixOf(const char* format) {
+  const char* marker = std::strstr(format, "%s");
+  return std::string(format, marker != nullptr ? static_cast<size_t>(marker - format)
+                                               : std::strlen(format));
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Decodes one UTF-8 character at text[*at] and advances *at past it. A byte that
+// does not start a complete character counts as one character by itself.
+unsigned long NextCodePoint(const std::string& text, size_t* at) {
+  const unsigned char first = static_cast<unsigned char>(text[*at]);
+  size_t extra = 0;
+  unsigned long code = first;
+  if ((first & 0xE0) == 0xC0) {
+    extra = 1;
+    code = first & 0x1F;
+  } else if ((first & 0xF0) == 0xE0) {
+    extra = 2;
+    code = first & 0x0F;
+  } else if ((first & 0xF8) == 0xF0) {
+    extra = 3;
+    code = first & 0x07;
+  }
+  if (text.size() - *at <= extra) {
+    *at += 1;
+    return first;
+  }
+  for (size_t k = 1; k <= extra; ++k) {
+    const unsigned char next = static_cast<unsigned char>(text[*at + k]);
+    if ((next & 0xC0) != 0x80) {
+      *at += 1;
+      return first;
+    }
+    code = (code << 6) | (next & 0x3F);
+  }
+  *at += extra + 1;
+  return code;
+}
+
+bool IsWide(unsigned long c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+         (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+}  // namespace
+
+ListLanguage LanguageFromEnvironment() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') continue;
+    return std::strncmp(value, "ja", 2) == 0 ? ListLanguage::kJapanese : ListLanguage::kEnglish;
+  }
+  return ListLanguage::kEnglish;
+}
+
+ParsedState ParseStateText(const char* text) {
+  ParsedState parsed;
+  const std::string state = text != nullptr ? text : "";
+  const std::string createPrefix = PrefixOf(kTextCreateFailedFormat);
+  const std::string writePrefix = PrefixOf(kTextWriteFailedFormat);
+  if (state == kTextReceiving) {
+    parsed.state = ReceptionState::kReceiving;
+  } else if (state == kTextReceived) {
+    parsed.state = ReceptionState::kReceived;
+  } else if (StartsWith(state, createPrefix)) {
+    parsed.state = ReceptionState::kCreateFailed;
+    parsed.detail = state.substr(createPrefix.size());  // the path, already UTF-8 here
+  } else if (StartsWith(state, writePrefix)) {
+    parsed.state = ReceptionState::kWriteFailed;
+    parsed.detail = state.substr(writePrefix.size());
+  } else {
+    parsed.detail = ShiftJisToUtf8(state);
+  }
+  return parsed;
+}
+
+const ListTexts& TextsFor(ListLanguage language) {
+  return language == ListLanguage::kJapanese ? kJapanese : kEnglish;
+}
+
+std::string StateText(const ListTexts& texts, const ParsedState& state) {
+  const char* format = nullptr;
+  switch (state.state) {
+    case ReceptionState::kStarting: return texts.starting;
+    case ReceptionState::kReceiving: return texts.receiving;
+    case ReceptionState::kReceived: return texts.received;
+    case ReceptionState::kCreateFailed: format = texts.createFailed; break;
+    case ReceptionState::kWriteFailed: format = texts.writeFailed; break;
+    case ReceptionState::kOther: return state.detail;
+  }
+  std::string prefix = PrefixOf(format);
+  return prefix + state.detail + (format + prefix.size() + 2);
+}
+
+std::string ShiftJisToUtf8(const std::string& shiftJis) {
+  std::string converted;
+  iconv_t descriptor = iconv_open("UTF-8", "CP932");
+  if (descriptor == reinterpret_cast<iconv_t>(-1)) {
+    for (char c : shiftJis) converted += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    return converted;
+  }
+  std::string input = shiftJis;
+  char* in = &input[0];
+  size_t inLeft = input.size();
+  while (inLeft > 0) {
+    char output[256];
+    char* out = output;
+    size_t outLeft = sizeof(output);
+    size_t result = iconv(descriptor, &in, &inLeft, &out, &outLeft);
+    converted.append(output, static_cast<size_t>(out - output));
+    if (result != static_cast<size_t>(-1)) break;
+    if (outLeft < sizeof(output)) continue;  // made progress; go on
+    converted += '?';
+    ++in;
+    --inLeft;
+  }
+  iconv_close(descriptor);
+  return converted;
+}
+
+size_t DisplayWidth(const std::string& utf8) {
+  size_t width = 0;
+  for (size_t at = 0; at < utf8.size();) width += IsWide(NextCodePoint(utf8, &at)) ? 2 : 1;
+  return width;
+}
+
+std::string FitToWidth(const std::string& utf8, size_t width) {
+  std::string fitted;
+  size_t used = 0;
+  for (size_t at = 0; at < utf8.size();) {
+    size_t start = at;
+    size_t cell = IsWide(NextCodePoint(utf8, &at)) ? 2 : 1;
+    if (used + cell > width) break;
+    fitted.append(utf8, start, at - start);
+    used += cell;
+  }
+  fitted.append(width - used, ' ');
+  return fitted;
+}
+
+}  // namespace kestova

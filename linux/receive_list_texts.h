@@ -1,0 +1,51 @@
+// Texts of the Linux receive list: the Windows program's Japanese texts when the
+// locale is Japanese, English otherwise. All texts are UTF-8.
+#pragma once
+
+#include <string>
+
+namespace kestova {
+
+enum class ListLanguage { kEnglish, kJapanese };
+
+// Japanese when the effective message locale (LC_ALL, else LC_MESSAGES, else LANG)
+// begins with "ja"; English otherwise.
+ListLanguage LanguageFromEnvironment();
+
+// A reception's state, recognised from the Shift_JIS state text of status code 6.
+enum class ReceptionState { kStarting, kReceiving, kReceived, kCreateFailed, kWriteFailed, kOther };
+
+struct ParsedState {
+  ReceptionState state = ReceptionState::kOther;
+  std::string detail;  // the path of the failure texts; the text itself (UTF-8) for kOther
+};
+ParsedState ParseStateText(const char* text);
+
+struct ListTexts {
+  // File name, size, elapsed, percentage, rate, remaining, state: the order of the
+  // Windows receive page.
+  const char* columns[7];
+  const char* starting;
+  const char* receiving;
+  const char* received;
+  const char* createFailed;  // printf format with %s for the path
+  const char* writeFailed;   // printf format with %s for the path
+  const char* elapsedLabel;  // plain progress lines
+  const char* remainingLabel;
+  const char* separator;     // between the fields of a plain progress line
+};
+const ListTexts& TextsFor(ListLanguage language);
+
+// The state's text in the list's language.
+std::string StateText(const ListTexts& texts, const ParsedState& state);
+
+// Shift_JIS (code page 932) to UTF-8; bytes that cannot be converted become '?'.
+std::string ShiftJisToUtf8(const std::string& shiftJis);
+
+// Columns a UTF-8 text takes on a terminal (East Asian wide characters count 2).
+size_t DisplayWidth(const std::string& utf8);
+// The text cut to at most `width` columns (never inside a character), then padded
+// with spaces to exactly `width` columns.
+std::string FitToWidth(const std::string& utf8, size_t width);
+
+}  // namespace kestova
