@@ -114,17 +114,6 @@ class ProgramTest(unittest.TestCase):
                   encoding="utf-8") as f:
             self.assertIn("Folder=" + other, f.read())
 
-    def test_capture_methods_not_yet_available_still_serve_ftp(self):
-        server = self.start(self.folder, self.settings, extra=["--capture", "packet"])
-        self.assertIsNotNone(server.port)
-        control = RawControl(server.port)
-        control.login()
-        self.assertEqual(control.command("NOOP"), "200 OK")
-        control.close()
-        status, err = server.stop()
-        self.assertEqual(status, 0)
-        self.assertIn("not available yet", err)
-
 
 if __name__ == "__main__":
     BINARY = os.path.abspath(sys.argv.pop(1))
