@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "base/counted_string.h"
+#include "ftp/dubbing_session.h"
 #include "ftp/ftp_service.h"
 #include "linux/options.h"
+#include "linux/receive_list.h"
 #include "linux/settings_location.h"
 #include "platform/host.h"
 #include "platform/module.h"
@@ -96,6 +98,13 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   observer.startFailed = OnListenerStartFailed;
   observer.context = const_cast<std::string*>(&folder);
   service.SetListenerObserver(observer);
+  // Every connection is a dubbing session; its receptions are shown by the receive list.
+  CReceiveList receiveList(StandardOutputListSettings());
+  DubbingStatusSink statusSink;
+  statusSink.callback = &CReceiveList::StatusCallback;
+  statusSink.context = &receiveList;
+  service.SetSessionFactory(&CreateDubbingSession, &statusSink);
+  receiveList.Start();
 
   if (!service.StartListener()) {
     std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
@@ -123,6 +132,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
     }
     SleepMs(10);
   }
+  receiveList.Stop();  // the last state of every row
   return status;
 }
 
