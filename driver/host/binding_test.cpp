@@ -1,0 +1,221 @@
+// Binding and unbinding, the bind-state and flag rules, status and PnP handling.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver_globals.h"
+#include "driver_test_support.h"
+
+namespace kestova {
+namespace testing {
+namespace {
+
+using standin::Adapter;
+using standin::AdapterConfig;
+using standin::Request;
+
+OpenContext* ContextOf(Adapter* adapter) {
+  return static_cast<OpenContext*>(adapter->binding_context());
+}
+
+bool OpenListIsEmpty() { return IsListEmpty(&g_globals.OpenList) != 0; }
+
+class BindingTest : public DriverTest {
+ protected:
+  void SetUp() override {
+    DriverTest::SetUp();
+    baseline_ = standin::Counts();
+  }
+  // Nothing of a failed binding is left: no context, pools, names or open adapter.
+  void ExpectNothingLeftOfBinding() {
+    standin::Outstanding now = standin::Counts();
+    EXPECT_TRUE(OpenListIsEmpty());
+    EXPECT_EQ(now.pool_blocks, baseline_.pool_blocks);
+    EXPECT_EQ(now.packet_pools, 0);
+    EXPECT_EQ(now.buffer_pools, 0);
+    EXPECT_EQ(now.open_bindings, 0);
+    EXPECT_EQ(now.configurations, 0);
+  }
+  standin::Outstanding baseline_;
+};
+
+TEST_F(BindingTest, BindingOpensAndConfiguresTheAdapter) {
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  ASSERT_TRUE(adapter->is_open());
+  EXPECT_EQ(adapter->packet_filter(), 0x80u);  // all local packets
+  OpenContext* context = ContextOf(adapter);
+  EXPECT_TRUE(NUIO_TEST_FLAGS(context->Flags, BIND_STATE_MASK, BIND_ACTIVE));
+  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, 0u);
+  EXPECT_EQ(context->PowerState, kPowerStateD0);
+  EXPECT_EQ(context->MaxFrameSize, 1500u);
+  EXPECT_FALSE(context->RunningOnWin9x);  // "Environment" is 1 on the NT family
+  EXPECT_EQ(context->SendBufferPool, nullptr);
+  const uint8_t key[8] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01, 0, 0};
+  EXPECT_EQ(memcmp(context->AdapterKey, key, 8), 0);
+}
+
+TEST_F(BindingTest, WithoutTheEnvironmentValueTheWindows9xFlagStaysSet) {
+  standin::SetEnvironmentValue(false, 0);
+  AdapterConfig config;
+  config.media_connect_status = 1;  // disconnected
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  OpenContext* context = ContextOf(adapter);
+  EXPECT_TRUE(context->RunningOnWin9x);
+  EXPECT_NE(context->SendBufferPool, nullptr);
+  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, MEDIA_DISCONNECTED);
+}
+
+TEST_F(BindingTest, AnAdapterThatIsNot8023IsNotBound) {
+  AdapterConfig config;
+  config.medium = NdisMediumWan;
+  Adapter* adapter = AddAdapter(u"\\Device\\{WAN}", 1, config);
+  EXPECT_EQ(adapter->Bind(), NDIS_STATUS_UNSUPPORTED_MEDIA);
+  EXPECT_FALSE(adapter->is_open());
+  ExpectNothingLeftOfBinding();
+}
+
+TEST_F(BindingTest, AnAdapterWhoseAddressCannotBeReadIsNotBound) {
+  AdapterConfig config;
+  config.fail_address_query = true;
+  config.pend_close = true;
+  Adapter* adapter = AddAdapter(u"\\Device\\{A}", 1, config);
+  EXPECT_NE(adapter->Bind(), NDIS_STATUS_SUCCESS);
+  EXPECT_FALSE(adapter->is_open());
+  ExpectNothingLeftOfBinding();
+  EXPECT_EQ(OpenHandle()->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512)
+                ->status(),
+            STATUS_NO_MORE_ENTRIES);
+}
+
+TEST_F(BindingTest, AnUnbindRacingAFinishingBindMakesTheBindFail) {
+  Adapter* adapter = nullptr;
+  NDIS_STATUS unbind_status = NDIS_STATUS_FAILURE;
+  AdapterConfig config;
+  config.on_media_query = [&] { unbind_status = adapter->Unbind(); };
+  adapter = AddAdapter(u"\\Device\\{A}", 1, config);
+  EXPECT_EQ(adapter->Bind(), NDIS_STATUS_FAILURE);
+  EXPECT_EQ(unbind_status, NDIS_STATUS_SUCCESS);
+  EXPECT_FALSE(adapter->is_open());
+  ExpectNothingLeftOfBinding();
+}
+
+TEST_F(BindingTest, UnbindRemovesTheBinding) {
+  Adapter* first = BindAdapter(u"\\Device\\{A}", 1);
+  BindAdapter(u"\\Device\\{B}", 2);
+  EXPECT_EQ(first->Unbind(), NDIS_STATUS_SUCCESS);
+  EXPECT_FALSE(first->is_open());
+  standin::Handle* handle = OpenHandle();
+  std::unique_ptr<Request> query =
+      handle->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512);
+  ASSERT_EQ(query->status(), STATUS_SUCCESS);
+  BindingInfoHeader info;
+  memcpy(&info, query->buffer().data(), sizeof(info));
+  EXPECT_EQ(info.key_high, 0x00000244u);  // the second adapter is now binding 0
+  std::vector<uint8_t> oid(16, 0);
+  const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
+  AdapterKey key = MakeAdapterKey(address);
+  memcpy(oid.data(), &key, 8);
+  oid[8] = 0x06;
+  oid[9] = 0x01;
+  oid[10] = 0x01;  // OID_GEN_MAXIMUM_FRAME_SIZE
+  EXPECT_EQ(handle->DeviceControl(kIoctlQueryOid, oid, 16)->status(), STATUS_DEVICE_NOT_READY);
+}
+
+TEST_F(BindingTest, UnbindCancelsThePendingReadsOnceWhileTheReaderKeepsReading) {
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  standin::Handle* handle = OpenHandle();
+  std::atomic<bool> stop(false);
+  std::atomic<int> cancelled(0);
+  // Like the capture client: one read pending at all times, re-issued as soon as one ends.
+  std::thread reader([&] {
+    for (int i = 0; i < 100000 && !stop; ++i) {
+      std::unique_ptr<Request> read = handle->Read(kCaptureBufferSize);
+      while (!read->WaitCompleted(10)) {
+        if (stop) read->Cancel();
+      }
+      if (read->status() == STATUS_CANCELLED) ++cancelled;
+    }
+  });
+  for (int i = 0; i < 1000 && g_globals.PendedReadCount == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);  // returns although reads keep coming
+  stop = true;
+  reader.join();
+  EXPECT_GE(cancelled.load(), 1);
+}
+
+TEST_F(BindingTest, UnbindWaitsForAnOidRequestInFlight) {
+  AdapterConfig config;
+  config.pend_requests = true;
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  adapter->SetQueryValue(0x00010202, {1, 2, 3, 4});
+  standin::Handle* handle = OpenHandle();
+  std::vector<uint8_t> oid(16, 0);
+  const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
+  AdapterKey key = MakeAdapterKey(address);
+  memcpy(oid.data(), &key, 8);
+  NDIS_OID code = 0x00010202;
+  memcpy(oid.data() + 8, &code, 4);
+  std::unique_ptr<Request> query;
+  std::thread client([&] { query = handle->DeviceControl(kIoctlQueryOid, oid, 16); });
+  for (int i = 0; i < 2000 && ContextOf(adapter)->PendingRequests == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  // The stand-in reports a fault if the adapter is closed with the request outstanding.
+  EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);
+  client.join();
+  EXPECT_TRUE(query->status() == STATUS_SUCCESS || query->status() == STATUS_DEVICE_NOT_READY);
+}
+
+TEST_F(BindingTest, MediaIndicationsCountOnlyInD0) {
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  OpenContext* context = ContextOf(adapter);
+  adapter->IndicateStatus(NDIS_STATUS_MEDIA_DISCONNECT);
+  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, MEDIA_DISCONNECTED);
+
+  EXPECT_EQ(adapter->IndicatePnP(NetEventSetPower, NetDeviceStateD3), NDIS_STATUS_SUCCESS);
+  ULONG before = context->Flags;
+  adapter->IndicateStatus(NDIS_STATUS_MEDIA_CONNECT);
+  adapter->IndicateStatus(NDIS_STATUS_RESET_START);
+  EXPECT_EQ(context->Flags, before);
+
+  EXPECT_EQ(adapter->IndicatePnP(NetEventSetPower, NetDeviceStateD0), NDIS_STATUS_SUCCESS);
+  adapter->IndicateStatus(NDIS_STATUS_MEDIA_CONNECT);
+  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, 0u);
+}
+
+TEST_F(BindingTest, ResetIndicationsSetAndClearTheResetFlag) {
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  OpenContext* context = ContextOf(adapter);
+  adapter->IndicateStatus(NDIS_STATUS_RESET_START);
+  EXPECT_EQ(context->Flags & RESET_FLAG_MASK, RESET_FLAG_IN_PROGRESS);
+  adapter->IndicateStatus(NDIS_STATUS_RESET_END);
+  EXPECT_EQ(context->Flags & RESET_FLAG_MASK, 0u);
+  EXPECT_EQ(standin::AssertionReports().size(), 0u);
+
+  expect_assertions_ = true;
+  adapter->IndicateStatus(NDIS_STATUS_RESET_END);  // without a start: reported, not stopped
+  std::vector<std::string> reports = standin::AssertionReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(
+                "NUIO_TEST_FLAGS(pOpenContext->Flags, RESET_FLAG_MASK, RESET_FLAG_IN_PROGRESS)"),
+            std::string::npos);
+  EXPECT_NE(reports[0].find("ndis_handlers.cpp"), std::string::npos);
+}
+
+TEST_F(BindingTest, PnPEventsAreAnswered) {
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  for (NET_PNP_EVENT_CODE code :
+       {NetEventQueryPower, NetEventQueryRemoveDevice, NetEventCancelRemoveDevice,
+        NetEventReconfigure, NetEventBindList, NetEventPnPCapabilities}) {
+    EXPECT_EQ(adapter->IndicatePnP(code), NDIS_STATUS_SUCCESS) << code;
+  }
+  EXPECT_EQ(adapter->IndicatePnP(NetEventMaximum), NDIS_STATUS_NOT_SUPPORTED);
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace kestova
