@@ -149,6 +149,7 @@ struct AdapterConfig {
   bool pend_close = false;       // likewise the close
   bool pend_requests = false;    // likewise every NDIS request
   bool pend_transfers = false;   // likewise every NdisTransferData
+  bool hold_pending = false;      // pended operations complete only in DrainPending
   bool fail_address_query = false;
   ULONG media_connect_status = 0;  // 0 connected
   // Runs when the driver queries the media-connect status (the last step of binding).
@@ -185,7 +186,7 @@ class Adapter {
   void IndicateStatus(NDIS_STATUS status);
   NDIS_STATUS IndicatePnP(NET_PNP_EVENT_CODE code, ULONG power_state = 0);
 
-  // Waits until every pended operation has been completed to the driver.
+  // Completes (when held) and waits for every pended operation.
   void DrainPending();
 
   struct State;  // shared with the stand-in's NDIS functions

@@ -222,6 +222,7 @@ TEST_F(TransferTest, PendedTransfersCaptureWhenTheyComplete) {
 TEST_F(TransferTest, CopyPacketsRunOutAtTheReceivePoolSize) {
   standin::AdapterConfig config;
   config.pend_transfers = true;
+  config.hold_pending = true;
   Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
   int accepted = 0;
   for (uint32_t i = 0; i < 25; ++i) {

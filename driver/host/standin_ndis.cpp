@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -250,6 +251,8 @@ struct Adapter::State {
   std::map<PNDIS_PACKET, int> held_packets;  // indicated packets the protocol kept
   int in_flight = 0;                          // pended requests and transfers
   std::vector<std::thread> threads;
+  bool gate_open = false;  // lets held operations complete
+  std::condition_variable gate;
   std::u16string protocol_section = u"KESTOVA";
   UNICODE_STRING name{};
   UNICODE_STRING section{};
@@ -359,7 +362,12 @@ void Later(Adapter::State* state, std::function<void()> work) {
   std::lock_guard<std::mutex> guard(state->mutex);
   ++state->in_flight;
   state->threads.emplace_back([state, work] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (state->config.hold_pending) {
+      std::unique_lock<std::mutex> lock(state->mutex);
+      state->gate.wait(lock, [state] { return state->gate_open; });
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     work();
     std::lock_guard<std::mutex> inner(state->mutex);
     --state->in_flight;
@@ -759,15 +767,22 @@ Adapter::~Adapter() {
 }
 
 void Adapter::DrainPending() {
+  {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    state_->gate_open = true;
+    state_->gate.notify_all();
+  }
   for (;;) {
     std::vector<std::thread> threads;
     {
       std::lock_guard<std::mutex> guard(state_->mutex);
       threads.swap(state_->threads);
     }
-    if (threads.empty()) return;
+    if (threads.empty()) break;
     for (std::thread& thread : threads) thread.join();
   }
+  std::lock_guard<std::mutex> guard(state_->mutex);
+  state_->gate_open = false;
 }
 
 NDIS_STATUS Adapter::Bind() {
