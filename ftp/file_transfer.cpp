@@ -63,8 +63,11 @@ void CFtpSession::OnStor(CCountedString, CCountedString argument, CCountedString
     return;
   }
   CreateFolderTree(directory);
+  // A new file is created as such; only an existing one is opened and truncated.
+  // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
+  // which holds up the final reply of a large upload.)
   CFile file;
-  if (!file.OpenForWrite(path)) {
+  if (!file.CreateNew(path) && !file.OpenForWrite(path)) {
     CloseDataConnection();
     Reply("426 Connection closed; transfer aborted.");
     return;
