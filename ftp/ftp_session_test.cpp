@@ -2,6 +2,7 @@
 // and the stop flag, seen through a raw control connection.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
+#include "platform/host.h"
 #include "platform/settings.h"
 #include "platform/time.h"
 
@@ -163,6 +165,44 @@ TEST_F(FtpSessionTest, StopFlagEndsAnIdleSessionAndTheListener) {
   EXPECT_EQ(server_.Service().GetListenerState(), CFtpService::kEnded);
   EXPECT_TRUE(server_.Service().ResetStopFlag());
 }
+
+#ifndef _WIN32
+// (On Windows a listener with address reuse may bind a port another program listens on.)
+TEST(FtpListenerTest, APortInUseIsReportedThroughTheObserver) {
+  static_cast<void>(StartSocketLibrary());
+  CEventSocket holder;
+  uint32_t address = 0;
+  uint16_t port = 0;
+  ASSERT_TRUE(holder.Create(CEventSocket::kStream, 0, 1000));
+  ASSERT_TRUE(holder.Listen(1));
+  ASSERT_TRUE(holder.GetLocalAddress(&address, &port));
+
+  struct Report {
+    std::atomic<int> failures{0};
+    std::atomic<int> failedPort{-1};
+    std::atomic<int> listening{0};
+  } report;
+  FtpListenerObserver observer;
+  observer.context = &report;
+  observer.startFailed = [](void* context, uint16_t failed) {
+    static_cast<Report*>(context)->failures.fetch_add(1);
+    static_cast<Report*>(context)->failedPort.store(failed);
+  };
+  observer.listening = [](void* context, uint16_t) {
+    static_cast<Report*>(context)->listening.fetch_add(1);
+  };
+  CFtpService service;
+  service.SetListenPort(port);
+  service.SetListenerObserver(observer);
+  ASSERT_TRUE(service.StartListener());
+  EXPECT_TRUE(service.WaitUntilIdle(10000));
+  EXPECT_EQ(service.GetListenerState(), CFtpService::kFailed);
+  EXPECT_EQ(report.failures.load(), 1);
+  EXPECT_EQ(report.failedPort.load(), port);
+  EXPECT_EQ(report.listening.load(), 0);
+  holder.Close();
+}
+#endif
 
 }  // namespace
 }  // namespace testing

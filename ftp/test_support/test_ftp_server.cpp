@@ -1,11 +1,14 @@
 #include "ftp/test_support/test_ftp_server.h"
 
+#include "platform/host.h"
 #include "platform/time.h"
 
 namespace kestova {
 namespace testing {
 
 CTestFtpServer::CTestFtpServer(FtpSessionFactory factory, void* factoryContext) {
+  static const bool socketsReady = StartSocketLibrary();  // Winsock, once per process
+  (void)socketsReady;
   service_.SetListenPort(0);
   service_.SetActiveSourcePort(0);
   service_.SetServedFolder(folder_.Path());
