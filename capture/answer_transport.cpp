@@ -13,8 +13,8 @@ bool IsUsableAnswerAddress(uint32_t address) {
   uint8_t octets[4];
   std::memcpy(octets, &address, 4);
   if (address == 0) return false;
-  if (octets[0] == 127) return false;   // loopback
-  if (octets[0] >= 224) return false;   // multicast, reserved and 255.255.255.255
+  if (octets[0] == 127) return false;  // loopback
+  if (octets[0] >= 224) return false;  // multicast, reserved and 255.255.255.255
   return true;
 }
 

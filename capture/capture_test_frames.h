@@ -10,6 +10,9 @@
 namespace kestova {
 namespace test_frames {
 
+// The byte arrays are laid out by protocol field.
+// clang-format off
+
 // The first-level encodings of the names involved.
 constexpr char kEncodedGrTest[] = "EHFCCNFEEFFDFECACACACACACACACACA";  // "GR-TEST" + 9 spaces
 constexpr char kEncodedKestovA[] = "ELEFFDFEEPFGCNEBCACACACACACACACA";  // "KESTOV-A" + 8 spaces
@@ -32,8 +35,10 @@ inline std::vector<uint8_t> GrTestQueryMessage(const char* encodedName = kEncode
 // The whole 92-byte Ethernet frame of the query.
 inline std::vector<uint8_t> GrTestQueryFrame(const char* encodedName = kEncodedGrTest) {
   std::vector<uint8_t> f = {
-      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x08, 0x00,  // Ethernet
-      0x45, 0x00, 0x00, 0x4e, 0x12, 0x34, 0x00, 0x00, 0x40, 0x11, 0xd1, 0xe9,              // IPv4
+      // Ethernet: broadcast, from 00:11:22:33:44:55, IPv4
+      0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x08, 0x00,
+      // IPv4: 78 bytes, id 0x1234, TTL 64, UDP, 192.168.10.50 -> 192.168.10.255
+      0x45, 0x00, 0x00, 0x4e, 0x12, 0x34, 0x00, 0x00, 0x40, 0x11, 0xd1, 0xe9,
       0xc0, 0xa8, 0x0a, 0x32, 0xc0, 0xa8, 0x0a, 0xff,
       0x00, 0x89, 0x00, 0x89, 0x00, 0x3a, 0x00, 0x00};  // UDP 137 -> 137, 58 bytes
   const std::vector<uint8_t> message = GrTestQueryMessage(encodedName);
@@ -59,6 +64,8 @@ inline uint32_t Address(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
   std::memcpy(&value, bytes, 4);
   return value;
 }
+
+// clang-format on
 
 }  // namespace test_frames
 }  // namespace kestova

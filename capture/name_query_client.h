@@ -14,12 +14,12 @@ enum class NameQueryResult {
 };
 
 struct NameQueryOptions {
-  const char* name = "";           // the NetBIOS name asked for
-  uint32_t broadcastAddress = 0;   // where the query goes (network byte order)
-  uint16_t localPort = 137;        // the port the query is sent from and the answer comes to
-  uint16_t serverPort = 137;       // the port the query is sent to
-  int32_t timeoutMs = 5000;        // how long to wait for an answer in all
-  int32_t repeatMs = 1000;         // the query is sent again after this long without an answer
+  const char* name = "";          // the NetBIOS name asked for
+  uint32_t broadcastAddress = 0;  // where the query goes (network byte order)
+  uint16_t localPort = 137;       // the port the query is sent from and the answer comes to
+  uint16_t serverPort = 137;      // the port the query is sent to
+  int32_t timeoutMs = 5000;       // how long to wait for an answer in all
+  int32_t repeatMs = 1000;        // the query is sent again after this long without an answer
 };
 
 // Sends the query (again every repeatMs) and waits at most timeoutMs for an answer; other

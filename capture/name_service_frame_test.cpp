@@ -25,9 +25,15 @@ TEST(NameServiceFrameTest, FramesOfAnyOtherShapeAreNot) {
     uint8_t value;
     const char* what;
   } changes[] = {
-      {12, 0x86, "IPv6"},         {13, 0x06, "ARP"},           {14, 0x46, "IPv4 options"},
-      {14, 0x65, "IP version 6"}, {15, 0x10, "type of service"}, {23, 0x06, "TCP"},
-      {35, 0x8a, "source 138"},   {37, 0x8a, "destination 138"}, {34, 0x01, "source 393"},
+      {12, 0x86, "IPv6"},
+      {13, 0x06, "ARP"},
+      {14, 0x46, "IPv4 options"},
+      {14, 0x65, "IP version 6"},
+      {15, 0x10, "type of service"},
+      {23, 0x06, "TCP"},
+      {35, 0x8a, "source 138"},
+      {37, 0x8a, "destination 138"},
+      {34, 0x01, "source 393"},
   };
   for (const auto& change : changes) {
     std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();

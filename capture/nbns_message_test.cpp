@@ -41,9 +41,9 @@ TEST(NbnsMessageTest, MessagesThatAreNoPositiveAnswerToOurQueryAreRejected) {
     uint8_t value;
     const char* what;
   } const changes[] = {
-      {1, 0x35, "other transaction"}, {0, 0x77, "other first id byte"},
+      {1, 0x35, "other transaction"},       {0, 0x77, "other first id byte"},
       {2, 0x05, "a query, not a response"}, {3, 0x03, "negative answer (name error)"},
-      {2, 0xAD, "registration opcode"}, {7, 0x00, "no answer record"},
+      {2, 0xAD, "registration opcode"},     {7, 0x00, "no answer record"},
       {12, 0x10, "name of another length"}, {47, 0x21, "NBSTAT answer"},
       {55, 0x04, "no room for an address"},
   };

@@ -23,14 +23,13 @@ class CCheckingTransport : public kestova::IAnswerTransport {
  public:
   uint32_t AddressToAnnounce(uint32_t) override { return 0x140AA8C0; }  // 192.168.10.20
   void SendToNameService(uint32_t, const uint8_t* message, uint32_t length) override {
-    if (length != kestova::kNameQueryResponseLength || message[0] != 0x01 ||
-        message[2] != 0x85 || message[5] != 0 /* question count 0 */) {
+    if (length != kestova::kNameQueryResponseLength || message[0] != 0x01 || message[2] != 0x85 ||
+        message[5] != 0 /* question count 0 */) {
       std::abort();
     }
     uint32_t address = 0;
     const uint16_t id = static_cast<uint16_t>(0x0100 | message[1]);
-    if (!kestova::ParseNameQueryResponse(message, length, id, &address) ||
-        address != 0x140AA8C0) {
+    if (!kestova::ParseNameQueryResponse(message, length, id, &address) || address != 0x140AA8C0) {
       std::abort();
     }
   }

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -221,9 +221,9 @@ TEST_F(CaptureSourceTest, SocketSourceWrapsDatagramsFromPort137IntoFrames) {
   to.sin_port = htons(137);
   to.sin_addr.s_addr = Address(192, 0, 2, 1);
   for (int fd : {otherPort, port137}) {
-    ASSERT_EQ(sendto(fd, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                     sizeof(to)),
-              static_cast<ssize_t>(message.size()));
+    ASSERT_EQ(
+        sendto(fd, message.data(), message.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)),
+        static_cast<ssize_t>(message.size()));
   }
   ASSERT_TRUE(collector.WaitFor(1, 0));
   capture.Stop();

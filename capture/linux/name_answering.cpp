@@ -7,8 +7,7 @@ namespace kestova {
 namespace {
 
 void ReportToStandardError(const char* text, bool fatal, void* /*context*/) {
-  std::fprintf(stderr, "kestov-a: %s%s\n", text,
-               fatal ? " - name answering has stopped" : "");
+  std::fprintf(stderr, "kestov-a: %s%s\n", text, fatal ? " - name answering has stopped" : "");
   std::fflush(stderr);
 }
 
@@ -60,9 +59,8 @@ void CNameAnswering::SetFailureReport(CaptureFailureReport report, void* context
 }
 
 bool CNameAnswering::StartSource(std::unique_ptr<IFrameSource> source, std::string* error) {
-  capture_.reset(new CFrameCapture(std::move(source), &CNameResponder::OnFrame,
-                                   &responder_, report_,
-                                   reportContext_));
+  capture_.reset(new CFrameCapture(std::move(source), &CNameResponder::OnFrame, &responder_,
+                                   report_, reportContext_));
   if (capture_->Start(error)) return true;
   capture_.reset();
   return false;

@@ -18,8 +18,8 @@ namespace {
 using test_frames::Address;
 
 TEST(CaptureMethodTest, NamesOfTheCommandLineAreRecognised) {
-  for (CaptureMethod method :
-       {CaptureMethod::kAuto, CaptureMethod::kPacket, CaptureMethod::kSocket, CaptureMethod::kNone}) {
+  for (CaptureMethod method : {CaptureMethod::kAuto, CaptureMethod::kPacket, CaptureMethod::kSocket,
+                               CaptureMethod::kNone}) {
     CaptureMethod parsed = CaptureMethod::kAuto;
     ASSERT_TRUE(ParseCaptureMethod(CaptureMethodName(method), &parsed));
     EXPECT_EQ(parsed, method);
@@ -62,9 +62,9 @@ TEST_P(NameAnsweringNetworkTest, QueryFromPort137IsAnsweredWithTheRoutedAddress)
   to.sin_family = AF_INET;
   to.sin_port = htons(137);
   to.sin_addr.s_addr = Address(192, 0, 2, 1);
-  ASSERT_EQ(sendto(querier, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                   sizeof(to)),
-            static_cast<ssize_t>(query.size()));
+  ASSERT_EQ(
+      sendto(querier, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)),
+      static_cast<ssize_t>(query.size()));
   const std::vector<uint8_t> answer = test_network::ReceiveDatagram(querier, 5000);
   close(querier);
 

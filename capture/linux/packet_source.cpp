@@ -1,9 +1,9 @@
 // The packet-socket frame source.
 #include <arpa/inet.h>
-#include <net/if_arp.h>
 #include <linux/if_ether.h>
-#include <netpacket/packet.h>
 #include <net/if.h>
+#include <net/if_arp.h>
+#include <netpacket/packet.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -2,9 +2,9 @@
 
 #include <arpa/inet.h>
 #include <linux/if_ether.h>
-#include <netpacket/packet.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netpacket/packet.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -97,8 +97,8 @@ std::vector<uint8_t> ReceiveDatagram(int fd, int timeoutMs, uint32_t* sourceAddr
   std::vector<uint8_t> bytes(65536);
   sockaddr_in from;
   socklen_t fromLength = sizeof(from);
-  const ssize_t received = recvfrom(fd, bytes.data(), bytes.size(), 0,
-                                    reinterpret_cast<sockaddr*>(&from), &fromLength);
+  const ssize_t received =
+      recvfrom(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (received < 0) return {};
   bytes.resize(static_cast<size_t>(received));
   if (sourceAddress != nullptr) *sourceAddress = from.sin_addr.s_addr;
