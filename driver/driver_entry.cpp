@@ -117,7 +117,7 @@ BOOLEAN ConstructGlobals() {
   InitializeListHead(&g_globals.OpenList);
   InitializeListHead(&g_globals.PendedReads);
   NdisAllocateSpinLock(&g_globals.GlobalLock);
-  NdisInitializeEvent(&g_globals.BindsComplete);
+  InitializeNotificationEvent(&g_globals.BindsComplete);
   return CreateCaptureBuffer(&g_globals.Capture);
 }
 

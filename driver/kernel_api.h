@@ -11,6 +11,8 @@
 // Wide literals: the stand-in uses char16_t for WCHAR, so that names are UTF-16 as in the kernel.
 #define KESTOVA_WIDE(text) u##text
 
+inline void InitializeNotificationEvent(PNDIS_EVENT event) { NdisInitializeEvent(event); }
+
 #else  // the real kernel
 
 #define NDIS50 1
@@ -67,6 +69,12 @@
 #include <ddk/ndis.h>
 
 #define KESTOVA_WIDE(text) L##text
+
+// What NdisInitializeEvent does (an NDIS event is a kernel notification event), without the
+// NDIS export: Wine's NDIS lacks it, and the entry point must reach protocol registration there.
+inline void InitializeNotificationEvent(PNDIS_EVENT event) {
+  KeInitializeEvent(&event->Event, NotificationEvent, FALSE);
+}
 
 // Newer DDKs have this; it reads the head of the packet's buffer chain.
 #ifndef NdisQueryPacketFirstBuffer

@@ -75,7 +75,7 @@ OpenContext* ConstructOpenContext() {
   }
   NdisZeroMemory(pOpenContext, sizeof(OpenContext));
   InitializeListHead(&pOpenContext->Link);
-  NdisInitializeEvent(&pOpenContext->BindEvent);
+  InitializeNotificationEvent(&pOpenContext->BindEvent);
   pOpenContext->RunningOnWin9x = TRUE;
   if (!AllocateEmptyString(&pOpenContext->DeviceName) ||
       !AllocateEmptyString(&pOpenContext->DeviceDescription)) {
@@ -212,7 +212,7 @@ NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OI
                       PVOID buffer, ULONG length, PULONG bytes_processed) {
   RequestWrapper wrapper;
   NdisZeroMemory(&wrapper, sizeof(wrapper));
-  NdisInitializeEvent(&wrapper.Event);
+  InitializeNotificationEvent(&wrapper.Event);
   wrapper.Request.RequestType = type;
   if (type == NdisRequestQueryInformation) {
     wrapper.Request.DATA.QUERY_INFORMATION.Oid = oid;
