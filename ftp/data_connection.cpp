@@ -24,9 +24,8 @@ std::vector<CCountedString> SplitAtCommas(const CCountedString& text) {
   size_t start = 0;
   while (true) {
     const size_t comma = text.Find(',', start);
-    CCountedString field = text.Substring(start, comma == CCountedString::npos
-                                                     ? CCountedString::npos
-                                                     : comma - start);
+    CCountedString field =
+        text.Substring(start, comma == CCountedString::npos ? CCountedString::npos : comma - start);
     fields.push_back(field.Trim());
     if (comma == CCountedString::npos) break;
     start = comma + 1;

@@ -15,9 +15,9 @@ const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 CCountedString FormatListLine(const DirectoryEntry& entry, int currentYear) {
   const CalendarTime& time = entry.lastWriteUtc;
   const int monthIndex = (time.month >= 1 && time.month <= 12) ? time.month - 1 : 0;
-  const CCountedString timeOrYear = time.year == currentYear
-                                        ? CCountedString::Format("%02d:%02d", time.hour, time.minute)
-                                        : CCountedString::Format("%d", time.year);
+  const CCountedString timeOrYear =
+      time.year == currentYear ? CCountedString::Format("%02d:%02d", time.hour, time.minute)
+                               : CCountedString::Format("%d", time.year);
   CCountedString line(entry.isDirectory ? "drw-rw-rw- " : "-rw-rw-rw- ");
   line.AppendFormat("1 ftpuser ftpuser % 9lld %s % 2d  %s %s\r\n",
                     static_cast<long long>(entry.size), kMonthNames[monthIndex], time.day,

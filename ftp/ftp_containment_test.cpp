@@ -52,9 +52,9 @@ class FtpContainmentTest : public ::testing::Test {
   CRawFtpClient client_;
 };
 
-const char* const kEscapes[] = {"../rec2/secret",      "..\\rec2\\secret", "sub/../../rec2/secret",
-                                "sub\\..//..\\rec2/secret", "/../rec2/secret", "./../rec2/secret",
-                                ".../rec2/secret"};
+const char* const kEscapes[] = {
+    "../rec2/secret",  "..\\rec2\\secret", "sub/../../rec2/secret", "sub\\..//..\\rec2/secret",
+    "/../rec2/secret", "./../rec2/secret", ".../rec2/secret"};
 
 TEST_F(FtpContainmentTest, RetrOutsideIsRefusedAndSendsNothing) {
   for (const char* escape : kEscapes) {

@@ -46,7 +46,7 @@ class CFtpService {
   CFtpService& operator=(const CFtpService&) = delete;
 
   // Configuration; set before StartListener.
-  void SetListenPort(uint16_t port) { listenPort_ = port; }  // 21 by default, 0 = any
+  void SetListenPort(uint16_t port) { listenPort_ = port; }              // 21 by default, 0 = any
   void SetActiveSourcePort(uint16_t port) { activeSourcePort_ = port; }  // 20 by default
   void SetListenerObserver(const FtpListenerObserver& observer) { observer_ = observer; }
   // Replaces the creator of session objects (plain CFtpSession by default).

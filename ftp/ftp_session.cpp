@@ -111,8 +111,7 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
 }
 
 void CFtpSession::SendGreeting() {
-  Reply("220 KESTOV-A FTP Server (%s, %u)", peerAddress_.CStr(),
-        static_cast<unsigned>(peerPort_));
+  Reply("220 KESTOV-A FTP Server (%s, %u)", peerAddress_.CStr(), static_cast<unsigned>(peerPort_));
 }
 
 void CFtpSession::OnUser(CCountedString, CCountedString argument, CCountedString) {

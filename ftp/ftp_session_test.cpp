@@ -79,7 +79,8 @@ TEST_F(FtpSessionTest, PassiveAndSecondPassiveWordAnnounceAndAccept) {
     EXPECT_EQ(reply.compare(0, 35, "227 Entering Passive Mode (127,0,0,"), 0) << reply;
     EXPECT_EQ(reply.back(), '.');
     // The session has accepted: a listing goes over this connection.
-    EXPECT_EQ(client_.Command("NLST"), "150 Opening ASCII mode data connection for directory list.");
+    EXPECT_EQ(client_.Command("NLST"),
+              "150 Opening ASCII mode data connection for directory list.");
     EXPECT_NE(ReceiveAll(data).find("only.txt\r\n"), std::string::npos);
     EXPECT_EQ(client_.ReadLine(), "226 Transfer complete");
     data.Close();

@@ -71,8 +71,7 @@ TEST(FtpStressTest, FiftySessionsUploadAndListWithoutLoss) {
 
   for (int client = 0; client < kClients; ++client) {
     for (int round = 0; round < kRoundsPerClient; ++round) {
-      const std::string stored =
-          ReadWholeFile(server.Folder().PathOf(FileName(client, round)));
+      const std::string stored = ReadWholeFile(server.Folder().PathOf(FileName(client, round)));
       EXPECT_TRUE(stored == PatternBytes(kFileBytes, Seed(client, round)))
           << FileName(client, round) << " differs (" << stored.size() << " bytes)";
     }

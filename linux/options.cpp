@@ -1,6 +1,5 @@
 #include "linux/options.h"
 
-
 namespace kestova {
 namespace {
 

@@ -8,10 +8,10 @@
 namespace kestova {
 
 struct LinuxOptions {
-  std::string folder;        // empty: the saved setting, else the default folder
-  uint16_t port = 21;        // FTP control port; 0 = any free port
+  std::string folder;  // empty: the saved setting, else the default folder
+  uint16_t port = 21;  // FTP control port; 0 = any free port
   bool activePortGiven = false;
-  uint16_t activePort = 0;   // source port of active-mode data connections
+  uint16_t activePort = 0;       // source port of active-mode data connections
   std::string capture = "auto";  // none | packet | socket | auto
   std::string interfaceName;     // empty: every suitable interface
   std::string settingsFile;      // empty: the default settings file

@@ -23,8 +23,8 @@ TEST(LinuxOptionsTest, DefaultsWithoutArguments) {
 TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   LinuxOptions options;
   std::string error;
-  ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none",
-                     "--interface=eth0", "--settings", "/tmp/k.ini", "--active-port", "0"},
+  ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none", "--interface=eth0",
+                     "--settings", "/tmp/k.ini", "--active-port", "0"},
                     &options, &error))
       << error;
   EXPECT_EQ(options.folder, "/srv/rec");
@@ -38,11 +38,12 @@ TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
 
 TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--port", "65536"},      {"--port", "-1"},        {"--port", "21x"},
-      {"--port"},               {"--capture", "pcap"},   {"--interface", "a/b"},
-      {"--interface", ""},      {"--interface", "averyveryverylongname"},
-      {"--folder="},            {"--active-port", "x"},  {"--verbose"},
-      {"stray"}};
+      {"--port", "65536"},   {"--port", "-1"},
+      {"--port", "21x"},     {"--port"},
+      {"--capture", "pcap"}, {"--interface", "a/b"},
+      {"--interface", ""},   {"--interface", "averyveryverylongname"},
+      {"--folder="},         {"--active-port", "x"},
+      {"--verbose"},         {"stray"}};
   for (const std::vector<std::string>& arguments : bad) {
     LinuxOptions options;
     std::string error;

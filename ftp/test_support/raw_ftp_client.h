@@ -21,8 +21,7 @@ class CRawFtpClient {
   bool Connect(uint16_t port);
   // Connect, read the greeting (waiting up to `greetingTimeoutMs`), USER and PASS;
   // true when both were accepted.
-  bool ConnectAndLogin(uint16_t port, const char* user = "anonymous",
-                       int greetingTimeoutMs = 5000);
+  bool ConnectAndLogin(uint16_t port, const char* user = "anonymous", int greetingTimeoutMs = 5000);
   void Close();
 
   // Sends `bytes` exactly as given.

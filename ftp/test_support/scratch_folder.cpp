@@ -29,8 +29,8 @@ CScratchFolder::CScratchFolder() {
   static std::atomic<unsigned> counter{0};
   CCountedString root = TemporaryRoot();
   if (!root.EndsWith("/") && !root.EndsWith("\\")) root.AppendChar('/');
-  const unsigned long long stamp = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const unsigned long long stamp =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     CCountedString candidate = root;
     candidate.AppendFormat("kestova-ftp-%llx-%u/", stamp, counter.fetch_add(1));
