@@ -41,8 +41,8 @@ BOOLEAN CreateCaptureBuffer(CaptureBuffer* buffer) {
   buffer->used = 0;
   buffer->sequence = 0;
   NdisAllocateSpinLock(&buffer->lock);
-  buffer->storage = static_cast<UCHAR*>(
-      ExAllocatePoolWithTag(NonPagedPool, kCaptureBufferSize, kPoolTag));
+  buffer->storage =
+      static_cast<UCHAR*>(ExAllocatePoolWithTag(NonPagedPool, kCaptureBufferSize, kPoolTag));
   if (buffer->storage == NULL) return FALSE;
   NdisZeroMemory(buffer->storage, kCaptureBufferSize);
   return TRUE;
@@ -62,9 +62,8 @@ void AppendRecord(CaptureBuffer* buffer, PNDIS_PACKET packet, const UCHAR key[8]
   UINT total_length = QueryPacketLength(packet, &first);
 
   NdisAcquireSpinLock(&buffer->lock);
-  if (buffer->storage == NULL ||
-      static_cast<ULONG>(total_length) + kCapturedFrameHeaderSize >
-          kCaptureBufferLimit - buffer->used) {
+  if (buffer->storage == NULL || static_cast<ULONG>(total_length) + kCapturedFrameHeaderSize >
+                                     kCaptureBufferLimit - buffer->used) {
     NdisReleaseSpinLock(&buffer->lock);
     return;
   }

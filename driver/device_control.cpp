@@ -43,8 +43,8 @@ NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG data_
   OpenContext* pOpenContext = ReferenceActiveByKey(buffer);
   if (pOpenContext == NULL) return NDIS_STATUS_ADAPTER_NOT_READY;
   ULONG processed = 0;
-  NDIS_STATUS status = DoRequest(pOpenContext, type, oid, buffer + kOidRequestDataOffset,
-                                 data_length, &processed);
+  NDIS_STATUS status =
+      DoRequest(pOpenContext, type, oid, buffer + kOidRequestDataOffset, data_length, &processed);
   DerefRequests(pOpenContext);
   if (status == NDIS_STATUS_SUCCESS && type == NdisRequestQueryInformation) {
     *information = processed + kOidRequestDataOffset;
@@ -80,8 +80,7 @@ NDIS_STATUS QueryBinding(UCHAR* buffer, ULONG output_length, ULONG* information)
     UCHAR* text = buffer + kBindingInfoHeaderSize;
     NdisZeroMemory(text, output_length - kBindingInfoHeaderSize);
     NdisMoveMemory(text, pOpenContext->DeviceName.buffer, name_length);
-    NdisMoveMemory(text + name_length, pOpenContext->DeviceDescription.buffer,
-                   description_length);
+    NdisMoveMemory(text + name_length, pOpenContext->DeviceDescription.buffer, description_length);
     *information = kBindingInfoHeaderSize + name_length + description_length;
     status = NDIS_STATUS_SUCCESS;
     break;
@@ -129,7 +128,7 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
   switch (code) {
     case kIoctlWaitForBinding:
       status = NdisWaitEvent(&g_globals.BindsComplete, kWaitForBindingMs) ? STATUS_SUCCESS
-                                                                           : STATUS_TIMEOUT;
+                                                                          : STATUS_TIMEOUT;
       break;
     case kIoctlQueryOid:
       // The key and the OID are read from the input, so it must hold them too.
@@ -137,9 +136,9 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
           buffer == NULL) {
         status = MapOperationStatus(NDIS_STATUS_BUFFER_TOO_SHORT);
       } else {
-        status = MapOperationStatus(AdapterOidRequest(
-            NdisRequestQueryInformation, buffer, output_length - kOidRequestDataOffset,
-            &information));
+        status = MapOperationStatus(AdapterOidRequest(NdisRequestQueryInformation, buffer,
+                                                      output_length - kOidRequestDataOffset,
+                                                      &information));
       }
       break;
     case kIoctlSetOid:
@@ -147,8 +146,7 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
         status = MapOperationStatus(NDIS_STATUS_BUFFER_TOO_SHORT);
       } else {
         status = MapOperationStatus(AdapterOidRequest(
-            NdisRequestSetInformation, buffer, input_length - kOidRequestDataOffset,
-            &information));
+            NdisRequestSetInformation, buffer, input_length - kOidRequestDataOffset, &information));
       }
       break;
     case kIoctlQueryBinding:

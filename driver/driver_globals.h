@@ -115,8 +115,8 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp);
 
 // Makes a synchronous query or set request on an opened adapter; on success *bytes_processed is
 // the number of bytes written or read, at most `length`. Passive level, no spin lock held.
-NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid,
-                      PVOID buffer, ULONG length, PULONG bytes_processed);
+NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid, PVOID buffer,
+                      ULONG length, PULONG bytes_processed);
 
 // Finds the active binding with this key and raises its outstanding-request count, both under the
 // global lock; NULL if there is none. The caller lowers the count with DerefRequests.

@@ -89,8 +89,8 @@ OpenContext* ConstructOpenContext() {
 void ReadEnvironment(OpenContext* pOpenContext, PVOID protocol_section) {
   NDIS_STATUS status;
   NDIS_HANDLE configuration = NULL;
-  NdisOpenProtocolConfiguration(&status, &configuration, static_cast<PNDIS_STRING>(
-                                                            protocol_section));
+  NdisOpenProtocolConfiguration(&status, &configuration,
+                                static_cast<PNDIS_STRING>(protocol_section));
   if (status != NDIS_STATUS_SUCCESS) return;
   NDIS_STRING keyword;
   RtlInitUnicodeString(&keyword, KESTOVA_WIDE("Environment"));
@@ -208,8 +208,8 @@ void ShutDownBinding(OpenContext* pOpenContext) {
 
 }  // namespace
 
-NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid,
-                      PVOID buffer, ULONG length, PULONG bytes_processed) {
+NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid, PVOID buffer,
+                      ULONG length, PULONG bytes_processed) {
   RequestWrapper wrapper;
   NdisZeroMemory(&wrapper, sizeof(wrapper));
   InitializeNotificationEvent(&wrapper.Event);

@@ -4,8 +4,7 @@
 namespace kestova {
 
 // May run at dispatch level. Indications count only while the adapter is powered (D0).
-VOID NTAPI StatusIndication(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status, PVOID,
-                            UINT) {
+VOID NTAPI StatusIndication(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status, PVOID, UINT) {
   OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
   if (pOpenContext == NULL) return;
   AcquireGlobalLock();
@@ -47,8 +46,7 @@ NDIS_STATUS NTAPI PnPEvent(NDIS_HANDLE protocol_binding_context, PNET_PNP_EVENT 
           event->BufferLength < sizeof(NET_DEVICE_POWER_STATE)) {
         return NDIS_STATUS_SUCCESS;
       }
-      ULONG power_state =
-          static_cast<ULONG>(*static_cast<PNET_DEVICE_POWER_STATE>(event->Buffer));
+      ULONG power_state = static_cast<ULONG>(*static_cast<PNET_DEVICE_POWER_STATE>(event->Buffer));
       AcquireGlobalLock();
       pOpenContext->PowerState = power_state;
       ReleaseGlobalLock();

@@ -133,8 +133,8 @@ NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
   OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
   if (header_buffer_size != kEthernetHeaderSize) return NDIS_STATUS_NOT_ACCEPTED;
   UCHAR* memory = NULL;
-  PNDIS_PACKET packet = AllocateCopyPacket(pOpenContext, packet_size + kEthernetHeaderSize,
-                                           &memory);
+  PNDIS_PACKET packet =
+      AllocateCopyPacket(pOpenContext, packet_size + kEthernetHeaderSize, &memory);
   if (packet == NULL) return NDIS_STATUS_NOT_ACCEPTED;
   NdisMoveMemory(memory, header_buffer, kEthernetHeaderSize);
 
@@ -148,8 +148,8 @@ NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
   // temporary buffer that stands in for the packet's own one meanwhile.
   NDIS_STATUS status;
   PNDIS_BUFFER partial = NULL;
-  NdisAllocateBuffer(&status, &partial, pOpenContext->RecvBufferPool,
-                     memory + kEthernetHeaderSize, packet_size);
+  NdisAllocateBuffer(&status, &partial, pOpenContext->RecvBufferPool, memory + kEthernetHeaderSize,
+                     packet_size);
   if (status != NDIS_STATUS_SUCCESS) {
     TransferDataComplete(pOpenContext, packet, status, 0);
     return NDIS_STATUS_SUCCESS;

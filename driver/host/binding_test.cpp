@@ -84,9 +84,9 @@ TEST_F(BindingTest, AnAdapterWhoseAddressCannotBeReadIsNotBound) {
   EXPECT_NE(adapter->Bind(), NDIS_STATUS_SUCCESS);
   EXPECT_FALSE(adapter->is_open());
   ExpectNothingLeftOfBinding();
-  EXPECT_EQ(OpenHandle()->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512)
-                ->status(),
-            STATUS_NO_MORE_ENTRIES);
+  EXPECT_EQ(
+      OpenHandle()->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512)->status(),
+      STATUS_NO_MORE_ENTRIES);
 }
 
 TEST_F(BindingTest, AnUnbindRacingAFinishingBindMakesTheBindFail) {

@@ -93,8 +93,8 @@ TEST_F(DeviceControlTest, QueryBindingListsBindingsInBindOrder) {
     EXPECT_EQ(query->information(), 28u + info.device_name_length + info.description_length);
     std::u16string name(reinterpret_cast<const char16_t*>(query->buffer().data() + 28),
                         info.device_name_length / 2);
-    EXPECT_EQ(name.c_str(), std::u16string(index == 0 ? u"\\Device\\{FIRST}"
-                                                      : u"\\Device\\{SECOND}"));
+    EXPECT_EQ(name.c_str(),
+              std::u16string(index == 0 ? u"\\Device\\{FIRST}" : u"\\Device\\{SECOND}"));
     // Zero bytes fill the stored string up to its reported length.
     EXPECT_EQ(name.back(), u'\0');
   }

@@ -39,8 +39,7 @@ bool IsIntactFrame(const uint8_t* frame, size_t length, uint32_t* tag) {
   return memcmp(expected.data(), frame, length) == 0;
 }
 
-bool ParseRecords(const std::vector<uint8_t>& stream, size_t length,
-                  std::vector<Record>* records) {
+bool ParseRecords(const std::vector<uint8_t>& stream, size_t length, std::vector<Record>* records) {
   size_t offset = 0;
   while (offset < length) {
     if (length - offset < kCapturedFrameHeaderSize) return false;

@@ -44,9 +44,9 @@ TEST_F(EntryTest, BannerIsPrintedLineByLine) {
   EXPECT_EQ(lines[1], rule + "\n\n");
   EXPECT_EQ(lines[2], "  Description : Packet I/O Driver\n");
   // The build date and time as the compiler writes them, e.g. "Dec  7 2026 21:30:54".
-  EXPECT_TRUE(std::regex_match(
-      lines[3], std::regex("  Date        : [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} "
-                           "[0-9]{2}:[0-9]{2}:[0-9]{2} \n")))
+  EXPECT_TRUE(
+      std::regex_match(lines[3], std::regex("  Date        : [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4} "
+                                            "[0-9]{2}:[0-9]{2}:[0-9]{2} \n")))
       << lines[3];
   EXPECT_EQ(lines[4], "  Platform    : Windows2K/XP\n");
   EXPECT_EQ(lines[7], rule + "\n");

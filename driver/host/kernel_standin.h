@@ -87,8 +87,7 @@ typedef struct _LIST_ENTRY {
   struct _LIST_ENTRY* Blink;
 } LIST_ENTRY, *PLIST_ENTRY;
 
-#define CONTAINING_RECORD(address, type, field) \
-  ((type*)((char*)(address) - offsetof(type, field)))
+#define CONTAINING_RECORD(address, type, field) ((type*)((char*)(address)-offsetof(type, field)))
 
 inline void InitializeListHead(PLIST_ENTRY head) { head->Flink = head->Blink = head; }
 inline BOOLEAN IsListEmpty(const LIST_ENTRY* head) { return head->Flink == head; }
@@ -307,8 +306,8 @@ void NdisAllocatePacket(PNDIS_STATUS status, PNDIS_PACKET* packet, NDIS_HANDLE p
 void NdisFreePacket(PNDIS_PACKET packet);
 void NdisAllocateBufferPool(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors);
 void NdisFreeBufferPool(NDIS_HANDLE pool);
-void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool,
-                        PVOID address, UINT length);
+void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool, PVOID address,
+                        UINT length);
 void NdisFreeBuffer(PNDIS_BUFFER buffer);
 void NdisChainBufferAtFront(PNDIS_PACKET packet, PNDIS_BUFFER buffer);
 void NdisUnchainBufferAtFront(PNDIS_PACKET packet, PNDIS_BUFFER* buffer);
@@ -335,7 +334,8 @@ typedef enum _NDIS_MEDIUM {
   NdisMediumArcnet878_2,
   NdisMediumAtm,
   NdisMediumWirelessWan
-} NDIS_MEDIUM, *PNDIS_MEDIUM;
+} NDIS_MEDIUM,
+    *PNDIS_MEDIUM;
 
 typedef enum _NDIS_REQUEST_TYPE {
   NdisRequestQueryInformation,
@@ -382,7 +382,8 @@ typedef enum _NET_DEVICE_POWER_STATE {
   NetDeviceStateD1,
   NetDeviceStateD2,
   NetDeviceStateD3
-} NET_DEVICE_POWER_STATE, *PNET_DEVICE_POWER_STATE;
+} NET_DEVICE_POWER_STATE,
+    *PNET_DEVICE_POWER_STATE;
 
 typedef struct _NET_PNP_EVENT {
   NET_PNP_EVENT_CODE NetEvent;
@@ -452,17 +453,16 @@ typedef struct _NDIS50_PROTOCOL_CHARACTERISTICS {
   PVOID CoStatusHandler;
   PVOID CoReceivePacketHandler;
   PVOID CoAfRegisterNotifyHandler;
-} NDIS50_PROTOCOL_CHARACTERISTICS, NDIS_PROTOCOL_CHARACTERISTICS,
-    *PNDIS_PROTOCOL_CHARACTERISTICS;
+} NDIS50_PROTOCOL_CHARACTERISTICS, NDIS_PROTOCOL_CHARACTERISTICS, *PNDIS_PROTOCOL_CHARACTERISTICS;
 
 void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocol_handle,
                           PNDIS_PROTOCOL_CHARACTERISTICS characteristics, UINT length);
 void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocol_handle);
 void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
                      PNDIS_HANDLE binding_handle, PUINT selected_medium_index,
-                     PNDIS_MEDIUM medium_array, UINT medium_array_size,
-                     NDIS_HANDLE protocol_handle, NDIS_HANDLE protocol_binding_context,
-                     PNDIS_STRING adapter_name, UINT open_options, PVOID addressing_information);
+                     PNDIS_MEDIUM medium_array, UINT medium_array_size, NDIS_HANDLE protocol_handle,
+                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name,
+                     UINT open_options, PVOID addressing_information);
 void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle);
 void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST request);
 void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE binding_handle,

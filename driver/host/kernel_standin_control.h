@@ -145,11 +145,11 @@ struct AdapterConfig {
   bool has_instance_name = true;
   uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
   NDIS_MEDIUM medium = NdisMedium802_3;
-  bool pend_open = false;        // the open completes later, from another thread
-  bool pend_close = false;       // likewise the close
-  bool pend_requests = false;    // likewise every NDIS request
-  bool pend_transfers = false;   // likewise every NdisTransferData
-  bool hold_pending = false;      // pended operations complete only in DrainPending
+  bool pend_open = false;       // the open completes later, from another thread
+  bool pend_close = false;      // likewise the close
+  bool pend_requests = false;   // likewise every NDIS request
+  bool pend_transfers = false;  // likewise every NdisTransferData
+  bool hold_pending = false;    // pended operations complete only in DrainPending
   bool fail_address_query = false;
   ULONG media_connect_status = 0;  // 0 connected
   // Runs when the driver queries the media-connect status (the last step of binding).

@@ -28,9 +28,12 @@ TEST_F(ReceiveTest, FilterKeepsOnlyNameServiceFrames) {
     size_t offset;
     uint8_t value;
   };
-  const Case refused[] = {{"UDP to port 138", 37, 0x8A},  {"UDP from port 138", 35, 0x8A},
-                          {"IPv4 with options", 14, 0x46}, {"type of service", 15, 0x10},
-                          {"TCP", 23, 0x06},               {"ARP", 13, 0x06},
+  const Case refused[] = {{"UDP to port 138", 37, 0x8A},
+                          {"UDP from port 138", 35, 0x8A},
+                          {"IPv4 with options", 14, 0x46},
+                          {"type of service", 15, 0x10},
+                          {"TCP", 23, 0x06},
+                          {"ARP", 13, 0x06},
                           {"IPv6 EtherType", 12, 0x86}};
   for (const Case& c : refused) {
     std::vector<uint8_t> frame = NameServiceFrame(92);

@@ -297,7 +297,8 @@ NTSTATUS LoadDriver() {
     world.driver = DRIVER_OBJECT{};
   }
   UNICODE_STRING registry;
-  RtlInitUnicodeString(&registry, u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\KESTOVA");
+  RtlInitUnicodeString(&registry,
+                       u"\\Registry\\Machine\\System\\CurrentControlSet\\Services\\KESTOVA");
   return DriverEntry(&world.driver, &registry);
 }
 

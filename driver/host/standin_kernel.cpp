@@ -144,10 +144,9 @@ std::string Describe(const Outstanding& c) {
   std::ostringstream text;
   text << "pool blocks " << c.pool_blocks << ", spin locks " << c.spin_locks << ", packet pools "
        << c.packet_pools << ", packets " << c.packets << ", buffer pools " << c.buffer_pools
-       << ", buffers " << c.buffers << ", devices " << c.devices << ", links "
-       << c.symbolic_links << ", protocols " << c.protocols << ", open bindings "
-       << c.open_bindings << ", configurations " << c.configurations << ", in flight "
-       << c.requests_in_flight;
+       << ", buffers " << c.buffers << ", devices " << c.devices << ", links " << c.symbolic_links
+       << ", protocols " << c.protocols << ", open bindings " << c.open_bindings
+       << ", configurations " << c.configurations << ", in flight " << c.requests_in_flight;
   return text.str();
 }
 
@@ -379,9 +378,13 @@ void NdisMSleep(ULONG microseconds) {
   std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
 }
 
-LONG NdisInterlockedIncrement(PLONG addend) { return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST); }
+LONG NdisInterlockedIncrement(PLONG addend) {
+  return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST);
+}
 
-LONG NdisInterlockedDecrement(PLONG addend) { return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST); }
+LONG NdisInterlockedDecrement(PLONG addend) {
+  return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST);
+}
 
 LONG InterlockedCompareExchange(volatile LONG* destination, LONG exchange, LONG comparand) {
   __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,

@@ -40,8 +40,8 @@ PNDIS_PACKET NewPacket(PacketPool* pool) {
 
 void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors,
                               UINT overflow_descriptors, UINT protocol_reserved_length) {
-  PacketPool* created = new PacketPool{descriptors + overflow_descriptors,
-                                       protocol_reserved_length, 0, true};
+  PacketPool* created =
+      new PacketPool{descriptors + overflow_descriptors, protocol_reserved_length, 0, true};
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
   world.packet_pools.insert(created);
@@ -129,8 +129,8 @@ void NdisFreeBufferPool(NDIS_HANDLE pool) {
 }
 
 // On the NT family a buffer pool does not limit its descriptors.
-void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool,
-                        PVOID address, UINT length) {
+void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool, PVOID address,
+                        UINT length) {
   BufferPool* buffer_pool = static_cast<BufferPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
@@ -249,7 +249,7 @@ struct Adapter::State {
   std::map<NDIS_OID, std::vector<uint8_t>> set_values;
   std::map<NDIS_OID, std::vector<uint8_t>> query_values;
   std::map<PNDIS_PACKET, int> held_packets;  // indicated packets the protocol kept
-  int in_flight = 0;                          // pended requests and transfers
+  int in_flight = 0;                         // pended requests and transfers
   std::vector<std::thread> threads;
   bool gate_open = false;  // lets held operations complete
   std::condition_variable gate;
@@ -334,7 +334,6 @@ NDIS50_PROTOCOL_CHARACTERISTICS Protocol() {
 }  // namespace kestova
 
 // --- Adapters -----------------------------------------------------------------------------------
-
 
 namespace {
 
@@ -546,8 +545,7 @@ void NdisCloseConfiguration(NDIS_HANDLE configuration) {
 void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
                      PNDIS_HANDLE binding_handle, PUINT selected_medium_index,
                      PNDIS_MEDIUM medium_array, UINT medium_array_size, NDIS_HANDLE,
-                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name, UINT,
-                     PVOID) {
+                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name, UINT, PVOID) {
   ExpectNoSpinLock("NdisOpenAdapter");
   *open_error_status = NDIS_STATUS_SUCCESS;
   std::u16string name = kestova::standin::internal::ToString(adapter_name);
@@ -698,8 +696,7 @@ NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE binding_
   const std::u16string& text = state->config.instance_name;
   UINT bytes = static_cast<UINT>(text.size() * sizeof(WCHAR));
   PVOID block = nullptr;
-  if (NdisAllocateMemoryWithTag(&block, bytes + sizeof(WCHAR), 0x53444E4E) !=
-      NDIS_STATUS_SUCCESS) {
+  if (NdisAllocateMemoryWithTag(&block, bytes + sizeof(WCHAR), 0x53444E4E) != NDIS_STATUS_SUCCESS) {
     return NDIS_STATUS_RESOURCES;
   }
   memcpy(block, text.data(), bytes);
