@@ -70,7 +70,8 @@ TEST(TitleSize, LettersMissingElementsAndNegativeNumbersGiveZero) {
 
 TEST(TitleSize, OnlyTheFirstElementCountsAndAZeroByteEndsTheText) {
   EXPECT_EQ(5u, SizeOf("<titlesize>5</titlesize><titlesize>9</titlesize>"));
-  EXPECT_EQ(0u, SizeOf(std::string("<a>\0<titlesize>5</titlesize>", 30)));
+  static const char kHidden[] = "<a>\0<titlesize>5</titlesize>";
+  EXPECT_EQ(0u, SizeOf(std::string(kHidden, sizeof(kHidden) - 1)));
   // The closing tag is searched only after the opening tag.
   EXPECT_EQ(8u, SizeOf("</titlesize><titlesize>8</titlesize>"));
 }

@@ -111,19 +111,24 @@ TEST_F(DubbingSessionTest, StatusDocumentIsServedByteExactOnEverySession) {
 }
 
 TEST_F(DubbingSessionTest, OtherSpellingsOfTheStatusNameAreOrdinaryFiles) {
-  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf("$xml$status.xml"), "on disk"));
-  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf("$XML$STATUS.XML"), "capitals"));
   CRawFtpClient client;
   Login(client);
+  // No such files: the base handler refuses them before any transfer.
+  for (const std::string& name : {std::string("/") + kStatusName, std::string("$XML$STATUS.XML")}) {
+    CEventSocket data;
+    client.OpenPassive(&data);
+    std::string reply = client.Command("RETR " + name);
+    EXPECT_NE("150", Code(reply)) << name << ": " << reply;
+    data.Close();
+  }
+  // Files of those names are served as files. (One at a time: Windows folds case.)
+  const CCountedString lower = server_.Folder().PathOf(kStatusName);
+  ASSERT_TRUE(testing::WriteWholeFile(lower, "on disk"));
   std::string finalReply;
   EXPECT_EQ("on disk", Retrieve(client, std::string("/") + kStatusName, &finalReply));
+  ASSERT_TRUE(DeleteFileAt(lower));
+  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf("$XML$STATUS.XML"), "capitals"));
   EXPECT_EQ("capitals", Retrieve(client, "$XML$STATUS.XML", &finalReply));
-  // Without a file of that spelling the base handler refuses it.
-  CEventSocket data;
-  client.OpenPassive(&data);
-  std::string reply = client.Command("RETR $Xml$Status.xml");
-  EXPECT_NE("150", Code(reply)) << reply;
-  data.Close();
 }
 
 TEST_F(DubbingSessionTest, AnnouncedTitleSizeReachesTheProgressTexts) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/host.h"
+
 namespace kestova {
 namespace testing {
 
@@ -65,6 +67,20 @@ bool CSocketLink::SendData(const void* bytes, uint32_t length) {
 
 bool CSocketLink::ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) {
   return data_.ReceiveFrom(buffer, capacity, received);
+}
+
+bool ConnectLoopbackPair(CEventSocket& client, CEventSocket& server) {
+  static const bool socketsReady = StartSocketLibrary();
+  CEventSocket listener;
+  uint32_t address = 0;
+  uint16_t port = 0;
+  bool ready = socketsReady && listener.Create(CEventSocket::kStream, 0, 5000) &&
+               listener.Listen(1) && listener.GetLocalAddress(&address, &port) &&
+               client.Create(CEventSocket::kStream, 0, 5000) &&
+               client.Connect(ResolveHost("127.0.0.1"), port) &&
+               listener.Accept(server, nullptr, nullptr, 5000);
+  listener.Close();
+  return ready;
 }
 
 void CStatusRecorder::Callback(uint32_t code, void* data, void* context, int32_t row) {

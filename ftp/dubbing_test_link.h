@@ -78,6 +78,10 @@ class CSocketLink : public CRecordingLink {
   CEventSocket& data_;
 };
 
+// A connected loopback pair: `client` sends, `server` receives (the socket library is
+// started first where the system needs it). False when it could not be made.
+bool ConnectLoopbackPair(CEventSocket& client, CEventSocket& server);
+
 // One status callback call.
 struct StatusEvent {
   uint32_t code;

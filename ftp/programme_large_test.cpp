@@ -54,18 +54,6 @@ uint64_t FreeBytesAt(const CCountedString& folder) {
 #endif
 }
 
-bool ConnectPair(CEventSocket& client, CEventSocket& server) {
-  CEventSocket listener;
-  uint32_t address = 0;
-  uint16_t port = 0;
-  bool ready = listener.Create(CEventSocket::kStream, 0, 5000) && listener.Listen(1) &&
-               listener.GetLocalAddress(&address, &port) &&
-               client.Create(CEventSocket::kStream, 0, 5000) &&
-               client.Connect(ResolveHost("127.0.0.1"), port) &&
-               listener.Accept(server, nullptr, nullptr, 5000);
-  listener.Close();
-  return ready;
-}
 
 TEST(ProgrammeLarge, StreamPastFourGigabytesIsCountedAndSavedExactly) {
   testing::CScratchFolder folder;
@@ -75,7 +63,7 @@ TEST(ProgrammeLarge, StreamPastFourGigabytesIsCountedAndSavedExactly) {
                           static_cast<unsigned long long>(size));
 
   CEventSocket client, server;
-  ASSERT_TRUE(ConnectPair(client, server));
+  ASSERT_TRUE(testing::ConnectLoopbackPair(client, server));
   std::thread sender([&] {
     std::vector<char> chunk(kChunk);
     for (uint64_t sent = 0, index = 0; sent < size; sent += kChunk, ++index) {

@@ -19,19 +19,6 @@ using testing::CScratchFolder;
 using testing::CSocketLink;
 using testing::CStatusRecorder;
 
-// A connected loopback pair: `client` sends, `server` receives.
-bool ConnectPair(CEventSocket& client, CEventSocket& server) {
-  CEventSocket listener;
-  uint32_t address = 0;
-  uint16_t port = 0;
-  bool ready = listener.Create(CEventSocket::kStream, 0, 5000) && listener.Listen(1) &&
-               listener.GetLocalAddress(&address, &port) &&
-               client.Create(CEventSocket::kStream, 0, 5000) &&
-               client.Connect(ResolveHost("127.0.0.1"), port) &&
-               listener.Accept(server, nullptr, nullptr, 5000);
-  listener.Close();
-  return ready;
-}
 
 std::string Stream(const char* title, size_t length, unsigned seed) {
   std::string stream = testing::PatternBytes(length, seed);
@@ -52,7 +39,7 @@ void SendInPieces(CEventSocket& socket, const std::string& stream, size_t pieceS
 
 class ProgrammeSocketTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(ConnectPair(client_, server_)); }
+  void SetUp() override { ASSERT_TRUE(testing::ConnectLoopbackPair(client_, server_)); }
   void TearDown() override {
     client_.Close();
     server_.Close();
