@@ -58,6 +58,10 @@ bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved)
     if (i > 0) result.AppendChar('\\');
     result.Append(components[i]);
   }
+  // A drive alone keeps its separator: "D:" would name the drive's current folder.
+  if (prefix.IsEmpty() && components.size() == 1 && components[0].EndsWith(":")) {
+    result.AppendChar('\\');
+  }
   *resolved = result;
   return true;
 }

@@ -16,7 +16,7 @@ namespace kestova {
 
 // Resolves "." and ".." components and joins the components with '\\'. A leading
 // separator (two for a UNC path) is kept; empty components are dropped; a trailing
-// separator is dropped. Returns false when a ".." would climb above the first
+// separator is dropped, except after a drive alone ("D:\\"). Returns false when a ".." would climb above the first
 // component, or when a component consists only of dots and spaces but is neither
 // "." nor ".." (Windows would read such a name as a parent reference).
 bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved);

@@ -18,6 +18,8 @@ TEST(ResolvePathComponentsTest, ResolvesParentAndCurrentReferencesWithEitherSepa
   EXPECT_EQ(Resolved("/srv/rec/sub\\..//b"), "\\srv\\rec\\b");
   EXPECT_EQ(Resolved("/srv/rec/sub/.."), "\\srv\\rec");
   EXPECT_EQ(Resolved("\\\\server\\share\\a"), "\\\\server\\share\\a");
+  EXPECT_EQ(Resolved("D:\\"), "D:\\");
+  EXPECT_EQ(Resolved("D:\\Video\\.."), "D:\\");
 }
 
 TEST(ResolvePathComponentsTest, RefusesClimbingAboveTheTopAndDotOnlyNames) {
@@ -56,6 +58,11 @@ TEST(ResolveInsideFolderTest, RefusesEveryEscapeFromTheRoot) {
   EXPECT_FALSE(ResolveInsideFolder("/srv/rec/", "/srv/rec//../secret", &out));
   EXPECT_TRUE(ResolveInsideFolder("D:\\Video\\", "D:\\Video\\sub/../x", &out));
   EXPECT_FALSE(ResolveInsideFolder("D:\\Video\\", "D:\\Video\\..\\x", &out));
+  EXPECT_TRUE(ResolveInsideFolder("D:\\", "D:\\sub\\x", &out));
+  EXPECT_EQ(out, "D:\\sub\\x");
+  EXPECT_TRUE(ResolveInsideFolder("D:\\", "D:\\", &out));
+  EXPECT_EQ(out, "D:\\");
+  EXPECT_FALSE(ResolveInsideFolder("D:\\", "E:\\x", &out));
 }
 
 TEST(WithTrailingSeparatorTest, AppendsTheSeparatorThePathUses) {
