@@ -14,6 +14,8 @@ namespace {
 // After a transient failure the reader pauses this long, so a failure that repeats at once
 // (an interface that stays down) neither spins nor floods the report.
 constexpr int kTransientPauseMs = 1000;
+// While nothing arrives the source is asked this often whether it can still deliver.
+constexpr int kCheckIntervalMs = 1000;
 
 }  // namespace
 
@@ -75,17 +77,23 @@ void CFrameCapture::ReadLoop() {
   for (;;) {
     waits[0].revents = 0;
     waits[1].revents = 0;
-    const int ready = poll(waits, 2, -1);
+    const int ready = poll(waits, 2, kCheckIntervalMs);
     if (ready < 0) {
       if (errno == EINTR) continue;
       failed_.store(true);
       Report(std::string("capture wait: ") + std::strerror(errno), true);
       return;
     }
+    std::string error;
+    if (ready == 0) {
+      if (source_->StillUsable(&error)) continue;
+      failed_.store(true);
+      Report(error, true);
+      return;
+    }
     if (waits[0].revents != 0) return;  // Stop
     if (waits[1].revents == 0) continue;
     CapturedFrame frame;
-    std::string error;
     switch (source_->Read(&frame, &error)) {
       case ReadOutcome::kFrame:
         if (callback_ != nullptr) {

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -47,6 +49,15 @@ class CCollector {
       return frames_.size() >= frames && failures_.size() >= failures;
     });
   }
+  // Waits (at most 5 s) until `count` fatal failures have been reported.
+  bool WaitForFatal(size_t count) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return changed_.wait_for(hold, std::chrono::seconds(5), [&] {
+      return static_cast<size_t>(std::count_if(
+                 failures_.begin(), failures_.end(),
+                 [](const std::string& f) { return f.rfind("fatal", 0) == 0; })) >= count;
+    });
+  }
   std::vector<std::vector<uint8_t>> Frames() {
     std::lock_guard<std::mutex> hold(mutex_);
     return frames_;
@@ -68,7 +79,7 @@ class CCollector {
 // 't' transient failure, 'x' fatal failure).
 class CScriptedSource : public IFrameSource {
  public:
-  explicit CScriptedSource(int readFd) : readFd_(readFd) {}
+  CScriptedSource(int readFd, const std::atomic<bool>* gone) : readFd_(readFd), gone_(gone) {}
   ~CScriptedSource() override { close(readFd_); }
   int Descriptor() const override { return readFd_; }
   ReadOutcome Read(CapturedFrame* frame, std::string* error) override {
@@ -91,8 +102,15 @@ class CScriptedSource : public IFrameSource {
     }
   }
 
+  bool StillUsable(std::string* error) override {
+    if (!gone_->load()) return true;
+    *error = "interface removed";
+    return false;
+  }
+
  private:
   int readFd_;
+  const std::atomic<bool>* gone_;
   std::vector<uint8_t> frame_;
   int count_ = 0;
 };
@@ -106,11 +124,12 @@ class FrameCaptureTest : public ::testing::Test {
   }
   std::unique_ptr<CFrameCapture> MakeCapture() {
     return std::unique_ptr<CFrameCapture>(
-        new CFrameCapture(std::unique_ptr<IFrameSource>(new CScriptedSource(fds_[0])),
+        new CFrameCapture(std::unique_ptr<IFrameSource>(new CScriptedSource(fds_[0], &gone_)),
                           &CCollector::OnFrame, &collector_, &CCollector::OnFailure, &collector_));
   }
 
   int fds_[2];
+  std::atomic<bool> gone_{false};
   CCollector collector_;
 };
 
@@ -149,6 +168,19 @@ TEST_F(FrameCaptureTest, FatalFailureIsReportedAndEndsTheCapture) {
   EXPECT_TRUE(capture->Failed());
   EXPECT_EQ(collector_.Failures(), std::vector<std::string>{"fatal: interface gone"});
   EXPECT_EQ(collector_.Frames().size(), 1u);  // nothing read after the failure
+}
+
+TEST_F(FrameCaptureTest, SourceThatCanNoLongerDeliverIsReportedWhileQuiet) {
+  std::unique_ptr<CFrameCapture> capture = MakeCapture();
+  std::string error;
+  ASSERT_TRUE(capture->Start(&error)) << error;
+  Write("f");
+  ASSERT_TRUE(collector_.WaitFor(1, 0));
+  gone_ = true;  // no arrival tells of it: the reader must notice on its own
+  ASSERT_TRUE(collector_.WaitFor(1, 1));
+  capture->Stop();
+  EXPECT_TRUE(capture->Failed());
+  EXPECT_EQ(collector_.Failures(), std::vector<std::string>{"fatal: interface removed"});
 }
 
 // --- The real sources, in a private network namespace. ---
@@ -238,6 +270,40 @@ TEST_F(CaptureSourceTest, SocketSourceWrapsDatagramsFromPort137IntoFrames) {
   EXPECT_EQ(std::memcmp(frame.data() + 26, &querier, 4), 0);  // the responder answers here
   EXPECT_EQ(std::memcmp(frame.data() + 30, &to.sin_addr.s_addr, 4), 0);
   EXPECT_TRUE(std::equal(message.begin(), message.end(), frame.begin() + kUdpPayloadOffset));
+}
+
+// Both sources bound to an interface that is then removed: the capture reports it and ends.
+TEST_F(CaptureSourceTest, RemovedInterfaceEndsTheCaptureWithAReport) {
+  if (std::system("ip link add kcapv0 type veth peer name kcapv1 2>/dev/null") != 0) {
+    GTEST_SKIP() << "cannot create a veth pair with ip(8)";
+  }
+  std::string error;
+  std::unique_ptr<IFrameSource> packet = OpenPacketSource("kcapv0", &error);
+  ASSERT_NE(packet, nullptr) << error;
+  std::unique_ptr<IFrameSource> socket = OpenSocketSource("kcapv0", &error);
+  ASSERT_NE(socket, nullptr) << error;
+  CCollector collector;
+  CFrameCapture packetCapture(std::move(packet), &CCollector::OnFrame, &collector,
+                              &CCollector::OnFailure, &collector);
+  CFrameCapture socketCapture(std::move(socket), &CCollector::OnFrame, &collector,
+                              &CCollector::OnFailure, &collector);
+  ASSERT_TRUE(packetCapture.Start(&error)) << error;
+  ASSERT_TRUE(socketCapture.Start(&error)) << error;
+  ASSERT_EQ(std::system("ip link del kcapv0"), 0);
+  ASSERT_TRUE(collector.WaitForFatal(2));
+  packetCapture.Stop();
+  socketCapture.Stop();
+  EXPECT_TRUE(packetCapture.Failed());
+  EXPECT_TRUE(socketCapture.Failed());
+  std::vector<std::string> failures = collector.Failures();
+  std::sort(failures.begin(), failures.end());
+  // The packet socket may first hear "network is down" (transient) before the removal shows.
+  failures.erase(std::remove_if(failures.begin(), failures.end(),
+                                [](const std::string& f) { return f.rfind("transient", 0) == 0; }),
+                 failures.end());
+  EXPECT_EQ(failures,
+            (std::vector<std::string>{"fatal: packet capture: interface kcapv0 is gone",
+                                      "fatal: socket capture: interface kcapv0 is gone"}));
 }
 
 TEST_F(CaptureSourceTest, UnknownInterfaceIsRefused) {

@@ -31,6 +31,9 @@ class IFrameSource {
   virtual int Descriptor() const = 0;
   // Reads one arrival without blocking. On kTransient and kFailed, *error says what happened.
   virtual ReadOutcome Read(CapturedFrame* frame, std::string* error) = 0;
+  // Called while no frame arrives: false with *error when the source can deliver no more
+  // frames although its descriptor stays quiet (the interface it is bound to was removed).
+  virtual bool StillUsable(std::string* error) = 0;
 };
 
 // A packet socket receiving the frames that pass the name service frame filter, on every

@@ -23,4 +23,10 @@ void InterfaceAdapterKey(int socketFd, int interfaceIndex, uint32_t* keyLow, uin
   *keyHigh = key.high;
 }
 
+bool InterfaceStillExists(int interfaceIndex, const std::string& name) {
+  char current[IF_NAMESIZE];
+  return if_indextoname(static_cast<unsigned>(interfaceIndex), current) != nullptr &&
+         name == current;
+}
+
 }  // namespace kestova

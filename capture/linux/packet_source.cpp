@@ -23,7 +23,12 @@ constexpr size_t kFrameBufferSize = 65536 + 64;
 
 class CPacketSource : public IFrameSource {
  public:
-  explicit CPacketSource(int fd) : fd_(fd), buffer_(kFrameBufferSize) {}
+  // `interfaceIndex` 0: every interface.
+  CPacketSource(int fd, int interfaceIndex, const char* interfaceName)
+      : fd_(fd),
+        interfaceIndex_(interfaceIndex),
+        interfaceName_(interfaceName != nullptr ? interfaceName : ""),
+        buffer_(kFrameBufferSize) {}
   ~CPacketSource() override { close(fd_); }
   CPacketSource(const CPacketSource&) = delete;
   CPacketSource& operator=(const CPacketSource&) = delete;
@@ -39,7 +44,9 @@ class CPacketSource : public IFrameSource {
       const int code = errno;
       if (code == EAGAIN || code == EWOULDBLOCK || code == EINTR) return ReadOutcome::kNothing;
       *error = std::string("packet capture: ") + std::strerror(code);
-      return code == ENETDOWN ? ReadOutcome::kTransient : ReadOutcome::kFailed;
+      if (code != ENETDOWN) return ReadOutcome::kFailed;
+      // Down, or being removed: only an interface that still exists can come back.
+      return StillUsable(error) ? ReadOutcome::kTransient : ReadOutcome::kFailed;
     }
     // Frames this host sends appear once more as outgoing: they are not queries to answer.
     if (from.sll_pkttype == PACKET_OUTGOING) return ReadOutcome::kNothing;
@@ -54,8 +61,16 @@ class CPacketSource : public IFrameSource {
     return ReadOutcome::kFrame;
   }
 
+  bool StillUsable(std::string* error) override {
+    if (interfaceIndex_ == 0 || InterfaceStillExists(interfaceIndex_, interfaceName_)) return true;
+    *error = "packet capture: interface " + interfaceName_ + " is gone";
+    return false;
+  }
+
  private:
   int fd_;
+  int interfaceIndex_;
+  std::string interfaceName_;
   std::vector<uint8_t> buffer_;
 };
 
@@ -92,7 +107,7 @@ std::unique_ptr<IFrameSource> OpenPacketSource(const char* interfaceName, std::s
     close(fd);
     return nullptr;
   }
-  return std::unique_ptr<IFrameSource>(new CPacketSource(fd));
+  return std::unique_ptr<IFrameSource>(new CPacketSource(fd, local.sll_ifindex, interfaceName));
 }
 
 }  // namespace kestova

@@ -21,8 +21,13 @@ constexpr size_t kDatagramBufferSize = 65536;
 
 class CSocketSource : public IFrameSource {
  public:
-  explicit CSocketSource(int fd)
-      : fd_(fd), datagram_(kDatagramBufferSize), frame_(kUdpPayloadOffset + kDatagramBufferSize) {}
+  // `interfaceIndex` 0: every interface.
+  CSocketSource(int fd, int interfaceIndex, const char* interfaceName)
+      : fd_(fd),
+        interfaceIndex_(interfaceIndex),
+        interfaceName_(interfaceName != nullptr ? interfaceName : ""),
+        datagram_(kDatagramBufferSize),
+        frame_(kUdpPayloadOffset + kDatagramBufferSize) {}
   ~CSocketSource() override { close(fd_); }
   CSocketSource(const CSocketSource&) = delete;
   CSocketSource& operator=(const CSocketSource&) = delete;
@@ -78,8 +83,16 @@ class CSocketSource : public IFrameSource {
     return ReadOutcome::kFrame;
   }
 
+  bool StillUsable(std::string* error) override {
+    if (interfaceIndex_ == 0 || InterfaceStillExists(interfaceIndex_, interfaceName_)) return true;
+    *error = "socket capture: interface " + interfaceName_ + " is gone";
+    return false;
+  }
+
  private:
   int fd_;
+  int interfaceIndex_;
+  std::string interfaceName_;
   std::vector<uint8_t> datagram_;
   std::vector<uint8_t> frame_;
 };
@@ -103,9 +116,11 @@ std::unique_ptr<IFrameSource> OpenSocketSource(const char* interfaceName, std::s
     close(fd);
     return nullptr;
   }
+  int interfaceIndex = 0;
   if (interfaceName != nullptr && interfaceName[0] != '\0' &&
-      setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName,
-                 static_cast<socklen_t>(std::strlen(interfaceName))) != 0) {
+      ((interfaceIndex = static_cast<int>(if_nametoindex(interfaceName))) == 0 ||
+       setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName,
+                  static_cast<socklen_t>(std::strlen(interfaceName))) != 0)) {
     *error = std::string("interface ") + interfaceName + ": " + std::strerror(errno);
     close(fd);
     return nullptr;
@@ -120,7 +135,7 @@ std::unique_ptr<IFrameSource> OpenSocketSource(const char* interfaceName, std::s
     close(fd);
     return nullptr;
   }
-  return std::unique_ptr<IFrameSource>(new CSocketSource(fd));
+  return std::unique_ptr<IFrameSource>(new CSocketSource(fd, interfaceIndex, interfaceName));
 }
 
 }  // namespace kestova
