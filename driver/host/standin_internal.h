@@ -2,10 +2,12 @@
 #ifndef KESTOVA_DRIVER_HOST_STANDIN_INTERNAL_H_
 #define KESTOVA_DRIVER_HOST_STANDIN_INTERNAL_H_
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kernel_standin.h"
@@ -83,6 +85,15 @@ NDIS50_PROTOCOL_CHARACTERISTICS Protocol();
 
 std::u16string ToString(const UNICODE_STRING* text);
 
+constexpr uint32_t kIndicationMagic = 0x1D1CA7E5;
+
+// What a receive indication passes as MAC receive context (checked by NdisTransferData).
+struct Indication {
+  uint32_t magic;
+  const std::vector<uint8_t>* frame;
+  UINT header_size;
+};
+
 // Open bindings and pended operations of all simulated adapters.
 void AdapterCounts(long* open_bindings, long* in_flight);
 
@@ -92,6 +103,26 @@ PNDIS_BUFFER AllocateNdisBuffer(PVOID address, UINT length);
 void FreeNdisPacketAndBuffers(PNDIS_PACKET packet);
 
 }  // namespace internal
+
+// A simulated adapter's state, shared by the test-side object and the NDIS functions.
+struct Adapter::State {
+  AdapterConfig config;
+  mutable std::mutex mutex;  // the fields below
+  bool open = false;
+  NDIS_HANDLE binding_context = nullptr;
+  ULONG packet_filter = 0;
+  std::map<NDIS_OID, std::vector<uint8_t>> set_values;
+  std::map<NDIS_OID, std::vector<uint8_t>> query_values;
+  std::map<PNDIS_PACKET, int> held_packets;  // indicated packets the protocol kept
+  int in_flight = 0;                         // pended requests and transfers
+  std::vector<std::thread> threads;
+  bool gate_open = false;  // lets held operations complete
+  std::condition_variable gate;
+  std::u16string protocol_section = u"KESTOVA";
+  UNICODE_STRING name{};
+  UNICODE_STRING section{};
+};
+
 }  // namespace standin
 }  // namespace kestova
 

@@ -1,0 +1,439 @@
+// The stand-in's NDIS protocol interface: registration, configuration, and the simulated adapters
+// with their opens, requests, transfers and indications.
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "standin_internal.h"
+
+using kestova::standin::Adapter;
+using kestova::standin::AdapterConfig;
+using kestova::standin::internal::BufferPool;
+using kestova::standin::internal::ExpectNoSpinLock;
+using kestova::standin::internal::Fault;
+using kestova::standin::internal::Indication;
+using kestova::standin::internal::kIndicationMagic;
+using kestova::standin::internal::PacketPool;
+using kestova::standin::internal::TheWorld;
+using kestova::standin::internal::World;
+
+namespace kestova {
+namespace standin {
+namespace internal {
+
+void AdapterCounts(long* open_bindings, long* in_flight) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  for (Adapter::State* state : world.adapters) {
+    std::lock_guard<std::mutex> inner(state->mutex);
+    *open_bindings += state->open ? 1 : 0;
+    *in_flight += state->in_flight;
+  }
+}
+
+NDIS50_PROTOCOL_CHARACTERISTICS Protocol() {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (!world.protocol_registered) world.faults.push_back("NDIS used without a registered protocol");
+  return world.protocol;
+}
+
+}  // namespace internal
+}  // namespace standin
+}  // namespace kestova
+
+// --- Adapters -----------------------------------------------------------------------------------
+
+namespace {
+
+Adapter::State* StateOf(NDIS_HANDLE binding_handle) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  for (Adapter::State* state : world.adapters) {
+    if (state == binding_handle) return state;
+  }
+  world.faults.push_back("NDIS call with an unknown binding handle");
+  return nullptr;
+}
+
+// Runs `work` on a new thread of the adapter (a completion that arrives later).
+void Later(Adapter::State* state, std::function<void()> work) {
+  std::lock_guard<std::mutex> guard(state->mutex);
+  ++state->in_flight;
+  state->threads.emplace_back([state, work] {
+    if (state->config.hold_pending) {
+      std::unique_lock<std::mutex> lock(state->mutex);
+      state->gate.wait(lock, [state] { return state->gate_open; });
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    work();
+    std::lock_guard<std::mutex> inner(state->mutex);
+    --state->in_flight;
+  });
+}
+
+void PutWord(std::vector<uint8_t>* value, ULONG word) {
+  value->assign(4, 0);
+  for (int i = 0; i < 4; ++i) (*value)[i] = static_cast<uint8_t>(word >> (8 * i));
+}
+
+// Carries out a request on the adapter; fills the byte counts.
+NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
+  const AdapterConfig& config = state->config;
+  if (request->RequestType == NdisRequestSetInformation) {
+    auto& set = request->DATA.SET_INFORMATION;
+    const uint8_t* data = static_cast<const uint8_t*>(set.InformationBuffer);
+    std::lock_guard<std::mutex> guard(state->mutex);
+    if (set.Oid == 0x0001010E) {
+      if (set.InformationBufferLength < 4) return NDIS_STATUS_INVALID_LENGTH;
+      memcpy(&state->packet_filter, data, 4);
+    }
+    state->set_values[set.Oid].assign(data, data + set.InformationBufferLength);
+    set.BytesRead = set.InformationBufferLength;
+    return NDIS_STATUS_SUCCESS;
+  }
+  if (request->RequestType != NdisRequestQueryInformation) return NDIS_STATUS_NOT_SUPPORTED;
+  auto& query = request->DATA.QUERY_INFORMATION;
+  std::vector<uint8_t> value;
+  switch (query.Oid) {
+    case 0x01010102:  // current address
+      if (config.fail_address_query) return NDIS_STATUS_NOT_SUPPORTED;
+      value.assign(config.address, config.address + 6);
+      break;
+    case 0x00010113:  // MAC options
+      PutWord(&value, 0x0000000F);
+      break;
+    case 0x00010106:  // maximum frame size
+      PutWord(&value, 1500);
+      break;
+    case 0x00010114:  // media connect status
+      PutWord(&value, config.media_connect_status);
+      break;
+    default: {
+      std::lock_guard<std::mutex> guard(state->mutex);
+      auto it = state->query_values.find(query.Oid);
+      if (it == state->query_values.end()) return NDIS_STATUS_NOT_SUPPORTED;
+      value = it->second;
+    }
+  }
+  if (query.InformationBufferLength < value.size()) {
+    query.BytesNeeded = static_cast<UINT>(value.size());
+    return NDIS_STATUS_BUFFER_TOO_SHORT;
+  }
+  memcpy(query.InformationBuffer, value.data(), value.size());
+  query.BytesWritten = static_cast<UINT>(value.size());
+  return NDIS_STATUS_SUCCESS;
+}
+
+// Copies frame bytes [header + offset, + bytes) into the packet's buffer chain.
+UINT CopyIntoPacket(const std::vector<uint8_t>& frame, UINT header_size, UINT offset, UINT bytes,
+                    PNDIS_PACKET packet) {
+  size_t position = header_size + offset;
+  UINT copied = 0;
+  for (PNDIS_BUFFER buffer = packet->Private.Head; buffer != nullptr && bytes != 0;
+       buffer = buffer->Next) {
+    UINT chunk = std::min<UINT>(bytes, buffer->ByteCount);
+    if (position + chunk > frame.size()) chunk = static_cast<UINT>(frame.size() - position);
+    memcpy(buffer->MappedSystemVa, frame.data() + position, chunk);
+    position += chunk;
+    copied += chunk;
+    bytes -= chunk;
+  }
+  return copied;
+}
+
+}  // namespace
+
+// --- Protocol registration and configuration -----------------------------------------------------
+
+void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocol_handle,
+                          PNDIS_PROTOCOL_CHARACTERISTICS characteristics, UINT length) {
+  ExpectNoSpinLock("NdisRegisterProtocol");
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.fail_register != NDIS_STATUS_SUCCESS) {
+    *status = world.fail_register;
+    return;
+  }
+  if (length != sizeof(NDIS50_PROTOCOL_CHARACTERISTICS) ||
+      characteristics->Ndis40Chars.MajorNdisVersion != 5) {
+    *status = NDIS_STATUS_FAILURE;  // NDIS_STATUS_BAD_CHARACTERISTICS on a real system
+    return;
+  }
+  world.protocol = *characteristics;
+  world.protocol_registered = true;
+  *protocol_handle = &world.protocol;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+// As NDIS does, unbinds every open binding of the protocol before it is gone.
+void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocol_handle) {
+  ExpectNoSpinLock("NdisDeregisterProtocol");
+  World& world = TheWorld();
+  std::vector<std::pair<Adapter::State*, NDIS_HANDLE>> open;
+  {
+    std::lock_guard<std::mutex> guard(world.mutex);
+    if (!world.protocol_registered || protocol_handle != &world.protocol) {
+      world.faults.push_back("NdisDeregisterProtocol of a protocol that is not registered");
+      *status = NDIS_STATUS_FAILURE;
+      return;
+    }
+    for (Adapter::State* state : world.adapters) {
+      std::lock_guard<std::mutex> inner(state->mutex);
+      if (state->open) open.emplace_back(state, state->binding_context);
+    }
+  }
+  UNBIND_HANDLER unbind = world.protocol.Ndis40Chars.UnbindAdapterHandler;
+  for (auto& binding : open) {
+    NDIS_STATUS unbind_status;
+    unbind(&unbind_status, binding.second, nullptr);
+    std::lock_guard<std::mutex> guard(binding.first->mutex);
+    if (binding.first->open) Fault("an adapter was still open after its unbind");
+  }
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.protocol_registered = false;
+  world.protocol = NDIS50_PROTOCOL_CHARACTERISTICS{};
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+namespace {
+struct Configuration {
+  NDIS_CONFIGURATION_PARAMETER parameter;
+};
+}  // namespace
+
+void NdisOpenProtocolConfiguration(PNDIS_STATUS status, PNDIS_HANDLE configuration,
+                                   PNDIS_STRING protocol_section) {
+  if (protocol_section == nullptr || protocol_section->Buffer == nullptr) {
+    Fault("NdisOpenProtocolConfiguration without the protocol section from the bind handler");
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  *configuration = new Configuration();
+  ++world.configurations;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisReadConfiguration(PNDIS_STATUS status, PNDIS_CONFIGURATION_PARAMETER* parameter,
+                           NDIS_HANDLE configuration, PNDIS_STRING keyword, NDIS_PARAMETER_TYPE) {
+  Configuration* config = static_cast<Configuration*>(configuration);
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (kestova::standin::internal::ToString(keyword) != u"Environment" ||
+      !world.environment_present) {
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  config->parameter.ParameterType = NdisParameterInteger;
+  config->parameter.ParameterData.IntegerData = world.environment_value;
+  *parameter = &config->parameter;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisCloseConfiguration(NDIS_HANDLE configuration) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  delete static_cast<Configuration*>(configuration);
+  --world.configurations;
+}
+
+// --- Opens, requests, transfers -----------------------------------------------------------------
+
+void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
+                     PNDIS_HANDLE binding_handle, PUINT selected_medium_index,
+                     PNDIS_MEDIUM medium_array, UINT medium_array_size, NDIS_HANDLE,
+                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name, UINT, PVOID) {
+  ExpectNoSpinLock("NdisOpenAdapter");
+  *open_error_status = NDIS_STATUS_SUCCESS;
+  std::u16string name = kestova::standin::internal::ToString(adapter_name);
+  Adapter::State* found = nullptr;
+  {
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> guard(world.mutex);
+    for (Adapter::State* state : world.adapters) {
+      if (state->config.device_name == name) found = state;
+    }
+  }
+  if (found == nullptr) {
+    *status = NDIS_STATUS_ADAPTER_NOT_FOUND;
+    return;
+  }
+  UINT index = medium_array_size;
+  for (UINT i = 0; i < medium_array_size; ++i) {
+    if (medium_array[i] == found->config.medium) index = i;
+  }
+  if (index == medium_array_size) {
+    *status = NDIS_STATUS_UNSUPPORTED_MEDIA;
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> guard(found->mutex);
+    if (found->open) {
+      Fault("an adapter opened twice");
+      *status = NDIS_STATUS_FAILURE;
+      return;
+    }
+    found->open = true;
+    found->binding_context = protocol_binding_context;
+  }
+  *selected_medium_index = index;
+  *binding_handle = found;
+  if (!found->config.pend_open) {
+    *status = NDIS_STATUS_SUCCESS;
+    return;
+  }
+  OPEN_ADAPTER_COMPLETE_HANDLER complete =
+      kestova::standin::internal::Protocol().Ndis40Chars.OpenAdapterCompleteHandler;
+  Later(found, [complete, protocol_binding_context] {
+    complete(protocol_binding_context, NDIS_STATUS_SUCCESS, NDIS_STATUS_SUCCESS);
+  });
+  *status = NDIS_STATUS_PENDING;
+}
+
+void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle) {
+  ExpectNoSpinLock("NdisCloseAdapter");
+  Adapter::State* state = StateOf(binding_handle);
+  if (state == nullptr) {
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  NDIS_HANDLE context;
+  {
+    std::lock_guard<std::mutex> guard(state->mutex);
+    if (!state->open) {
+      Fault("NdisCloseAdapter of an adapter that is not open");
+      *status = NDIS_STATUS_FAILURE;
+      return;
+    }
+    if (state->in_flight != 0) Fault("adapter closed with requests or transfers outstanding");
+    if (!state->held_packets.empty()) Fault("adapter closed while indicated packets are held");
+    state->open = false;
+    context = state->binding_context;
+    state->binding_context = nullptr;
+  }
+  if (!state->config.pend_close) {
+    *status = NDIS_STATUS_SUCCESS;
+    return;
+  }
+  CLOSE_ADAPTER_COMPLETE_HANDLER complete =
+      kestova::standin::internal::Protocol().Ndis40Chars.CloseAdapterCompleteHandler;
+  Later(state, [complete, context] { complete(context, NDIS_STATUS_SUCCESS); });
+  *status = NDIS_STATUS_PENDING;
+}
+
+void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST request) {
+  ExpectNoSpinLock("NdisRequest");
+  Adapter::State* state = StateOf(binding_handle);
+  if (state == nullptr) {
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  NDIS_HANDLE context;
+  {
+    std::lock_guard<std::mutex> guard(state->mutex);
+    if (!state->open) {
+      Fault("NdisRequest on an adapter that is not open");
+      *status = NDIS_STATUS_CLOSING;
+      return;
+    }
+    context = state->binding_context;
+  }
+  if (request->RequestType == NdisRequestQueryInformation &&
+      request->DATA.QUERY_INFORMATION.Oid == 0x00010114 && state->config.on_media_query) {
+    state->config.on_media_query();
+  }
+  if (!state->config.pend_requests) {
+    *status = Execute(state, request);
+    return;
+  }
+  REQUEST_COMPLETE_HANDLER complete =
+      kestova::standin::internal::Protocol().Ndis40Chars.RequestCompleteHandler;
+  Later(state, [state, request, complete, context] {
+    NDIS_STATUS result = Execute(state, request);
+    complete(context, request, result);
+  });
+  *status = NDIS_STATUS_PENDING;
+}
+
+void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE binding_handle,
+                      NDIS_HANDLE mac_receive_context, UINT byte_offset, UINT bytes_to_transfer,
+                      PNDIS_PACKET packet, PUINT bytes_transferred) {
+  Adapter::State* state = StateOf(binding_handle);
+  const Indication* indication = static_cast<const Indication*>(mac_receive_context);
+  if (state == nullptr || indication == nullptr || indication->magic != kIndicationMagic) {
+    Fault("NdisTransferData outside a receive indication");
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  if (!state->config.pend_transfers) {
+    *bytes_transferred = CopyIntoPacket(*indication->frame, indication->header_size, byte_offset,
+                                        bytes_to_transfer, packet);
+    *status = NDIS_STATUS_SUCCESS;
+    return;
+  }
+  NDIS_HANDLE context;
+  {
+    std::lock_guard<std::mutex> guard(state->mutex);
+    context = state->binding_context;
+  }
+  TRANSFER_DATA_COMPLETE_HANDLER complete =
+      kestova::standin::internal::Protocol().Ndis40Chars.TransferDataCompleteHandler;
+  std::vector<uint8_t> frame = *indication->frame;
+  UINT header_size = indication->header_size;
+  Later(state, [frame, header_size, byte_offset, bytes_to_transfer, packet, complete, context] {
+    UINT copied = CopyIntoPacket(frame, header_size, byte_offset, bytes_to_transfer, packet);
+    complete(context, packet, NDIS_STATUS_SUCCESS, copied);
+  });
+  *status = NDIS_STATUS_PENDING;
+}
+
+NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE binding_handle) {
+  Adapter::State* state = StateOf(binding_handle);
+  if (state == nullptr || !state->config.has_instance_name) return NDIS_STATUS_FAILURE;
+  const std::u16string& text = state->config.instance_name;
+  UINT bytes = static_cast<UINT>(text.size() * sizeof(WCHAR));
+  PVOID block = nullptr;
+  if (NdisAllocateMemoryWithTag(&block, bytes + sizeof(WCHAR), 0x53444E4E) != NDIS_STATUS_SUCCESS) {
+    return NDIS_STATUS_RESOURCES;
+  }
+  memcpy(block, text.data(), bytes);
+  static_cast<WCHAR*>(block)[text.size()] = 0;
+  name->Buffer = static_cast<PWSTR>(block);
+  name->Length = static_cast<USHORT>(bytes);
+  name->MaximumLength = static_cast<USHORT>(bytes + sizeof(WCHAR));
+  return NDIS_STATUS_SUCCESS;
+}
+
+void NdisReturnPackets(PNDIS_PACKET* packets, UINT count) {
+  World& world = TheWorld();
+  for (UINT i = 0; i < count; ++i) {
+    Adapter::State* holder = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(world.mutex);
+      for (Adapter::State* state : world.adapters) {
+        std::lock_guard<std::mutex> inner(state->mutex);
+        if (state->held_packets.count(packets[i]) != 0) holder = state;
+      }
+    }
+    if (holder == nullptr) {
+      Fault("NdisReturnPackets of a packet the protocol does not hold");
+      continue;
+    }
+    bool release = false;
+    {
+      std::lock_guard<std::mutex> guard(holder->mutex);
+      release = --holder->held_packets[packets[i]] == 0;
+      if (release) holder->held_packets.erase(packets[i]);
+    }
+    if (release) kestova::standin::internal::FreeNdisPacketAndBuffers(packets[i]);
+  }
+}

@@ -1,0 +1,290 @@
+// The stand-in's NDIS packets and buffers: pools, packets, buffer descriptors and chains, for the
+// driver's own pools and for the packets the simulated NDIS indicates.
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "standin_internal.h"
+
+using kestova::standin::internal::BufferPool;
+using kestova::standin::internal::Fault;
+using kestova::standin::internal::PacketPool;
+using kestova::standin::internal::TheWorld;
+using kestova::standin::internal::World;
+
+// --- Pools, packets, buffers --------------------------------------------------------------------
+
+namespace {
+
+PNDIS_PACKET NewPacket(PacketPool* pool) {
+  size_t size = sizeof(NDIS_PACKET) + pool->reserved;
+  PNDIS_PACKET packet = static_cast<PNDIS_PACKET>(malloc(size));
+  memset(packet, 0, sizeof(NDIS_PACKET));
+  memset(packet->ProtocolReserved, 0xCD, pool->reserved);
+  packet->Private.Pool = pool;
+  packet->standin_reserved_length = pool->reserved;
+  packet->standin_status = NDIS_STATUS_SUCCESS;
+  return packet;
+}
+
+}  // namespace
+
+void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors,
+                              UINT overflow_descriptors, UINT protocol_reserved_length) {
+  PacketPool* created =
+      new PacketPool{descriptors + overflow_descriptors, protocol_reserved_length, 0, true};
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.packet_pools.insert(created);
+  *pool = created;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisSetPacketPoolProtocolId(NDIS_HANDLE pool, UINT) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.packet_pools.count(static_cast<PacketPool*>(pool)) == 0) {
+    world.faults.push_back("NdisSetPacketPoolProtocolId on an unknown pool");
+  }
+}
+
+void NdisFreePacketPool(NDIS_HANDLE pool) {
+  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.packet_pools.erase(packet_pool) == 0) {
+    world.faults.push_back("NdisFreePacketPool of an unknown pool");
+    return;
+  }
+  if (packet_pool->outstanding != 0) {
+    world.faults.push_back("NdisFreePacketPool with packets still allocated");
+  }
+  delete packet_pool;
+}
+
+void NdisAllocatePacket(PNDIS_STATUS status, PNDIS_PACKET* packet, NDIS_HANDLE pool) {
+  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.packet_pools.count(packet_pool) == 0) {
+    world.faults.push_back("NdisAllocatePacket from an unknown pool");
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  if (packet_pool->outstanding >= packet_pool->limit) {
+    *status = NDIS_STATUS_RESOURCES;
+    *packet = nullptr;
+    return;
+  }
+  *packet = NewPacket(packet_pool);
+  ++packet_pool->outstanding;
+  world.packets.insert(*packet);
+  if (packet_pool->driver) ++world.driver_packets;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisFreePacket(PNDIS_PACKET packet) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.packets.erase(packet) == 0) {
+    world.faults.push_back("NdisFreePacket of a packet that is not allocated");
+    return;
+  }
+  PacketPool* pool = static_cast<PacketPool*>(packet->Private.Pool);
+  --pool->outstanding;
+  if (pool->driver) --world.driver_packets;
+  free(packet);
+}
+
+void NdisAllocateBufferPool(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT) {
+  BufferPool* created = new BufferPool{0, true};
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.buffer_pools.insert(created);
+  *pool = created;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisFreeBufferPool(NDIS_HANDLE pool) {
+  BufferPool* buffer_pool = static_cast<BufferPool*>(pool);
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.buffer_pools.erase(buffer_pool) == 0) {
+    world.faults.push_back("NdisFreeBufferPool of an unknown pool");
+    return;
+  }
+  if (buffer_pool->outstanding != 0) {
+    world.faults.push_back("NdisFreeBufferPool with buffers still allocated");
+  }
+  delete buffer_pool;
+}
+
+// On the NT family a buffer pool does not limit its descriptors.
+void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool, PVOID address,
+                        UINT length) {
+  BufferPool* buffer_pool = static_cast<BufferPool*>(pool);
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.buffer_pools.count(buffer_pool) == 0) {
+    world.faults.push_back("NdisAllocateBuffer from an unknown pool");
+    *status = NDIS_STATUS_FAILURE;
+    return;
+  }
+  PNDIS_BUFFER created = new MDL();
+  created->MappedSystemVa = address;
+  created->ByteCount = length;
+  created->standin_described = length;
+  created->standin_pool = buffer_pool;
+  ++buffer_pool->outstanding;
+  world.buffers.insert(created);
+  if (buffer_pool->driver) ++world.driver_buffers;
+  *buffer = created;
+  *status = NDIS_STATUS_SUCCESS;
+}
+
+void NdisFreeBuffer(PNDIS_BUFFER buffer) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  if (world.buffers.erase(buffer) == 0) {
+    world.faults.push_back("NdisFreeBuffer of a buffer that is not allocated");
+    return;
+  }
+  BufferPool* pool = static_cast<BufferPool*>(buffer->standin_pool);
+  --pool->outstanding;
+  if (pool->driver) --world.driver_buffers;
+  delete buffer;
+}
+
+void NdisChainBufferAtFront(PNDIS_PACKET packet, PNDIS_BUFFER buffer) {
+  if (buffer->Next != nullptr) Fault("a chained buffer chained again");
+  buffer->Next = packet->Private.Head;
+  packet->Private.Head = buffer;
+  if (packet->Private.Tail == nullptr) packet->Private.Tail = buffer;
+}
+
+void NdisUnchainBufferAtFront(PNDIS_PACKET packet, PNDIS_BUFFER* buffer) {
+  *buffer = packet->Private.Head;
+  if (*buffer == nullptr) return;
+  packet->Private.Head = (*buffer)->Next;
+  if (packet->Private.Head == nullptr) packet->Private.Tail = nullptr;
+  (*buffer)->Next = nullptr;
+}
+
+void NdisQueryPacketFirstBuffer(PNDIS_PACKET packet, PNDIS_BUFFER* buffer) {
+  *buffer = packet->Private.Head;
+}
+
+void NdisQueryBufferSafe(PNDIS_BUFFER buffer, PVOID* address, PUINT length, MM_PAGE_PRIORITY) {
+  if (address != nullptr) *address = buffer->standin_unmappable ? nullptr : buffer->MappedSystemVa;
+  *length = buffer->ByteCount;
+}
+
+void NdisGetNextBuffer(PNDIS_BUFFER buffer, PNDIS_BUFFER* next) { *next = buffer->Next; }
+
+void NdisAdjustBufferLength(PNDIS_BUFFER buffer, UINT length) {
+  if (length > buffer->standin_described) {
+    Fault("NdisAdjustBufferLength beyond the memory the buffer describes");
+    return;
+  }
+  buffer->ByteCount = length;
+}
+
+void NdisRecalculatePacketCounts(PNDIS_PACKET packet) {
+  PNDIS_BUFFER tail = packet->Private.Head;
+  while (tail != nullptr && tail->Next != nullptr) tail = tail->Next;
+  packet->Private.Tail = tail;
+}
+
+void NdisCopyFromPacketToPacket(PNDIS_PACKET destination, UINT destination_offset, UINT bytes,
+                                PNDIS_PACKET source, UINT source_offset, PUINT bytes_copied) {
+  *bytes_copied = 0;
+  PNDIS_BUFFER to = destination->Private.Head;
+  PNDIS_BUFFER from = source->Private.Head;
+  UINT to_offset = destination_offset;
+  UINT from_offset = source_offset;
+  while (to != nullptr && to_offset >= to->ByteCount) {
+    to_offset -= to->ByteCount;
+    to = to->Next;
+  }
+  while (from != nullptr && from_offset >= from->ByteCount) {
+    from_offset -= from->ByteCount;
+    from = from->Next;
+  }
+  while (bytes != 0 && to != nullptr && from != nullptr) {
+    UINT chunk = std::min({bytes, to->ByteCount - to_offset, from->ByteCount - from_offset});
+    memcpy(static_cast<char*>(to->MappedSystemVa) + to_offset,
+           static_cast<const char*>(from->MappedSystemVa) + from_offset, chunk);
+    *bytes_copied += chunk;
+    bytes -= chunk;
+    to_offset += chunk;
+    from_offset += chunk;
+    if (to_offset == to->ByteCount) {
+      to = to->Next;
+      to_offset = 0;
+    }
+    if (from_offset == from->ByteCount) {
+      from = from->Next;
+      from_offset = 0;
+    }
+  }
+}
+
+namespace kestova {
+namespace standin {
+namespace internal {
+
+namespace {
+
+PacketPool* NdisOwnPool() {
+  static PacketPool* pool = new PacketPool{1u << 30, 16, 0, false};
+  return pool;
+}
+
+BufferPool* NdisOwnBufferPool() {
+  static BufferPool* pool = new BufferPool{0, false};
+  return pool;
+}
+
+}  // namespace
+
+PNDIS_PACKET AllocateNdisPacket() {
+  PNDIS_PACKET packet = NewPacket(NdisOwnPool());
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.packets.insert(packet);
+  return packet;
+}
+
+PNDIS_BUFFER AllocateNdisBuffer(PVOID address, UINT length) {
+  PNDIS_BUFFER buffer = new MDL();
+  buffer->MappedSystemVa = address;
+  buffer->ByteCount = length;
+  buffer->standin_described = length;
+  buffer->standin_pool = NdisOwnBufferPool();
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  world.buffers.insert(buffer);
+  return buffer;
+}
+
+// Frees an indicated packet, its buffers and the memory they describe.
+void FreeNdisPacketAndBuffers(PNDIS_PACKET packet) {
+  World& world = TheWorld();
+  std::lock_guard<std::mutex> guard(world.mutex);
+  PNDIS_BUFFER buffer = packet->Private.Head;
+  while (buffer != nullptr) {
+    PNDIS_BUFFER next = buffer->Next;
+    world.buffers.erase(buffer);
+    free(buffer->MappedSystemVa);
+    delete buffer;
+    buffer = next;
+  }
+  world.packets.erase(packet);
+  free(packet);
+}
+
+}  // namespace internal
+}  // namespace standin
+}  // namespace kestova
