@@ -14,8 +14,7 @@ CCountedString BuildStatusDocument() {
   for (int device = 0; device <= 9; ++device) {
     document.AppendFormat("<device%d_remain>167772160</device%d_remain>\r\n", device, device);
     document.AppendFormat("<device%d_recorded>0</device%d_recorded>\r\n", device, device);
-    document.AppendFormat("<device%d_title_remain>350</device%d_title_remain>\r\n", device,
-                          device);
+    document.AppendFormat("<device%d_title_remain>350</device%d_title_remain>\r\n", device, device);
   }
   document.Append("</status>\r\n");
   return document;

@@ -33,8 +33,7 @@ TEST(StatusDocument, HasThirtyFiveCrLfLinesAnd1471Bytes) {
     std::string n = std::to_string(d);
     EXPECT_EQ("<device" + n + "_remain>167772160</device" + n + "_remain>", lines[4 + 3 * d]);
     EXPECT_EQ("<device" + n + "_recorded>0</device" + n + "_recorded>", lines[5 + 3 * d]);
-    EXPECT_EQ("<device" + n + "_title_remain>350</device" + n + "_title_remain>",
-              lines[6 + 3 * d]);
+    EXPECT_EQ("<device" + n + "_title_remain>350</device" + n + "_title_remain>", lines[6 + 3 * d]);
   }
   EXPECT_EQ("</status>", lines[34]);
   EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "no bare LF";

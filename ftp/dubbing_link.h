@@ -33,10 +33,10 @@ class IDubbingLink {
 
 // The time limits of the dubbing transfers; tests shorten them.
 struct DubbingTimeouts {
-  int32_t dataReceiveMs = 5000;   // one receive wait on the data connection
-  uint32_t silenceMs = 10000;     // a transfer ends after this long without a byte
+  int32_t dataReceiveMs = 5000;     // one receive wait on the data connection
+  uint32_t silenceMs = 10000;       // a transfer ends after this long without a byte
   uint32_t reportIntervalMs = 500;  // progress goes out at most this often
-  int32_t statusSendMs = 1000;    // data time-out while the status document is sent
+  int32_t statusSendMs = 1000;      // data time-out while the status document is sent
 };
 
 }  // namespace kestova

@@ -38,11 +38,9 @@ class CDubbingSession : public CFtpSession {
 
   // "220 Connected. <00:00:00:000>"
   void SendGreeting() override;
-  void OnRetr(CCountedString command, CCountedString argument,
-              CCountedString description) override;
+  void OnRetr(CCountedString command, CCountedString argument, CCountedString description) override;
   // STOR and APPE.
-  void OnStor(CCountedString command, CCountedString argument,
-              CCountedString description) override;
+  void OnStor(CCountedString command, CCountedString argument, CCountedString description) override;
 
   void SendStatusDocument();
   void ReceiveDubbingInfo();

@@ -37,7 +37,8 @@ std::string Stream(const char* title, size_t length, unsigned seed) {
 
 class DubbingSessionTest : public ::testing::Test {
  protected:
-  DubbingSessionTest() : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
+  DubbingSessionTest()
+      : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
 
   void SetUp() override { ASSERT_TRUE(server_.IsListening()); }
 
@@ -160,8 +161,7 @@ TEST_F(DubbingSessionTest, TitleSizeWithLettersIsZero) {
 TEST_F(DubbingSessionTest, AppeBehavesAsStorForBothVirtualNames) {
   CRawFtpClient client;
   Login(client);
-  EXPECT_EQ("226 Transfer complete",
-            Store(client, "APPE", kInfoName, "<titlesize>4</titlesize>"));
+  EXPECT_EQ("226 Transfer complete", Store(client, "APPE", kInfoName, "<titlesize>4</titlesize>"));
   const std::string stream = Stream("APPENDED", 8192, 43);
   EXPECT_EQ("226 Transfer complete", Store(client, "APPE", kProgrammeName, stream));
   EXPECT_TRUE(FileContent("APPENDED.MPG") == stream);

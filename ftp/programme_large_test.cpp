@@ -54,13 +54,13 @@ uint64_t FreeBytesAt(const CCountedString& folder) {
 #endif
 }
 
-
 TEST(ProgrammeLarge, StreamPastFourGigabytesIsCountedAndSavedExactly) {
   testing::CScratchFolder folder;
   const bool roomy = FreeBytesAt(folder.Path()) > kLargeSize + kSpareRoom;
   const uint64_t size = roomy ? kLargeSize : kFallbackSize;
-  if (!roomy) std::printf("not enough free disk space: receiving %llu bytes instead\n",
-                          static_cast<unsigned long long>(size));
+  if (!roomy)
+    std::printf("not enough free disk space: receiving %llu bytes instead\n",
+                static_cast<unsigned long long>(size));
 
   CEventSocket client, server;
   ASSERT_TRUE(testing::ConnectLoopbackPair(client, server));
@@ -92,7 +92,8 @@ TEST(ProgrammeLarge, StreamPastFourGigabytesIsCountedAndSavedExactly) {
   // The final report: sizes in MiB and 100 percent.
   const unsigned long long mib = size / 1048576;
   const unsigned long long expectedMib = setup.titleSize * 2 / 1024;
-  EXPECT_EQ(std::to_string(mib) + "/" + std::to_string(expectedMib), events[events.size() - 6].text);
+  EXPECT_EQ(std::to_string(mib) + "/" + std::to_string(expectedMib),
+            events[events.size() - 6].text);
   EXPECT_EQ("100.00", events[events.size() - 4].text);
 
   // The file, compared chunk by chunk with what was sent.

@@ -19,7 +19,8 @@ ProgressFigures ComputeProgress(uint64_t receivedBytes, uint64_t titleSize, uint
     figures.remainingKnown = false;
   } else {
     uint64_t remaining = (expectedKiB - receivedKiB) / figures.rateKiBPerSecond;
-    figures.remainingSeconds = remaining > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(remaining);
+    figures.remainingSeconds =
+        remaining > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(remaining);
   }
 
   if (titleSize != 0) {
@@ -32,14 +33,13 @@ ProgressFigures ComputeProgress(uint64_t receivedBytes, uint64_t titleSize, uint
 
 ProgressTexts FormatProgress(const ProgressFigures& figures) {
   ProgressTexts texts;
-  texts.size = CCountedString::Format("%llu/%llu",
-                                      static_cast<unsigned long long>(figures.receivedMiB),
-                                      static_cast<unsigned long long>(figures.expectedMiB));
-  texts.elapsed = CCountedString::Format("%u:%02u", figures.elapsedSeconds / 60,
-                                         figures.elapsedSeconds % 60);
-  texts.percentage = figures.percentageKnown
-                         ? CCountedString::Format("%2.2f", figures.percentage)
-                         : CCountedString("--.--");
+  texts.size =
+      CCountedString::Format("%llu/%llu", static_cast<unsigned long long>(figures.receivedMiB),
+                             static_cast<unsigned long long>(figures.expectedMiB));
+  texts.elapsed =
+      CCountedString::Format("%u:%02u", figures.elapsedSeconds / 60, figures.elapsedSeconds % 60);
+  texts.percentage = figures.percentageKnown ? CCountedString::Format("%2.2f", figures.percentage)
+                                             : CCountedString("--.--");
   texts.remaining = figures.remainingKnown
                         ? CCountedString::Format("%u:%02u", figures.remainingSeconds / 60,
                                                  figures.remainingSeconds % 60)

@@ -13,8 +13,8 @@ struct Texts {
 
 Texts TextsFor(uint64_t received, uint64_t titleSize, uint32_t elapsedMs) {
   ProgressTexts texts = FormatProgress(ComputeProgress(received, titleSize, elapsedMs));
-  return {texts.size.CStr(), texts.elapsed.CStr(), texts.percentage.CStr(),
-          texts.remaining.CStr(), texts.rate.CStr()};
+  return {texts.size.CStr(), texts.elapsed.CStr(), texts.percentage.CStr(), texts.remaining.CStr(),
+          texts.rate.CStr()};
 }
 
 TEST(ProgrammeProgress, WorkedExampleOfATwoGigabyteTitle) {
@@ -73,7 +73,7 @@ TEST(ProgrammeProgress, RateBelowOneKilobyteShowsUnknownRemainingTime) {
 
 TEST(ProgrammeProgress, CountsBeyondFourGigabytesAre64Bit) {
   const uint64_t received = 5ull * 1024 * 1024 * 1024 + 12345;  // 5 GiB and a bit
-  const uint64_t titleSize = 6ull * 1024 * 1024 * 1024 / 2048;   // 6 GiB announced
+  const uint64_t titleSize = 6ull * 1024 * 1024 * 1024 / 2048;  // 6 GiB announced
   ProgressFigures figures = ComputeProgress(received, titleSize, 50000);
   EXPECT_EQ(5120u, figures.receivedMiB);
   EXPECT_EQ(6144u, figures.expectedMiB);

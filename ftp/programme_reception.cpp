@@ -97,7 +97,8 @@ bool CProgrammeReception::CreateFile() {
   if (!CreateProgrammeFile(setup_.rootFolder, TitleFileName(title), &file_, &result_.fileName,
                            &result_.path)) {
     lock.Release();
-    Report(kStatusState, CCountedString::Format(kTextCreateFailedFormat, result_.path.CStr()).CStr());
+    Report(kStatusState,
+           CCountedString::Format(kTextCreateFailedFormat, result_.path.CStr()).CStr());
     return false;
   }
   lock.Release();

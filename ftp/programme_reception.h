@@ -45,15 +45,14 @@ enum class ReceptionOutcome {
 
 struct ProgrammeReceptionResult {
   ReceptionOutcome outcome = ReceptionOutcome::kNoDataConnection;
-  int32_t row = -1;               // from status code 7; -1 without callback
-  uint64_t receivedBytes = 0;     // T: every byte received, first block included
+  int32_t row = -1;            // from status code 7; -1 without callback
+  uint64_t receivedBytes = 0;  // T: every byte received, first block included
   size_t firstBlockLength = 0;
-  CCountedString fileName;        // name as created (no folder)
-  CCountedString path;            // full path (the failing one for kCreateFailed)
+  CCountedString fileName;  // name as created (no folder)
+  CCountedString path;      // full path (the failing one for kCreateFailed)
 };
 
 // Runs one reception on the calling (session) thread; see the top of this file.
-ProgrammeReceptionResult ReceiveProgramme(IDubbingLink& link,
-                                          const ProgrammeReceptionSetup& setup);
+ProgrammeReceptionResult ReceiveProgramme(IDubbingLink& link, const ProgrammeReceptionSetup& setup);
 
 }  // namespace kestova

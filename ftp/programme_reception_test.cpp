@@ -157,7 +157,8 @@ TEST_F(ProgrammeReceptionTest, ShortStreamsUseOnlyTheTitleBytesReceived) {
   struct Case {
     size_t length;
     const char* name;
-  } cases[] = {{100, ".MPG"}, {132, "_1.MPG"}, {140, "ABCDEFGH.MPG"}, {195, "ABCDEFGHIJKLMNOP.MPG"}};
+  } cases[] = {
+      {100, ".MPG"}, {132, "_1.MPG"}, {140, "ABCDEFGH.MPG"}, {195, "ABCDEFGHIJKLMNOP.MPG"}};
   for (const Case& c : cases) {
     CScriptedLink link;
     const std::string stream = Stream("ABCDEFGHIJKLMNOP", c.length);
@@ -175,9 +176,15 @@ TEST_F(ProgrammeReceptionTest, TitlesAreCleanedForTheFileName) {
     const char* name;
   } cases[] = {
 #ifdef _WIN32
-      {"A:B/C", "A\x81\x46" "B\x81\x5e" "C.MPG"},
+      {"A:B/C",
+       "A\x81\x46"
+       "B\x81\x5e"
+       "C.MPG"},
 #else
-      {"A:B/C", "A\xef\xbc\x9a" "B\xef\xbc\x8f" "C.MPG"},
+      {"A:B/C",
+       "A\xef\xbc\x9a"
+       "B\xef\xbc\x8f"
+       "C.MPG"},
       {"\x83\x5c\x83\x7c", "\xe3\x82\xbd\xe3\x83\x9d.MPG"},  // "ソポ": trail bytes 0x5C, 0x7C
 #endif
       {"   SPACED  ", "SPACED.MPG"},
@@ -345,16 +352,16 @@ TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
   std::string content = FileContent("FULL.MPG");
   EXPECT_EQ(kLimit, content.size());
   EXPECT_TRUE(content == stream.substr(0, kLimit));
-  EXPECT_EQ((std::vector<std::string>{
-                kOpening, "451 Requested action aborted: local error in processing."}),
+  EXPECT_EQ((std::vector<std::string>{kOpening,
+                                      "451 Requested action aborted: local error in processing."}),
             link.replies);
   std::vector<std::string> states = TextsOf(0, kStatusState);
   ASSERT_EQ(2u, states.size());
   EXPECT_EQ(kTextReceiving, states[0]);
-  EXPECT_EQ(std::string(CCountedString::Format(kTextWriteFailedFormat,
-                                               folder_.PathOf("FULL.MPG").CStr())
-                            .CStr()),
-            states[1]);
+  EXPECT_EQ(
+      std::string(
+          CCountedString::Format(kTextWriteFailedFormat, folder_.PathOf("FULL.MPG").CStr()).CStr()),
+      states[1]);
   EXPECT_GT(link.StepsLeft(), 0u);  // the rest of the stream was not waited for
   EXPECT_EQ('6', recorder_.CodesOfRow(0).back());
 }

@@ -19,7 +19,6 @@ using testing::CScratchFolder;
 using testing::CSocketLink;
 using testing::CStatusRecorder;
 
-
 std::string Stream(const char* title, size_t length, unsigned seed) {
   std::string stream = testing::PatternBytes(length, seed);
   for (size_t i = 0; i < 64 && 132 + i < length; ++i) {
@@ -57,10 +56,10 @@ class ProgrammeSocketTest : public ::testing::Test {
     CSocketLink link(server_);
     ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
     sender.join();
-    EXPECT_EQ((std::vector<std::string>{
-                  "150 Opening BINARY mode data connection for file transfer.",
-                  "226 Transfer complete"}),
-              link.replies);
+    EXPECT_EQ(
+        (std::vector<std::string>{"150 Opening BINARY mode data connection for file transfer.",
+                                  "226 Transfer complete"}),
+        link.replies);
     return result;
   }
 
@@ -95,7 +94,8 @@ TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
   std::thread sender([&] {
     testing::SendAll(client_, stream);
     // Keep the connection open (bounded) until the reception has stopped.
-    for (int i = 0; i < 1000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1000 && !release; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     client_.Close();
   });
   CSocketLink link(server_);

@@ -6,20 +6,22 @@ namespace kestova {
 
 namespace {
 
+// Characters a Windows file name cannot hold and their full-width Shift_JIS forms.
+struct Replacement {
+  char character;
+  const char* fullWidth;
+};
+constexpr Replacement kReplacements[] = {
+    {'\\', "\x81\x8f"}, {'/', "\x81\x5e"}, {':', "\x81\x46"}, {'*', "\x81\x96"}, {'?', "\x81\x48"},
+    {'"', "\x81\x68"},  {'<', "\x81\x83"}, {'>', "\x81\x84"}, {'|', "\x81\x62"},
+};
+
 // The full-width replacement of a single-byte character, or nullptr to keep it.
 const char* FullWidthFor(char c) {
-  switch (c) {
-    case '\\': return "\x81\x8f";
-    case '/': return "\x81\x5e";
-    case ':': return "\x81\x46";
-    case '*': return "\x81\x96";
-    case '?': return "\x81\x48";
-    case '"': return "\x81\x68";
-    case '<': return "\x81\x83";
-    case '>': return "\x81\x84";
-    case '|': return "\x81\x62";
-    default: return nullptr;
+  for (const Replacement& replacement : kReplacements) {
+    if (replacement.character == c) return replacement.fullWidth;
   }
+  return nullptr;
 }
 
 }  // namespace

@@ -33,8 +33,8 @@ bool TerminalSize(int descriptor, int* width, int* height) {
 // the terminal leaves, at least kMinimumNameWidth; the state comes last.
 constexpr size_t kIndexWidth = 3;
 constexpr size_t kMinimumWidths[] = {10, 7, 18, 7, 7};  // size, elapsed, progress, rate, left
-constexpr size_t kPercentWidth = 7;       // the progress column without its bar
-constexpr int kBarTerminalWidth = 100;    // narrower terminals get no bar
+constexpr size_t kPercentWidth = 7;                     // the progress column without its bar
+constexpr int kBarTerminalWidth = 100;                  // narrower terminals get no bar
 constexpr size_t kMinimumNameWidth = 12;
 constexpr size_t kPreferredNameWidth = 24;
 constexpr size_t kStateRoom = 18;
@@ -71,14 +71,29 @@ void CReceiveList::OnStatus(uint32_t code, void* data, int32_t row) {
   Row& target = rows_[static_cast<size_t>(row)];
   const char* text = static_cast<const char*>(data);
   switch (code) {
-    case kStatusFileName: target.fileName = text; break;
-    case kStatusSize: target.size = text; break;
-    case kStatusElapsed: target.elapsed = text; break;
-    case kStatusPercentage: target.percentage = text; break;
-    case kStatusRemaining: target.remaining = text; break;
-    case kStatusRate: target.rate = text; break;
-    case kStatusState: target.state = ParseStateText(text); break;
-    default: break;
+    case kStatusFileName:
+      target.fileName = text;
+      break;
+    case kStatusSize:
+      target.size = text;
+      break;
+    case kStatusElapsed:
+      target.elapsed = text;
+      break;
+    case kStatusPercentage:
+      target.percentage = text;
+      break;
+    case kStatusRemaining:
+      target.remaining = text;
+      break;
+    case kStatusRate:
+      target.rate = text;
+      break;
+    case kStatusState:
+      target.state = ParseStateText(text);
+      break;
+    default:
+      break;
   }
   dirty_ = true;
   if (settings_.terminal) return;
@@ -117,9 +132,9 @@ void CReceiveList::PrintStateLine(int32_t index) {
 void CReceiveList::PrintProgressLine(int32_t index) {
   const Row& row = rows_[static_cast<size_t>(index)];
   const std::string separator = texts_.separator;
-  PrintPlainLine(index, row.size + " MB" + separator + row.percentage + "%" + separator +
-                            row.rate + " KB/s" + separator + texts_.elapsedLabel + row.elapsed +
-                            separator + texts_.remainingLabel + row.remaining);
+  PrintPlainLine(index, row.size + " MB" + separator + row.percentage + "%" + separator + row.rate +
+                            " KB/s" + separator + texts_.elapsedLabel + row.elapsed + separator +
+                            texts_.remainingLabel + row.remaining);
 }
 
 std::string CReceiveList::ProgressCell(const std::string& percentage) const {
@@ -177,18 +192,18 @@ void CReceiveList::DrawLocked() {
   const std::vector<size_t> widths = ColumnWidths();
   const char* const* columns = texts_.columns;
   std::vector<std::string> lines;
-  lines.push_back(TableLine({"#", columns[0], columns[1], columns[2], columns[3], columns[4],
-                             columns[5], columns[6]},
-                            widths));
+  lines.push_back(TableLine(
+      {"#", columns[0], columns[1], columns[2], columns[3], columns[4], columns[5], columns[6]},
+      widths));
   // Only the newest rows fit when there are more rows than terminal lines.
   size_t room = settings_.height > 3 ? static_cast<size_t>(settings_.height) - 2 : 1;
   size_t first = rows_.size() > room ? rows_.size() - room : 0;
   for (size_t i = first; i < rows_.size(); ++i) {
     const Row& row = rows_[i];
-    lines.push_back(TableLine({std::to_string(i + 1), row.fileName, row.size, row.elapsed,
-                               ProgressCell(row.percentage), row.rate, row.remaining,
-                               StateText(texts_, row.state)},
-                              widths));
+    lines.push_back(TableLine(
+        {std::to_string(i + 1), row.fileName, row.size, row.elapsed, ProgressCell(row.percentage),
+         row.rate, row.remaining, StateText(texts_, row.state)},
+        widths));
   }
   std::string out;
   if (linesDrawn_ > 0) out += "\x1b[" + std::to_string(linesDrawn_) + "A";

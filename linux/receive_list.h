@@ -32,8 +32,8 @@ class CReceiveList {
     std::FILE* output = stdout;
     bool terminal = false;
     ListLanguage language = ListLanguage::kEnglish;
-    int width = 100;   // terminal columns
-    int height = 24;   // terminal lines
+    int width = 100;                  // terminal columns
+    int height = 24;                  // terminal lines
     bool followTerminalSize = false;  // ask the terminal for its size at each drawing
     Clock clock = nullptr;            // nullptr: a monotonic clock
   };

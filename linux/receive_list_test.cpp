@@ -131,16 +131,18 @@ TEST(ReceiveListTexts, StateTextsOfTheReceptionAreRecognised) {
   ParsedState other = ParseStateText("\x94\xd4\x91\x67");  // unknown Shift_JIS text "番組"
   EXPECT_EQ(ReceptionState::kOther, other.state);
   EXPECT_EQ("番組", other.detail);
-  EXPECT_EQ("Could not create the file; reception abandoned. File name: /a/b.MPG",
-            StateText(TextsFor(ListLanguage::kEnglish), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
-  EXPECT_EQ("ファイルの作成に失敗しました。処理を中断します。ファイル名：/a/b.MPG",
-            StateText(TextsFor(ListLanguage::kJapanese), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
+  EXPECT_EQ(
+      "Could not create the file; reception abandoned. File name: /a/b.MPG",
+      StateText(TextsFor(ListLanguage::kEnglish), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
+  EXPECT_EQ(
+      "ファイルの作成に失敗しました。処理を中断します。ファイル名：/a/b.MPG",
+      StateText(TextsFor(ListLanguage::kJapanese), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
 }
 
 TEST(ReceiveListTexts, WidthsCountWideCharactersTwice) {
   EXPECT_EQ(4u, DisplayWidth("番組"));
-  EXPECT_EQ(1u, DisplayWidth("ｱ"));  // half-width katakana
-  EXPECT_EQ(4u, DisplayWidth("A：B"));  // the full-width colon takes two columns
+  EXPECT_EQ(1u, DisplayWidth("ｱ"));         // half-width katakana
+  EXPECT_EQ(4u, DisplayWidth("A：B"));      // the full-width colon takes two columns
   EXPECT_EQ(2u, DisplayWidth("\xff\xfe"));  // invalid bytes: one column each
   EXPECT_EQ("番 ", FitToWidth("番組ABC", 3));
   EXPECT_EQ("AB   ", FitToWidth("AB", 5));
@@ -165,8 +167,9 @@ TEST(ReceiveListPlain, OneLinePerStateChangeAndProgressEveryTenSeconds) {
   ASSERT_EQ(5u, lines.size()) << list.Output();
   EXPECT_TRUE(Contains(lines[0], " #1 TITLE.MPG: Receiving"));
   for (int i = 1; i <= 3; ++i) {
-    EXPECT_TRUE(Contains(lines[i], "#1 TITLE.MPG: 1/2048 MB, 0.05%, 1024 KB/s, elapsed 0:01, "
-                                   "remaining 9:59"))
+    EXPECT_TRUE(Contains(lines[i],
+                         "#1 TITLE.MPG: 1/2048 MB, 0.05%, 1024 KB/s, elapsed 0:01, "
+                         "remaining 9:59"))
         << lines[i];
   }
   EXPECT_TRUE(Contains(lines[4], "#1 TITLE.MPG: Reception complete (30/2048 MB, elapsed 0:31)"))
@@ -205,10 +208,12 @@ TEST(ReceiveListPlain, FailuresAndConcurrentRowsNameTheirOwnReception) {
   std::vector<std::string> lines = list.Lines();
   ASSERT_EQ(3u, lines.size()) << list.Output();
   EXPECT_TRUE(Contains(lines[0], "#1 A.MPG: Receiving"));
-  EXPECT_TRUE(Contains(lines[1], "#2 Could not create the file; reception abandoned. File name: "
-                                 "/full/B.MPG"));
-  EXPECT_TRUE(Contains(lines[2], "#1 A.MPG: Writing to the file failed; reception abandoned. "
-                                 "File name: /srv/A.MPG (7/10 MB, elapsed 0:09)"));
+  EXPECT_TRUE(Contains(lines[1],
+                       "#2 Could not create the file; reception abandoned. File name: "
+                       "/full/B.MPG"));
+  EXPECT_TRUE(Contains(lines[2],
+                       "#1 A.MPG: Writing to the file failed; reception abandoned. "
+                       "File name: /srv/A.MPG (7/10 MB, elapsed 0:09)"));
 }
 
 TEST(ReceiveListPlain, MalformedCallsAreIgnored) {

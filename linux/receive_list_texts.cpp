@@ -39,8 +39,8 @@ const ListTexts kJapanese = {
 // The part of a "...%s" format before the %s.
 std::string PrefixOf(const char* format) {
   const char* marker = std::strstr(format, "%s");
-  return std::string(format, marker != nullptr ? static_cast<size_t>(marker - format)
-                                               : std::strlen(format));
+  return std::string(
+      format, marker != nullptr ? static_cast<size_t>(marker - format) : std::strlen(format));
 }
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -128,12 +128,20 @@ const ListTexts& TextsFor(ListLanguage language) {
 std::string StateText(const ListTexts& texts, const ParsedState& state) {
   const char* format = nullptr;
   switch (state.state) {
-    case ReceptionState::kStarting: return texts.starting;
-    case ReceptionState::kReceiving: return texts.receiving;
-    case ReceptionState::kReceived: return texts.received;
-    case ReceptionState::kCreateFailed: format = texts.createFailed; break;
-    case ReceptionState::kWriteFailed: format = texts.writeFailed; break;
-    case ReceptionState::kOther: return state.detail;
+    case ReceptionState::kStarting:
+      return texts.starting;
+    case ReceptionState::kReceiving:
+      return texts.receiving;
+    case ReceptionState::kReceived:
+      return texts.received;
+    case ReceptionState::kCreateFailed:
+      format = texts.createFailed;
+      break;
+    case ReceptionState::kWriteFailed:
+      format = texts.writeFailed;
+      break;
+    case ReceptionState::kOther:
+      return state.detail;
   }
   std::string prefix = PrefixOf(format);
   return prefix + state.detail + (format + prefix.size() + 2);

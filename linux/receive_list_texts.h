@@ -32,7 +32,7 @@ struct ListTexts {
   const char* writeFailed;   // printf format with %s for the path
   const char* elapsedLabel;  // plain progress lines
   const char* remainingLabel;
-  const char* separator;     // between the fields of a plain progress line
+  const char* separator;  // between the fields of a plain progress line
 };
 const ListTexts& TextsFor(ListLanguage language);
 

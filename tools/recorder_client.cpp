@@ -31,7 +31,8 @@ bool CRecorderClient::Send(const std::string& line) {
   if (options_.verbose) std::fprintf(stderr, "> %s\n", line.c_str());
   std::string bytes = line + "\r\n";
   uint32_t sent = 0;
-  if (!control_.Send(bytes.data(), static_cast<uint32_t>(bytes.size()), &sent, options_.timeoutMs) ||
+  if (!control_.Send(bytes.data(), static_cast<uint32_t>(bytes.size()), &sent,
+                     options_.timeoutMs) ||
       sent != bytes.size()) {
     return Fail("cannot send \"" + line + "\": the control connection failed");
   }
@@ -87,8 +88,8 @@ bool CRecorderClient::PrepareData() {
     uint32_t unusedAddress = 0;
     uint16_t port = 0;
     if (!control_.GetLocalAddressText(&address, &unusedPort) ||
-        !listener_.Create(CEventSocket::kStream, 0, options_.timeoutMs) ||
-        !listener_.Listen(1) || !listener_.GetLocalAddress(&unusedAddress, &port)) {
+        !listener_.Create(CEventSocket::kStream, 0, options_.timeoutMs) || !listener_.Listen(1) ||
+        !listener_.GetLocalAddress(&unusedAddress, &port)) {
       return Fail("cannot listen for the active data connection");
     }
     std::string fields = address.CStr();
@@ -170,8 +171,8 @@ bool CRecorderClient::RetrieveStatus() {
 
 std::string CRecorderClient::DubbingInfoDocument(const RecorderOptions& options,
                                                  uint64_t streamSize) {
-  std::string size = options.titleSizeGiven ? options.titleSizeText
-                                            : std::to_string((streamSize + 2047) / 2048);
+  std::string size =
+      options.titleSizeGiven ? options.titleSizeText : std::to_string((streamSize + 2047) / 2048);
   return "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\r\n<dubbinginfo>\r\n<title>" +
          options.titleShiftJis + "</title>\r\n<titlesize>" + size +
          "</titlesize>\r\n</dubbinginfo>\r\n";

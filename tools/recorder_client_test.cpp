@@ -56,8 +56,9 @@ TEST_F(RecorderClientTest, DubbingInformationAnnouncesTheSizeInBlocks) {
             CRecorderClient::DubbingInfoDocument(options, 4097).find("<titlesize>3</titlesize>"));
   options.titleSizeGiven = true;
   options.titleSizeText = "letters";
-  EXPECT_NE(std::string::npos, CRecorderClient::DubbingInfoDocument(options, 4097)
-                                   .find("<titlesize>letters</titlesize>"));
+  EXPECT_NE(
+      std::string::npos,
+      CRecorderClient::DubbingInfoDocument(options, 4097).find("<titlesize>letters</titlesize>"));
 }
 
 TEST_F(RecorderClientTest, UnexpectedReplyEndsTheRunWithAMessage) {

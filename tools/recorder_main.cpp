@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
     uint32_t address = 0;
     const kestova::NameQueryResult result = kestova::QueryNameAddress(query, &address);
     if (result != kestova::NameQueryResult::kAnswered) {
-      std::fprintf(stderr, "kestov-recorder: name query for %s: %s\n",
-                   options.discoverName.c_str(), kestova::NameQueryResultText(result));
+      std::fprintf(stderr, "kestov-recorder: name query for %s: %s\n", options.discoverName.c_str(),
+                   kestova::NameQueryResultText(result));
       return 1;
     }
     options.host = kestova::AddressText(address).CStr();

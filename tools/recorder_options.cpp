@@ -17,10 +17,20 @@ bool ParseUnsigned(const char* text, uint64_t maximum, uint64_t* value) {
   unsigned long long parsed = std::strtoull(text, &end, 10);
   uint64_t scale = 1;
   switch (*end) {
-    case 'K': case 'k': scale = 1024; break;
-    case 'M': case 'm': scale = 1024 * 1024; break;
-    case 'G': case 'g': scale = 1024ull * 1024 * 1024; break;
-    default: break;
+    case 'K':
+    case 'k':
+      scale = 1024;
+      break;
+    case 'M':
+    case 'm':
+      scale = 1024 * 1024;
+      break;
+    case 'G':
+    case 'g':
+      scale = 1024ull * 1024 * 1024;
+      break;
+    default:
+      break;
   }
   if (scale != 1) ++end;
   if (errno != 0 || *end != '\0' || parsed > maximum / scale) return false;
@@ -117,7 +127,7 @@ bool ParseRecorderOptions(int argc, char** argv, RecorderOptions* options, std::
       takesValue = false;
     } else if (value == nullptr) {
       *error = option.compare(0, 2, "--") == 0 ? option + " needs a value"
-                                                : "unexpected argument " + option;
+                                               : "unexpected argument " + option;
       return false;
     } else if (option == "--host") {
       options->host = value;

@@ -16,7 +16,8 @@ std::string Parse(std::vector<std::string> words, RecorderOptions* options) {
   for (std::string& word : words) argv.push_back(&word[0]);
   std::string error;
   bool help = false;
-  bool ok = ParseRecorderOptions(static_cast<int>(argv.size()), argv.data(), options, &error, &help);
+  bool ok =
+      ParseRecorderOptions(static_cast<int>(argv.size()), argv.data(), options, &error, &help);
   if (help) return "<help>";
   EXPECT_EQ(ok, error.empty());
   return error;
@@ -24,11 +25,14 @@ std::string Parse(std::vector<std::string> words, RecorderOptions* options) {
 
 TEST(RecorderOptions, EveryOptionIsTaken) {
   RecorderOptions options;
-  ASSERT_EQ("", Parse({"--host", "10.0.0.5", "--port", "2121", "--user", "u", "--password", "p",
-                       "--mode", "port", "--size", "3M", "--seed", "9", "--piece", "100",
-                       "--piece-delay", "5", "--title-size", "abc", "--no-status",
-                       "--copy-to", "/tmp/x", "--timeout", "2000", "--verbose"},
-                      &options));
+  ASSERT_EQ(
+      "",
+      Parse({"--host",       "10.0.0.5", "--port",      "2121",      "--user",        "u",
+             "--password",   "p",        "--mode",      "port",      "--size",        "3M",
+             "--seed",       "9",        "--piece",     "100",       "--piece-delay", "5",
+             "--title-size", "abc",      "--no-status", "--copy-to", "/tmp/x",        "--timeout",
+             "2000",         "--verbose"},
+            &options));
   EXPECT_EQ("10.0.0.5", options.host);
   EXPECT_EQ(2121, options.port);
   EXPECT_EQ("u", options.user);
