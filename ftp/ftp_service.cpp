@@ -25,6 +25,11 @@ CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
 
 CFtpService::CFtpService() : servedFolder_("\\"), sessionFactory_(CreatePlainSession) {}
 
+CFtpService::~CFtpService() {
+  RequestStop();
+  while (!IsIdle()) SleepMs(10);
+}
+
 void CFtpService::SetSessionFactory(FtpSessionFactory factory, void* context) {
   sessionFactory_ = factory != nullptr ? factory : CreatePlainSession;
   sessionFactoryContext_ = context;

@@ -42,6 +42,11 @@ class CFtpService {
   enum ListenerState : int32_t { kNotStarted, kStarting, kListening, kFailed, kEnded };
 
   CFtpService();
+  // Sets the stop flag and waits until the listener and every session have ended,
+  // since they use this object. An owner whose sessions wait on its own thread (the
+  // Windows dialog's status callback) must wait with IsIdle() itself, dispatching its
+  // messages, before the destructor runs.
+  ~CFtpService();
   CFtpService(const CFtpService&) = delete;
   CFtpService& operator=(const CFtpService&) = delete;
 
