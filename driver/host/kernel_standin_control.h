@@ -149,6 +149,7 @@ struct AdapterConfig {
   bool pend_close = false;      // likewise the close
   bool pend_requests = false;   // likewise every NDIS request
   bool pend_transfers = false;  // likewise every NdisTransferData
+  UINT transfer_shortfall = 0;   // bytes every NdisTransferData leaves out at the end
   bool hold_pending = false;    // pended operations complete only in DrainPending
   bool fail_address_query = false;
   ULONG media_connect_status = 0;  // 0 connected

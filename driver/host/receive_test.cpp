@@ -222,6 +222,18 @@ TEST_F(TransferTest, PendedTransfersCaptureWhenTheyComplete) {
   EXPECT_EQ(records[0].frame, NameServiceFrame(200, 9));
 }
 
+TEST_F(TransferTest, AShortTransferCapturesOnlyWhatArrived) {
+  standin::AdapterConfig config;
+  config.transfer_shortfall = 20;
+  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  std::vector<uint8_t> frame = NameServiceFrame(200, 5);
+  EXPECT_EQ(adapter->IndicateReceive(frame, 50), NDIS_STATUS_SUCCESS);
+  std::vector<Record> records = ReadAll();
+  ASSERT_EQ(records.size(), 1u);
+  // No byte of the copy packet's memory that the transfer did not write is captured.
+  EXPECT_EQ(records[0].frame, std::vector<uint8_t>(frame.begin(), frame.end() - 20));
+}
+
 TEST_F(TransferTest, CopyPacketsRunOutAtTheReceivePoolSize) {
   standin::AdapterConfig config;
   config.pend_transfers = true;

@@ -374,6 +374,8 @@ void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE binding_handle,
     *status = NDIS_STATUS_FAILURE;
     return;
   }
+  UINT shortfall = state->config.transfer_shortfall;
+  bytes_to_transfer = bytes_to_transfer > shortfall ? bytes_to_transfer - shortfall : 0;
   if (!state->config.pend_transfers) {
     *bytes_transferred = CopyIntoPacket(*indication->frame, indication->header_size, byte_offset,
                                         bytes_to_transfer, packet);
