@@ -187,7 +187,7 @@ std::string CReceiveList::TableLine(const std::vector<std::string>& cells,
 
 void CReceiveList::DrawLocked() {
   if (settings_.followTerminalSize) {
-    TerminalSize(fileno(settings_.output), &settings_.width, &settings_.height);
+    TerminalSize(fileno(settings_.output), &settings_.width, &settings_.height);  // if it tells
   }
   const std::vector<size_t> widths = ColumnWidths();
   const char* const* columns = texts_.columns;
@@ -269,8 +269,12 @@ CReceiveList::Settings StandardOutputListSettings() {
   settings.language = LanguageFromEnvironment();
   const char* term = std::getenv("TERM");
   bool dumb = term == nullptr || std::string(term) == "dumb";
-  settings.terminal = isatty(STDOUT_FILENO) == 1 && !dumb &&
-                      TerminalSize(STDOUT_FILENO, &settings.width, &settings.height);
+  settings.terminal = isatty(STDOUT_FILENO) == 1 && !dumb;
+  // A terminal that does not tell its size (a fresh pseudo-terminal) is taken as 80 x 24.
+  if (settings.terminal && !TerminalSize(STDOUT_FILENO, &settings.width, &settings.height)) {
+    settings.width = 80;
+    settings.height = 24;
+  }
   settings.followTerminalSize = settings.terminal;
   return settings;
 }

@@ -1,9 +1,14 @@
 """Dubbing end to end: kestov-recorder dubs programmes into kestov-a over loopback, the
 way a recorder does. Usage: dubbing_recorder_test.py PATH-TO-kestov-a PATH-TO-kestov-recorder"""
+import fcntl
 import os
+import pty
+import select
 import signal
+import struct
 import subprocess
 import sys
+import termios
 import time
 import unittest
 
@@ -109,6 +114,91 @@ class DubbingTest(unittest.TestCase):
         with open(copy, "rb") as a, open(target, "rb") as b:
             self.assertEqual(a.read(saved), b.read(), "the saved bytes differ from those sent")
         self.assertIn("#1 LONG.MPG: Reception complete", out.decode("utf-8", "replace"))
+
+    def test_terminate_while_the_recorder_is_quiet(self):
+        # One piece, then a long pause: the reception waits in a receive when the signal
+        # comes, and the stop flag is seen at the end of that wait (at most 5 s).
+        recorder = subprocess.Popen(
+            [RECORDER, "--port", str(self.server.port), "--title", "PAUSED", "--size", "2M",
+             "--piece", "1M", "--piece-delay", "20000", "--timeout", "60000"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        target = os.path.join(self.folder, "PAUSED.MPG")
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and (
+                not os.path.exists(target) or os.path.getsize(target) < 1024 * 1024):
+            time.sleep(0.05)
+        self.assertEqual(os.path.getsize(target), 1024 * 1024)
+        started = time.monotonic()
+        self.server.proc.send_signal(signal.SIGTERM)
+        out, err = self.server.proc.communicate(timeout=30)
+        took = time.monotonic() - started
+        print("kestov-a ended %.1f s after SIGTERM" % took, file=sys.stderr)
+        self.assertEqual(self.server.proc.returncode, 0, err)
+        self.assertLess(took, 12)  # a hang bound, not a speed requirement
+        self.assertEqual(os.path.getsize(target), 1024 * 1024)
+        self.assertIn("#1 PAUSED.MPG: Reception complete", out.decode("utf-8", "replace"))
+        recorder.kill()
+        recorder.wait(timeout=10)
+
+
+class TerminalListTest(unittest.TestCase):
+    """On a terminal the receive list is drawn in place, in the locale's language."""
+
+    def run_on_terminal(self, language, columns=None):
+        scratch = Scratch()
+        self.addCleanup(scratch.cleanup)
+        master, slave = pty.openpty()
+        if columns is not None:
+            fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 30, columns, 0, 0))
+        env = dict(os.environ, TERM="xterm", LANG=language, LC_ALL=language)
+        proc = subprocess.Popen(
+            [KESTOV_A, "--port", "0", "--capture", "none", "--folder", scratch.sub("rec"),
+             "--settings", scratch.sub("k.ini")],
+            stdout=slave, stderr=subprocess.DEVNULL, env=env)
+        os.close(slave)
+        output = b""
+
+        def read_for(seconds, until=None):
+            nonlocal output
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline and (until is None or until not in output):
+                ready, _, _ = select.select([master], [], [], 0.1)
+                if ready:
+                    try:
+                        output += os.read(master, 65536)
+                    except OSError:
+                        break
+        try:
+            read_for(15, b"on port ")
+            port = int(output.split(b"on port ")[1].split(b"\r")[0].split(b"\n")[0])
+            result = subprocess.run([RECORDER, "--port", str(port), "--title", "番組",
+                                     "--size", "3M"], capture_output=True, timeout=60,
+                                    env=dict(os.environ, LC_ALL="C.UTF-8"))
+            self.assertEqual(result.returncode, 0, result.stderr)
+            read_for(2)  # the next drawing (at most twice a second)
+            proc.send_signal(signal.SIGTERM)
+            proc.wait(timeout=30)
+            read_for(1)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            os.close(master)
+        return output.decode("utf-8", "replace")
+
+    def test_english_live_list(self):
+        text = self.run_on_terminal("C.UTF-8")  # a terminal that does not tell its size
+        self.assertIn("\x1b[2K", text)
+        self.assertIn("File name", text)
+        self.assertIn("番組.MPG", text)
+        self.assertIn("Reception complete", text)
+
+    def test_japanese_live_list(self):
+        if b"ja_JP.utf8" not in subprocess.run(["locale", "-a"], capture_output=True).stdout:
+            self.skipTest("the ja_JP.UTF-8 locale is not generated")
+        text = self.run_on_terminal("ja_JP.UTF-8", columns=150)
+        self.assertIn("ファイル名", text)
+        self.assertIn("受信完了しました", text)
 
 
 if __name__ == "__main__":
