@@ -2,6 +2,7 @@
 # Proves that a KESTOVA.SYS is a kernel driver image as built:
 #   - subsystem 1 (NT native);
 #   - its entry point is DriverEntry (AddressOfEntryPoint + ImageBase = the symbol's address);
+#   - it is relocatable (has a .reloc section);
 #   - it imports from ntoskrnl.exe, NDIS.SYS and HAL.dll and nothing else.
 # Usage: driver/check-images.sh <path-to-KESTOVA.SYS> <i686|amd64>
 # Exits 0 when every check holds, 1 otherwise (each failure is printed).
@@ -47,6 +48,9 @@ else
   [ "$entry_address" = "$symbol_address" ] ||
     fail "entry point 0x$entry_address is not $entry (0x$symbol_address)" "$2"
 fi
+
+# The kernel loads a driver wherever there is room, so the image must carry its relocations.
+$objdump -h "$image" | awk '{ print $2 }' | grep -qx '.reloc' || fail "no .reloc section" "$2"
 
 imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort)
 [ -n "$imports" ] || fail "no import table" "$2"

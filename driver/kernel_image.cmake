@@ -33,6 +33,8 @@ target_link_libraries(kestova_sys_objects PRIVATE kestova_warnings)
 # command because the tree's link options (-static, the C++ runtime) do not belong in a driver.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
   set(_entry _DriverEntry@8)
+  # No DWARF unwind tables: nothing in a driver unwinds through them.
+  target_compile_options(kestova_sys_objects PRIVATE -fno-asynchronous-unwind-tables)
 else()
   set(_entry DriverEntry)
 endif()
@@ -41,7 +43,7 @@ add_custom_command(
   OUTPUT ${KESTOVA_SYS}
   COMMAND ${CMAKE_CXX_COMPILER} -shared -nostdlib -nostartfiles
           -Wl,--subsystem,native -Wl,--entry,${_entry} -Wl,--exclude-all-symbols
-          -Wl,--image-base,0x10000 -Wl,--fatal-warnings
+          -Wl,--image-base,0x10000 -Wl,--strip-debug -Wl,--fatal-warnings
           $<TARGET_OBJECTS:kestova_sys_objects> -o ${KESTOVA_SYS}
           -lndis -lntoskrnl -lhal
   DEPENDS $<TARGET_OBJECTS:kestova_sys_objects>

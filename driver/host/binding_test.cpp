@@ -132,7 +132,8 @@ TEST_F(BindingTest, UnbindCancelsThePendingReadsOnceWhileTheReaderKeepsReading) 
   std::thread reader([&] {
     for (int i = 0; i < 100000 && !stop; ++i) {
       std::unique_ptr<Request> read = handle->Read(kCaptureBufferSize);
-      while (!read->WaitCompleted(10)) {
+      // At most 30 s per read: the unbind or the stop flag ends every wait long before.
+      for (int waits = 0; waits < 3000 && !read->WaitCompleted(10); ++waits) {
         if (stop) read->Cancel();
       }
       if (read->status() == STATUS_CANCELLED) ++cancelled;

@@ -78,7 +78,8 @@ TEST_F(StressTest, ConcurrentIndicationsReadsAndReopensLoseNothingTwice) {
         std::lock_guard<std::mutex> guard(handle_mutex);
         read = handles.back()->Read(kCaptureBufferSize);
       }
-      while (!read->WaitCompleted(20)) {
+      // At most 30 s per read: frames, handle closes or the stop flag end every wait first.
+      for (int waits = 0; waits < 1500 && !read->WaitCompleted(20); ++waits) {
         if (stop_reading) read->Cancel();
       }
       take(*read);
