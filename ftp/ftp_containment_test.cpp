@@ -112,6 +112,16 @@ TEST_F(FtpContainmentTest, ACurrentDirectoryThatLeftTheRootServesNothing) {
   ExpectNeighbourUntouched();
 }
 
+TEST_F(FtpContainmentTest, DeviceNamesAreRefused) {
+  EXPECT_EQ(client_.Command("RETR con"), kDenied);
+  EXPECT_EQ(client_.Command("RETR sub/COM1.txt"), kDenied);
+  EXPECT_EQ(client_.Command("STOR nul.mpg"), kDenied);
+  EXPECT_EQ(client_.Command("CWD aux"), kDenied);
+  EXPECT_EQ(client_.Command("MKD prn"), kDenied);
+  EXPECT_FALSE(PathExists(Local("rec/nul.mpg")));
+  EXPECT_FALSE(PathExists(Local("rec/prn")));
+}
+
 TEST_F(FtpContainmentTest, PathsThatClimbAndComeBackStayUsable) {
   EXPECT_EQ(client_.Command("CWD sub/../sub"), "250 \"sub/../sub\": CWD command successful.");
   EXPECT_EQ(client_.Command("MKD ../made"), "250 MKD command successful.");

@@ -17,6 +17,23 @@ bool IsDotsAndSpacesOnly(const CCountedString& component) {
   return true;
 }
 
+// CON, NUL, COM1 and the like name devices on Windows in every folder and with any
+// extension ("nul.txt"): opening one would read a console or a serial port instead of
+// a file. Refused on every system, so that the service behaves the same everywhere.
+bool IsDeviceName(const CCountedString& component) {
+  size_t end = component.Find('.');
+  if (end == CCountedString::npos) end = component.Length();
+  CCountedString base = component.Left(end);
+  base.TrimRight();
+  base.MakeUpper();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$") {
+    return true;
+  }
+  return base.Length() == 4 && (base.StartsWith("COM") || base.StartsWith("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace
 
 bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved) {
@@ -45,7 +62,7 @@ bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved)
       const bool anchorOnly = prefix.IsEmpty() && components.size() == 1;
       if (components.empty() || anchorOnly) return false;
       components.pop_back();
-    } else if (IsDotsAndSpacesOnly(component)) {
+    } else if (IsDotsAndSpacesOnly(component) || IsDeviceName(component)) {
       return false;
     } else {
       components.push_back(component);

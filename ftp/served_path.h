@@ -17,8 +17,9 @@ namespace kestova {
 // Resolves "." and ".." components and joins the components with '\\'. A leading
 // separator (two for a UNC path) is kept; empty components are dropped; a trailing
 // separator is dropped, except after a drive alone ("D:\\"). Returns false when a ".." would climb above the first
-// component, or when a component consists only of dots and spaces but is neither
-// "." nor ".." (Windows would read such a name as a parent reference).
+// component, when a component consists only of dots and spaces but is neither "."
+// nor ".." (Windows would read such a name as a parent reference), or when a
+// component is a Windows device name (CON, NUL, COM1, "nul.txt", ...).
 bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved);
 
 // True when `resolvedPath` (output of ResolvePathComponents) is `resolvedRoot` itself

@@ -30,6 +30,17 @@ TEST(ResolvePathComponentsTest, RefusesClimbingAboveTheTopAndDotOnlyNames) {
   EXPECT_FALSE(ResolvePathComponents("/srv/rec/.. /x", &out));
 }
 
+TEST(ResolvePathComponentsTest, RefusesWindowsDeviceNamesInAnyComponent) {
+  CCountedString out;
+  for (const char* path :
+       {"/r/con", "/r/NUL.txt", "/r/sub/Com1", "/r/lpt9.mpg/x", "/r/aux ", "/r/CONOUT$"}) {
+    EXPECT_FALSE(ResolvePathComponents(path, &out)) << path;
+  }
+  for (const char* path : {"/r/console", "/r/com10", "/r/com0", "/r/nulls.txt", "/r/a.con"}) {
+    EXPECT_TRUE(ResolvePathComponents(path, &out)) << path;
+  }
+}
+
 TEST(ResolvePathComponentsTest, StepsOverShiftJisTrailBytesEqualToBackslash) {
   if (CodePage::System().IsLeadByte(0x95)) {
     // "\x95\x5c" is one Shift_JIS character; its trail byte is no separator.
