@@ -242,12 +242,15 @@ NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OI
   return status;
 }
 
+// Up to dispatch level: hands the final status of a pended request to the waiting DoRequest.
 VOID NTAPI RequestComplete(NDIS_HANDLE, PNDIS_REQUEST request, NDIS_STATUS status) {
   RequestWrapper* wrapper = CONTAINING_RECORD(request, RequestWrapper, Request);
   wrapper->Status = status;
   NdisSetEvent(&wrapper->Event);
 }
 
+// Lookup and reference in one lock section, so that an unbind cannot free the context between
+// them: unbinding waits for the reference to be dropped.
 OpenContext* ReferenceActiveByKey(const UCHAR key[8]) {
   OpenContext* found = NULL;
   AcquireGlobalLock();
@@ -336,6 +339,7 @@ VOID NTAPI UnbindAdapter(PNDIS_STATUS status, NDIS_HANDLE protocol_binding_conte
   if (active) ShutDownBinding(pOpenContext);
 }
 
+// Up to dispatch level: the pended open or close has finished; its waiter takes BindStatus.
 VOID NTAPI OpenAdapterComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status,
                                NDIS_STATUS) {
   OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);

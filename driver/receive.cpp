@@ -168,6 +168,8 @@ NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
   return NDIS_STATUS_SUCCESS;
 }
 
+// Up to dispatch level: the transfer into a copy packet has ended; restores the packet's own
+// buffer and captures the frame, or drops it if the transfer failed.
 VOID NTAPI TransferDataComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet,
                                 NDIS_STATUS status, UINT bytes_transferred) {
   OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
