@@ -25,13 +25,15 @@ namespace kestova {
 
 using StatusCallback = void (*)(uint32_t code, void* data, void* context, int32_t row);
 
+// The receive list's columns: 0 file name, 1 size, 2 elapsed, 3 percentage, 4 rate,
+// 5 remaining, 6 state. Codes 4 and 5 fill columns 5 and 4, the opposite of their numbers.
 enum StatusCode : uint32_t {
   kStatusFileName = 0,    // column 0: title + extension
   kStatusSize = 1,        // column 1: "received MiB/expected MiB"
   kStatusElapsed = 2,     // column 2: "m:ss"
   kStatusPercentage = 3,  // column 3: "25.00"
-  kStatusRemaining = 4,   // column 5 (sic): "m:ss"
-  kStatusRate = 5,        // column 4 (sic): KiB per second
+  kStatusRemaining = 4,   // column 5 (remaining time): "m:ss"
+  kStatusRate = 5,        // column 4 (transfer rate): KiB per second
   kStatusState = 6,       // column 6: one of the state texts
   kStatusAddRow = 7,      // appends an empty row; data is an int32_t* for its index
 };
