@@ -64,6 +64,10 @@ void DeleteControlDevice() {
   }
 }
 
+#if defined(__i386__) && !defined(KESTOVA_HOST_STANDIN)
+static_assert(sizeof(NDIS50_PROTOCOL_CHARACTERISTICS) == 108, "NDIS 5.0 characteristics size");
+#endif
+
 // Registers the protocol with NDIS 5.0 characteristics and this driver's handlers.
 NDIS_STATUS RegisterProtocol() {
   NDIS50_PROTOCOL_CHARACTERISTICS characteristics;
