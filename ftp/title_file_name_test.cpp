@@ -20,8 +20,31 @@ std::string NameOf(const std::string& shiftJisTitle) {
 #ifdef _WIN32
 
 TEST(TitleFileName, WindowsUsesTheShiftJisTitleUnchanged) {
-  EXPECT_EQ("A\x81\x46" "B", NameOf("A:B"));
+  EXPECT_EQ(
+      "A\x81\x46"
+      "B",
+      NameOf("A:B"));
   EXPECT_EQ("\x94\xd4\x91\x67", NameOf("\x94\xd4\x91\x67"));
+  EXPECT_EQ("\x83\x5c\x83\x7c", NameOf("\x83\x5c\x83\x7c"));  // trail bytes stay
+}
+
+TEST(TitleFileName, WindowsNamesNeverOpenADeviceOrFailOnControlCharacters) {
+  EXPECT_EQ("CON_", NameOf("CON"));
+  EXPECT_EQ("nul_", NameOf("nul"));
+  EXPECT_EQ("Com7_", NameOf("Com7"));
+  EXPECT_EQ("LPT1_", NameOf("LPT1"));
+  EXPECT_EQ("CONSOLE", NameOf("CONSOLE"));
+  EXPECT_EQ("COM0", NameOf("COM0"));
+  EXPECT_EQ("A_B", NameOf("A\x01"
+                          "B"));
+  testing::CScratchFolder folder;
+  for (const char* title : {"CON", "AUX", "A\x1f"}) {
+    CFile file;
+    CCountedString path = folder.Path() + NameOf(title).c_str() + ".MPG";
+    ASSERT_TRUE(file.CreateNew(path)) << title;
+    file.Close();
+    EXPECT_TRUE(PathExists(path)) << title;
+  }
 }
 
 #else
@@ -52,19 +75,25 @@ bool IsValidUtf8(const std::string& text) {
 }
 
 TEST(TitleFileName, LinuxConvertsTheCleanedTitleToUtf8) {
-  EXPECT_EQ("A\xef\xbc\x9a" "B", NameOf("A:B"));  // "A：B"
+  EXPECT_EQ(
+      "A\xef\xbc\x9a"
+      "B",
+      NameOf("A:B"));                                                 // "A：B"
   EXPECT_EQ("\xe7\x95\xaa\xe7\xb5\x84", NameOf("\x94\xd4\x91\x67"));  // "番組"
   // Half-width katakana (single bytes 0xA1-0xDF) and a trail byte 0x5C.
   EXPECT_EQ("\xef\xbd\xb1\xe3\x82\xbd", NameOf("\xb1\x83\x5c"));  // "ｱソ"
   // Every replaced character arrives as its full-width Unicode form.
-  EXPECT_EQ("\xef\xbf\xa5\xef\xbc\x8f\xef\xbc\x9a\xef\xbc\x8a\xef\xbc\x9f\xe2\x80\x9d\xef\xbc\x9c"
-            "\xef\xbc\x9e\xef\xbd\x9c",
-            NameOf("\\/:*?\"<>|"));
+  EXPECT_EQ(
+      "\xef\xbf\xa5\xef\xbc\x8f\xef\xbc\x9a\xef\xbc\x8a\xef\xbc\x9f\xe2\x80\x9d\xef\xbc\x9c"
+      "\xef\xbc\x9e\xef\xbd\x9c",
+      NameOf("\\/:*?\"<>|"));
 }
 
 TEST(TitleFileName, InvalidBytesBecomeUnderscores) {
-  EXPECT_EQ("A_B", NameOf("A\x80" "B"));
-  EXPECT_EQ("A_B", NameOf("A\xfd" "B"));
+  EXPECT_EQ("A_B", NameOf("A\x80"
+                          "B"));
+  EXPECT_EQ("A_B", NameOf("A\xfd"
+                          "B"));
   // An invalid pair: the lead byte is replaced, the trail byte stands for itself.
   EXPECT_EQ("_@", NameOf("\x85\x40"));
   // A lead byte cut off at the end of the title.
@@ -72,7 +101,9 @@ TEST(TitleFileName, InvalidBytesBecomeUnderscores) {
 }
 
 TEST(TitleFileName, ControlCharactersBecomeUnderscores) {
-  EXPECT_EQ("A_B_C", NameOf("A\x01" "B\x1f" "C"));
+  EXPECT_EQ("A_B_C", NameOf("A\x01"
+                            "B\x1f"
+                            "C"));
   EXPECT_EQ("A_", NameOf("A\x7f"));
 }
 
