@@ -2,11 +2,13 @@
 //
 // Windows: the title as it is (the ANSI file functions take Shift_JIS on a Japanese
 // system), except that control characters become "_" and a device name such as CON or
-// LPT1 gets a "_" appended, so that any title gives a file. Linux: file names are UTF-8, so the title is converted from Shift_JIS
-// (Windows code page 932) to UTF-8. A byte that is not valid there becomes "_", and so
-// does a control character; a '/' (which a cleaned title never holds) becomes the
-// full-width solidus. The result never contains '/' or a NUL byte, so it always names
-// one entry in its folder.
+// LPT1 gets a "_" appended, so that any title gives a file.
+//
+// Linux: file names are UTF-8, so the title is converted from Shift_JIS (Windows code
+// page 932) to UTF-8. A byte that is not valid there becomes "_", and so does a control
+// character; a '/' (which a cleaned title never holds) becomes the full-width solidus.
+// The result never contains '/' or a NUL byte, so it always names one entry in its
+// folder.
 //
 // Safe from any thread.
 #pragma once
