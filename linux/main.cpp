@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/counted_string.h"
+#include "capture/linux/name_answering.h"
 #include "ftp/dubbing_session.h"
 #include "ftp/ftp_service.h"
 #include "linux/options.h"
@@ -61,16 +62,17 @@ std::string ChooseServedFolder(const LinuxOptions& options) {
   return folder;
 }
 
-// Name answering (the recorder finds this host by a NetBIOS name query).
-void StartNameAnswering(const LinuxOptions& options) {
-  if (options.capture == "none") return;
-  std::fprintf(stderr,
-               "kestov-a: name answering (--capture %s) is not available yet; serving FTP "
-               "only\n",
-               options.capture.c_str());
+// Name answering (the recorder finds this host by a NetBIOS name query). What runs is told
+// on standard error (standard output's first line stays the listener's). False when the
+// requested capture method cannot start; auto without any capture goes on.
+bool StartNameAnswering(const LinuxOptions& options, CNameAnswering* answering) {
+  CaptureMethod method = CaptureMethod::kAuto;
+  ParseCaptureMethod(options.capture.c_str(), &method);  // validated by the option parser
+  std::string message;
+  const bool started = answering->Start(method, options.interfaceName.c_str(), &message);
+  std::fprintf(stderr, "kestov-a: %s\n", message.c_str());
+  return started;
 }
-
-void StopNameAnswering() {}
 
 void OnListening(void* context, uint16_t port) {
   const std::string* folder = static_cast<const std::string*>(context);
@@ -110,10 +112,9 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
     std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
     return 1;
   }
-  StartNameAnswering(options);
-
-  int status = 0;
-  while (g_signalCount == 0) {
+  CNameAnswering answering;
+  int status = StartNameAnswering(options, &answering) ? 0 : 1;
+  while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
       status = 1;  // reported by OnListenerStartFailed
       break;
@@ -121,7 +122,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
     SleepMs(100);
   }
 
-  StopNameAnswering();
+  answering.Stop();
   service.RequestStop();
   // Sessions see the flag within one receive wait; a second signal stops waiting.
   const int signalsAtStop = g_signalCount;
