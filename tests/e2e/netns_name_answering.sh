@@ -30,7 +30,13 @@ kestov_pid=
 tshark_pid=
 
 cleanup() {
-  [ -n "$tshark_pid" ] && kill "$tshark_pid" 2>/dev/null
+  # Every process left in the two namespaces was started by this test (kestov-a and its
+  # watchdog, tshark, the recorder); a namespace with processes would outlive its deletion.
+  local ns pid
+  for ns in "$ns_rec" "$ns_dst"; do
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+  done
+  [ -n "$tshark_pid" ] && kill -KILL "$tshark_pid" 2>/dev/null
   [ -n "$kestov_pid" ] && kill -KILL "$kestov_pid" 2>/dev/null
   wait 2>/dev/null
   ip netns del "$ns_rec" 2>/dev/null
