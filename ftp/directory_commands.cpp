@@ -113,7 +113,8 @@ void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString
     return;
   }
   renameSource_ = argument;
-  Reply("250 RNFR command successful.");
+  // 350 asks for the RNTO that completes the rename; clients give up on any other code.
+  Reply("350 RNFR command successful.");
 }
 
 void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString) {

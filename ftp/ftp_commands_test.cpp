@@ -98,13 +98,13 @@ TEST_F(FtpCommandsTest, RenameRulesAndRefusals) {
   ASSERT_TRUE(WriteWholeFile(Local("b"), "B"));
   EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.");
   EXPECT_EQ(client_.Command("RNFR missing"), "550 Permission denied.");
-  EXPECT_EQ(client_.Command("RNFR a"), "250 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNFR a"), "350 RNFR command successful.");
   // Onto an existing name: refused, and the source is forgotten.
   EXPECT_EQ(client_.Command("RNTO b"), "550 Permission denied.");
   EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.");
   EXPECT_FALSE(PathExists(Local("c")));
   // The source survives other commands until an RNTO uses it.
-  EXPECT_EQ(client_.Command("RNFR a"), "250 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNFR a"), "350 RNFR command successful.");
   EXPECT_EQ(client_.Command("NOOP"), "200 OK");
   EXPECT_EQ(client_.Command("RNTO c"), "250 RNTO command successful.");
   EXPECT_EQ(ReadWholeFile(Local("c")), "A");

@@ -91,7 +91,7 @@ TEST_F(FtpContainmentTest, DirectoryAndNameCommandsOutsideAreRefused) {
   EXPECT_EQ(client_.Command("DELE ../rec2/secret"), kDenied);
   EXPECT_EQ(client_.Command("DELE sub/../../rec2/secret"), kDenied);
   EXPECT_EQ(client_.Command("RNFR ../rec2/secret"), kDenied);
-  EXPECT_EQ(client_.Command("RNFR inside"), "250 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNFR inside"), "350 RNFR command successful.");
   EXPECT_EQ(client_.Command("RNTO ../rec2/stolen"), kDenied);
   EXPECT_EQ(ReadWholeFile(Local("rec/inside")), "inside");
   ExpectNeighbourUntouched();
@@ -130,7 +130,7 @@ TEST_F(FtpContainmentTest, PathsThatClimbAndComeBackStayUsable) {
   EXPECT_EQ(client_.Command("CWD sub/../sub"), "250 \"sub/../sub\": CWD command successful.");
   EXPECT_EQ(client_.Command("MKD ../made"), "250 MKD command successful.");
   EXPECT_TRUE(IsDirectory(Local("rec/made")));
-  EXPECT_EQ(client_.Command("RNFR ..\\inside"), "250 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNFR ..\\inside"), "350 RNFR command successful.");
   EXPECT_EQ(client_.Command("RNTO ../made/inside"), "250 RNTO command successful.");
   EXPECT_EQ(ReadWholeFile(Local("rec/made/inside")), "inside");
 }

@@ -1,10 +1,6 @@
 """kestov-a with the FTP clients people use: curl, Python's ftplib and lftp, each in
 passive and active mode: list, upload, download, rename, delete, mkdir and rmdir.
-Usage: ftp_clients_test.py PATH-TO-kestov-a
-
-Renames go through raw RNFR/RNTO commands: the server answers RNFR with
-"250 RNFR command successful.", which ftplib's rename() and lftp's mv do not accept
-(they expect a 350 reply)."""
+Usage: ftp_clients_test.py PATH-TO-kestov-a"""
 import ftplib
 import os
 import shutil
@@ -107,8 +103,7 @@ class ClientsTest(unittest.TestCase):
         ftp.cwd("/")
         ftp.rmd(folder)
         self.assertFalse(os.path.exists(self.served(folder)))
-        ftp.sendcmd("RNFR " + name)
-        ftp.sendcmd("RNTO renamed_" + name)
+        ftp.rename(name, "renamed_" + name)
         self.assertEqual(self.read_served("renamed_" + name), PAYLOAD)
         ftp.delete("renamed_" + name)
         self.assertFalse(os.path.exists(self.served("renamed_" + name)))
@@ -146,7 +141,7 @@ class ClientsTest(unittest.TestCase):
         self.assertTrue(os.path.isdir(self.served(folder)))
         self.run_lftp(active, "rmdir %s" % folder)
         self.assertFalse(os.path.exists(self.served(folder)))
-        self.run_lftp(active, "quote RNFR %s; quote RNTO renamed_%s" % (name, name))
+        self.run_lftp(active, "mv %s renamed_%s" % (name, name))
         self.assertEqual(self.read_served("renamed_" + name), PAYLOAD)
         self.run_lftp(active, "rm renamed_%s" % name)
         self.assertFalse(os.path.exists(self.served("renamed_" + name)))
