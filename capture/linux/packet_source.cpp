@@ -81,7 +81,9 @@ std::unique_ptr<IFrameSource> OpenPacketSource(const char* interfaceName, std::s
   // reception.
   const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    *error = std::string("packet socket: ") + std::strerror(errno);
+    const int code = errno;
+    *error = std::string("packet socket: ") + std::strerror(code);
+    if (code == EPERM || code == EACCES) *error += " (needs root or CAP_NET_RAW)";
     return nullptr;
   }
   sockaddr_ll local;

@@ -131,7 +131,9 @@ std::unique_ptr<IFrameSource> OpenSocketSource(const char* interfaceName, std::s
   local.sin_port = htons(kPort);
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
-    *error = std::string("UDP port 137: ") + std::strerror(errno);
+    const int code = errno;
+    *error = std::string("UDP port 137: ") + std::strerror(code);
+    if (code == EACCES) *error += " (needs root or CAP_NET_BIND_SERVICE)";
     close(fd);
     return nullptr;
   }
