@@ -36,16 +36,16 @@ bool CNameResponder::HandleFrame(const uint8_t* frame, size_t length) const {
   const CCountedString name =
       DecodeNetbiosName(copy + kQuestionNameOffset, copy[kQuestionNameLengthOffset]);
   if (!name.Left(3).EqualsNoCase("GR-")) return false;
-  return SendAnswer(copy);
+  return SendAnswer(copy, kOwnNetbiosName);
 }
 
-bool CNameResponder::SendAnswer(const uint8_t* frameCopy) const {
+bool CNameResponder::SendAnswer(const uint8_t* frameCopy, const CCountedString& name) const {
   uint32_t querier;
   std::memcpy(&querier, frameCopy + kSourceAddressOffset, 4);
   const uint32_t address = transport_.AddressToAnnounce(querier);
   if (address == 0) return false;
   uint8_t response[kNameQueryResponseLength];
-  BuildNameQueryResponse(frameCopy[kIdSecondByteOffset], kOwnNetbiosName, address, response);
+  BuildNameQueryResponse(frameCopy[kIdSecondByteOffset], name, address, response);
   transport_.SendToNameService(querier, response, sizeof(response));
   return true;
 }

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/counted_string.h"
 #include "capture/frame_callback.h"
 
 namespace kestova {
@@ -47,8 +48,9 @@ class CNameResponder {
                       void* context);
 
  private:
-  // Builds the response to the query in `frameCopy` and sends it to the query's source.
-  bool SendAnswer(const uint8_t* frameCopy) const;
+  // Builds the response naming `name` to the query in `frameCopy` and sends it to the
+  // query's source; false when there was no address to announce.
+  bool SendAnswer(const uint8_t* frameCopy, const CCountedString& name) const;
 
   IAnswerTransport& transport_;
 };
