@@ -150,6 +150,9 @@ size_t CCountedString::Length() const { return block_->length; }
 
 const char* CCountedString::CStr() const { return block_->Text(); }
 
+// The format arrives as a variable: its callers' format attributes check the literals.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 CCountedString CCountedString::FormatV(const char* format, va_list args) {
   const std::string standard = StandardFormat(format);
   va_list measure;
@@ -163,6 +166,7 @@ CCountedString CCountedString::FormatV(const char* format, va_list args) {
   result.ReleaseBuffer(static_cast<size_t>(needed));
   return result;
 }
+#pragma GCC diagnostic pop
 
 CCountedString CCountedString::Format(const char* format, ...) {
   va_list args;

@@ -15,6 +15,16 @@
 
 #include "base/code_page.h"
 
+// GCC checks Format's arguments against the C99 conversions with "gnu_printf" (on
+// mingw-w64 plain "printf" would mean the Microsoft runtime's); clang knows only "printf".
+#if defined(__clang__)
+#define KESTOVA_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define KESTOVA_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
+#endif
+
 namespace kestova {
 
 class CCountedString {
@@ -33,9 +43,9 @@ class CCountedString {
 
   // printf-style formatting (the C99 conversions on every system; 64-bit integers as
   // "%lld"/"%llu" with long long arguments). "%I64d" is accepted too and means "%lld".
-  static CCountedString Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+  static CCountedString Format(const char* format, ...) KESTOVA_PRINTF_FORMAT(1, 2);
   static CCountedString FormatV(const char* format, va_list args);
-  CCountedString& AppendFormat(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+  CCountedString& AppendFormat(const char* format, ...) KESTOVA_PRINTF_FORMAT(2, 3);
 
   size_t Length() const;
   bool IsEmpty() const { return Length() == 0; }
