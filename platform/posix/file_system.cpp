@@ -51,21 +51,6 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   return true;
 }
 
-bool PathExists(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes);
-}
-
-bool IsDirectory(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes) && attributes.isDirectory;
-}
-
-bool IsReadOnly(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes) && attributes.isReadOnly;
-}
-
 CreateFolderResult CreateFolder(const CCountedString& path) {
   const std::string native = NativePath(path);
   if (mkdir(native.c_str(), 0777) == 0) return CreateFolderResult::kCreated;

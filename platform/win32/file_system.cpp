@@ -36,21 +36,6 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   return true;
 }
 
-bool PathExists(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes);
-}
-
-bool IsDirectory(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes) && attributes.isDirectory;
-}
-
-bool IsReadOnly(const CCountedString& path) {
-  PathAttributes attributes;
-  return GetPathAttributes(path, &attributes) && attributes.isReadOnly;
-}
-
 CreateFolderResult CreateFolder(const CCountedString& path) {
   if (CreateDirectoryA(path.CStr(), nullptr)) return CreateFolderResult::kCreated;
   return GetLastError() == ERROR_ALREADY_EXISTS ? CreateFolderResult::kAlreadyExists
