@@ -83,15 +83,20 @@ bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved)
   return true;
 }
 
-bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath) {
+bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath,
+                    const CodePage& codePage) {
   const size_t rootLength = resolvedRoot.Length();
   if (resolvedPath.Length() < rootLength) return false;
   if (resolvedPath.Left(rootLength) != resolvedRoot) return false;
   if (resolvedPath.Length() == rootLength) return true;
   // The root must end at a component boundary of the path. A root that is only a
-  // prefix ("\" or "\\") already ends with a separator.
-  if (rootLength > 0 && resolvedRoot[rootLength - 1] == '\\') return true;
-  return resolvedPath[rootLength] == '\\';
+  // prefix ("\" or "\\") or a drive ("D:\") already ends with a separator; a final
+  // 0x5C that is the trail byte of a double-byte character is none.
+  if (rootLength > 0 && resolvedRoot.FindLast('\\', CCountedString::npos, codePage) ==
+                            rootLength - 1) {
+    return true;
+  }
+  return resolvedPath.FindLast('\\', rootLength, codePage) == rootLength;
 }
 
 bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString& path,

@@ -10,6 +10,7 @@
 // second byte of a Shift_JIS character is never taken for a separator.
 #pragma once
 
+#include "base/code_page.h"
 #include "base/counted_string.h"
 
 namespace kestova {
@@ -23,8 +24,10 @@ namespace kestova {
 bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved);
 
 // True when `resolvedPath` (output of ResolvePathComponents) is `resolvedRoot` itself
-// or lies below it, whole components compared byte for byte.
-bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath);
+// or lies below it, whole components compared byte for byte. Whether the root ends
+// with a separator is read in `codePage`: a final trail byte 0x5C is no separator.
+bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& resolvedPath,
+                    const CodePage& codePage = CodePage::System());
 
 // Resolves `path` and checks that it lies inside `rootFolder` (resolved as well).
 // On success `resolved` receives the resolved path.

@@ -60,6 +60,16 @@ TEST(IsInsideFolderTest, ComparesWholeComponents) {
   EXPECT_TRUE(IsInsideFolder("\\", "\\etc"));
 }
 
+TEST(IsInsideFolderTest, RootEndingInAShiftJisTrailByte0x5cIsNoSeparator) {
+  // "D:\\\x95\x5c" is the folder D:\表; "D:\\\x95\x5cX" is a sibling folder, not inside it.
+  const CodePage& shiftJis = CodePage::ShiftJis();
+  EXPECT_TRUE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5c\\a", shiftJis));
+  EXPECT_TRUE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5c", shiftJis));
+  EXPECT_FALSE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5cX\\a", shiftJis));
+  EXPECT_FALSE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5c\x81\x40", shiftJis));
+  EXPECT_TRUE(IsInsideFolder("D:\\", "D:\\\x95\x5c", shiftJis));
+}
+
 TEST(ResolveInsideFolderTest, RefusesEveryEscapeFromTheRoot) {
   CCountedString out;
   EXPECT_TRUE(ResolveInsideFolder("/srv/rec/", "/srv/rec/sub/../a.mpg", &out));
