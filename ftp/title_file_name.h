@@ -2,7 +2,7 @@
 //
 // Windows: the title as it is (the ANSI file functions take Shift_JIS on a Japanese
 // system), except that control characters become "_" and a device name such as CON or
-// LPT1 gets a "_" appended, so that any title gives a file.
+// LPT1 (also before a dot: "CON.x") gets a "_" after it, so that any title gives a file.
 //
 // Linux: file names are UTF-8, so the title is converted from Shift_JIS (Windows code
 // page 932) to UTF-8. A byte that is not valid there becomes "_", and so does a control

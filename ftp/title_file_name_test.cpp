@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "ftp/test_support/scratch_folder.h"
 #include "ftp/title_cleaning.h"
@@ -37,13 +38,26 @@ TEST(TitleFileName, WindowsNamesNeverOpenADeviceOrFailOnControlCharacters) {
   EXPECT_EQ("COM0", NameOf("COM0"));
   EXPECT_EQ("A_B", NameOf("A\x01"
                           "B"));
+  // Windows reads the name before its first dot, trailing spaces dropped: "CON.x.MPG"
+  // and "nul ..MPG" open devices just as "CON.MPG" does.
+  EXPECT_EQ("CON_.x", NameOf("CON.x"));
+  EXPECT_EQ("nul_ .", NameOf("nul ."));
+  EXPECT_EQ("Aux_.1.2", NameOf("Aux.1.2"));
+  EXPECT_EQ("CONSOLE.x", NameOf("CONSOLE.x"));
   testing::CScratchFolder folder;
-  for (const char* title : {"CON", "AUX", "A\x1f"}) {
+  for (const char* title : {"CON", "AUX", "A\x1f", "NUL.1", "con .x"}) {
     CFile file;
-    CCountedString path = folder.Path() + NameOf(title).c_str() + ".MPG";
+    const std::string name = NameOf(title) + ".MPG";
+    CCountedString path = folder.Path() + name.c_str();
     ASSERT_TRUE(file.CreateNew(path)) << title;
     file.Close();
     EXPECT_TRUE(PathExists(path)) << title;
+    // A device exists everywhere; a real file shows in its folder's listing.
+    std::vector<DirectoryEntry> entries;
+    ASSERT_TRUE(ListDirectory(folder.Path(), &entries));
+    bool listed = false;
+    for (const DirectoryEntry& entry : entries) listed = listed || name == entry.name.CStr();
+    EXPECT_TRUE(listed) << title;
   }
 }
 
