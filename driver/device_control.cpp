@@ -39,9 +39,13 @@ void WriteWord(UCHAR* bytes, ULONG value) {
 NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG data_length,
                               ULONG* information) {
   NDIS_OID oid = ReadWord(buffer + 8);
-  if (type == NdisRequestSetInformation && !IsSettableOid(oid)) return NDIS_STATUS_INVALID_DATA;
+  // The adapter first: an unknown key is "not ready" whatever the OID.
   OpenContext* pOpenContext = ReferenceActiveByKey(buffer);
   if (pOpenContext == NULL) return NDIS_STATUS_ADAPTER_NOT_READY;
+  if (type == NdisRequestSetInformation && !IsSettableOid(oid)) {
+    DerefRequests(pOpenContext);
+    return NDIS_STATUS_INVALID_DATA;
+  }
   ULONG processed = 0;
   NDIS_STATUS status =
       DoRequest(pOpenContext, type, oid, buffer + kOidRequestDataOffset, data_length, &processed);

@@ -144,6 +144,9 @@ TEST_F(DeviceControlTest, UnknownKeyIsNotReady) {
             STATUS_DEVICE_NOT_READY);
   EXPECT_EQ(handle->DeviceControl(kIoctlSetOid, OidBuffer(other, 0x01010103, 6), 0)->status(),
             STATUS_DEVICE_NOT_READY);
+  // The adapter is looked up before the OID is judged.
+  EXPECT_EQ(handle->DeviceControl(kIoctlSetOid, OidBuffer(other, 0x0001010E, 4), 0)->status(),
+            STATUS_DEVICE_NOT_READY);
 }
 
 TEST_F(DeviceControlTest, SetOidAcceptsOnlyTheSettableOids) {
