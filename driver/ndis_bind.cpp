@@ -189,14 +189,15 @@ void ShutDownBinding(OpenContext* pOpenContext) {
   WaitForPendingRequests(pOpenContext);
   CancelPendingReads();
 
-  NDIS_STATUS status;
+  // Named so that a failed close is reported as "Status == NDIS_STATUS_SUCCESS".
+  NDIS_STATUS Status;
   NdisResetEvent(&pOpenContext->BindEvent);
-  NdisCloseAdapter(&status, pOpenContext->BindingHandle);
-  if (status == NDIS_STATUS_PENDING) {
+  NdisCloseAdapter(&Status, pOpenContext->BindingHandle);
+  if (Status == NDIS_STATUS_PENDING) {
     NdisWaitEvent(&pOpenContext->BindEvent, 0);
-    status = pOpenContext->BindStatus;
+    Status = pOpenContext->BindStatus;
   }
-  KESTOVA_ASSERT(status == NDIS_STATUS_SUCCESS);
+  KESTOVA_ASSERT(Status == NDIS_STATUS_SUCCESS);
   pOpenContext->BindingHandle = NULL;
 
   if (pOpenContext->SendPacketPool != NULL) NdisFreePacketPool(pOpenContext->SendPacketPool);

@@ -101,6 +101,23 @@ TEST_F(BindingTest, AnUnbindRacingAFinishingBindMakesTheBindFail) {
   ExpectNothingLeftOfBinding();
 }
 
+TEST_F(BindingTest, AFailedCloseIsReportedAndTheBindingIsStillFreed) {
+  for (bool pend : {false, true}) {
+    AdapterConfig failing;
+    failing.pend_close = pend;
+    failing.close_status = NDIS_STATUS_FAILURE;
+    Adapter* adapter = BindAdapter(pend ? u"\\Device\\{P}" : u"\\Device\\{S}", 1, failing);
+    expect_assertions_ = true;
+    EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);
+    adapter->DrainPending();
+    std::vector<std::string> reports = standin::AssertionReports();
+    ASSERT_EQ(reports.size(), pend ? 2u : 1u);
+    EXPECT_NE(reports.back().find("Status == NDIS_STATUS_SUCCESS"), std::string::npos);
+    EXPECT_NE(reports.back().find("ndis_bind.cpp"), std::string::npos);
+    ExpectNothingLeftOfBinding();
+  }
+}
+
 TEST_F(BindingTest, UnbindRemovesTheBinding) {
   Adapter* first = BindAdapter(u"\\Device\\{A}", 1);
   BindAdapter(u"\\Device\\{B}", 2);

@@ -147,6 +147,7 @@ struct AdapterConfig {
   NDIS_MEDIUM medium = NdisMedium802_3;
   bool pend_open = false;       // the open completes later, from another thread
   bool pend_close = false;      // likewise the close
+  NDIS_STATUS close_status = NDIS_STATUS_SUCCESS;  // what the close reports (adapter closed anyway)
   bool pend_requests = false;   // likewise every NDIS request
   bool pend_transfers = false;  // likewise every NdisTransferData
   UINT transfer_shortfall = 0;   // bytes every NdisTransferData leaves out at the end

@@ -320,13 +320,14 @@ void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle) {
     context = state->binding_context;
     state->binding_context = nullptr;
   }
+  const NDIS_STATUS result = state->config.close_status;
   if (!state->config.pend_close) {
-    *status = NDIS_STATUS_SUCCESS;
+    *status = result;
     return;
   }
   CLOSE_ADAPTER_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.CloseAdapterCompleteHandler;
-  Later(state, [complete, context] { complete(context, NDIS_STATUS_SUCCESS); });
+  Later(state, [complete, context, result] { complete(context, result); });
   *status = NDIS_STATUS_PENDING;
 }
 
