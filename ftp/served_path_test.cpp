@@ -68,6 +68,12 @@ TEST(IsInsideFolderTest, RootEndingInAShiftJisTrailByte0x5cIsNoSeparator) {
   EXPECT_FALSE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5cX\\a", shiftJis));
   EXPECT_FALSE(IsInsideFolder("D:\\\x95\x5c", "D:\\\x95\x5c\x81\x40", shiftJis));
   EXPECT_TRUE(IsInsideFolder("D:\\", "D:\\\x95\x5c", shiftJis));
+  if (CodePage::System().IsLeadByte(0x95)) {
+    // Served from D:\表\, a client climbing into D:\表X\ is refused.
+    CCountedString out;
+    EXPECT_FALSE(ResolveInsideFolder("D:\\\x95\x5c\\", "D:\\\x95\x5c\\..\\\x95\x5cX\\a", &out));
+    EXPECT_TRUE(ResolveInsideFolder("D:\\\x95\x5c\\", "D:\\\x95\x5c\\sub\\a", &out));
+  }
 }
 
 TEST(ResolveInsideFolderTest, RefusesEveryEscapeFromTheRoot) {
