@@ -17,11 +17,14 @@ bool IsDotsAndSpacesOnly(const CCountedString& component) {
   return true;
 }
 
-// CON, NUL, COM1 and the like name devices on Windows in every folder and with any
-// extension ("nul.txt"): opening one would read a console or a serial port instead of
-// a file. Refused on every system, so that the service behaves the same everywhere.
+// CON, NUL, COM1 and the like name devices on Windows in every folder, with any
+// extension ("nul.txt") and in the DOS spelling with a colon ("NUL:"): opening one would
+// read a console or a serial port instead of a file. Refused on every system, so that
+// the service behaves the same everywhere.
 bool IsDeviceName(const CCountedString& component) {
   size_t end = component.Find('.');
+  const size_t colon = component.Find(':');
+  if (colon < end) end = colon;
   if (end == CCountedString::npos) end = component.Length();
   CCountedString base = component.Left(end);
   base.TrimRight();

@@ -20,7 +20,7 @@ namespace kestova {
 // separator is dropped, except after a drive alone ("D:\\"). Returns false when a ".." would climb above the first
 // component, when a component consists only of dots and spaces but is neither "."
 // nor ".." (Windows would read such a name as a parent reference), or when a
-// component is a Windows device name (CON, NUL, COM1, "nul.txt", ...).
+// component is a Windows device name (CON, NUL, COM1, "nul.txt", "NUL:", ...).
 bool ResolvePathComponents(const CCountedString& path, CCountedString* resolved);
 
 // True when `resolvedPath` (output of ResolvePathComponents) is `resolvedRoot` itself

@@ -36,7 +36,12 @@ TEST(ResolvePathComponentsTest, RefusesWindowsDeviceNamesInAnyComponent) {
        {"/r/con", "/r/NUL.txt", "/r/sub/Com1", "/r/lpt9.mpg/x", "/r/aux ", "/r/CONOUT$"}) {
     EXPECT_FALSE(ResolvePathComponents(path, &out)) << path;
   }
-  for (const char* path : {"/r/console", "/r/com10", "/r/com0", "/r/nulls.txt", "/r/a.con"}) {
+  // The DOS spelling with a colon ("NUL:", "LPT1:") names the device as well.
+  for (const char* path : {"/r/nul:", "/r/COM1:", "/r/con:x", "/r/lpt1 :.txt", "/r/aux:.mpg"}) {
+    EXPECT_FALSE(ResolvePathComponents(path, &out)) << path;
+  }
+  for (const char* path : {"/r/console", "/r/com10", "/r/com0", "/r/nulls.txt", "/r/a.con",
+                           "/r/console:", "/r/a:nul"}) {
     EXPECT_TRUE(ResolvePathComponents(path, &out)) << path;
   }
 }
