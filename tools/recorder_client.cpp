@@ -205,13 +205,15 @@ bool CRecorderClient::StoreProgramme(CProgrammeStream& stream) {
       break;
     }
     if (length == 0) break;
+    // The copy takes the piece before it is sent: a send that fails part-way may still
+    // have delivered some of it, and the copy must hold every byte that can have arrived.
+    if (copy != nullptr && std::fwrite(piece.data(), 1, length, copy) != length) {
+      ok = Fail("cannot write " + options_.copyTo);
+      break;
+    }
     if (!SendAllData(piece.data(), length)) {
       ok = Fail(command + ": the data connection failed after " + std::to_string(bytesSent_) +
                 " bytes");
-      break;
-    }
-    if (copy != nullptr && std::fwrite(piece.data(), 1, length, copy) != length) {
-      ok = Fail("cannot write " + options_.copyTo);
       break;
     }
     bytesSent_ += length;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "ftp/dubbing_session.h"
 #include "ftp/test_support/scratch_folder.h"
@@ -48,6 +50,36 @@ TEST_F(RecorderClientTest, DubsInEveryDataMode) {
     EXPECT_EQ(300000u + i, sent.size());
     EXPECT_TRUE(Saved(names[i]) == sent) << names[i];
   }
+}
+
+uint64_t FileSize(const CCountedString& path) {
+  std::ifstream file(path.CStr(), std::ios::binary | std::ios::ate);
+  return file ? static_cast<uint64_t>(file.tellg()) : 0;
+}
+
+TEST_F(RecorderClientTest, CopyHoldsEveryByteTheDestinationSavedWhenCutShort) {
+  ASSERT_TRUE(server_.IsListening());
+  RecorderOptions options = Options("CUT", 1024ull * 1024 * 1024);
+  options.pieceSize = 4 * 1024 * 1024;
+  options.copyTo = copies_.PathOf("CUT").CStr();
+  bool completed = true;
+  std::thread dubbing([&options, &completed] {
+    CRecorderClient client(options);
+    completed = client.Run();
+  });
+  // The destination stops while the recorder is in the middle of sending a piece.
+  const CCountedString target = server_.Folder().PathOf("CUT.MPG");
+  for (int i = 0; i < 3000 && FileSize(target) < 16u * 1024 * 1024; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(server_.Stop());
+  dubbing.join();
+  EXPECT_FALSE(completed);
+  const std::string saved = Saved("CUT.MPG");
+  const std::string sent = testing::ReadWholeFile(copies_.PathOf("CUT"));
+  ASSERT_GT(saved.size(), 0u);
+  ASSERT_LE(saved.size(), sent.size());
+  EXPECT_TRUE(sent.compare(0, saved.size(), saved) == 0);
 }
 
 TEST_F(RecorderClientTest, DubbingInformationAnnouncesTheSizeInBlocks) {

@@ -30,7 +30,7 @@ struct RecorderOptions {
   bool titleSizeGiven = false;
   std::string titleSizeText;  // sent verbatim in <titlesize> when given
   bool checkStatus = true;    // RETR "$xml$status.xml" first and require "ready"
-  std::string copyTo;         // also writes the stream sent into this file
+  std::string copyTo;         // also writes the stream into this file, each piece before sending
   int32_t timeoutMs = 15000;  // every wait for a reply or a connection
 
   // Discovery as a recorder does it: when discoverName is set, a NetBIOS name query for it is
