@@ -378,6 +378,16 @@ void CCountedString::ReleaseBuffer(size_t length) {
   if (block_ == EmptyBlock()) return;
   if (length == npos) length = std::strlen(block_->Text());
   if (length > block_->capacity) length = block_->capacity;
+  if (block_->references.load(std::memory_order_acquire) != 1) {
+    // The block is shared (copied after GetBuffer, or GetBuffer was never called): this
+    // object takes its own copy of the text, and the others keep their length, ended
+    // again by a NUL where their text ends.
+    Block* fresh = NewBlock(length);
+    std::memcpy(fresh->Text(), block_->Text(), length);
+    block_->Text()[block_->length] = '\0';
+    Release();
+    block_ = fresh;
+  }
   block_->length = length;
   block_->Text()[length] = '\0';
 }

@@ -98,7 +98,8 @@ class CCountedString {
   bool EndsWith(const char* suffix) const;
 
   // Direct writing: GetBuffer returns room for at least `capacity` bytes plus NUL
-  // (keeping the current text); ReleaseBuffer sets the length (npos: up to the first NUL).
+  // (keeping the current text); ReleaseBuffer sets the length (npos: up to the first NUL)
+  // of this object only: copies that share the buffer keep theirs.
   char* GetBuffer(size_t capacity);
   void ReleaseBuffer(size_t length = npos);
   void Truncate(size_t length);

@@ -167,6 +167,27 @@ TEST(CountedStringTest, DirectBufferWritingSetsTheLength) {
   EXPECT_TRUE(value.IsEmpty());
 }
 
+// Setting the length changes only this object: a copy that shares the text, made
+// before or while the buffer was written, keeps its own length and bytes.
+TEST(CountedStringTest, ReleaseBufferNeverChangesASharingCopy) {
+  CCountedString value("hello");
+  const CCountedString copy(value);
+  value.ReleaseBuffer(2);
+  EXPECT_EQ(value, "he");
+  EXPECT_EQ(copy, "hello");
+
+  CCountedString filled("ab");
+  char* buffer = filled.GetBuffer(8);
+  std::snprintf(buffer, 9, "%s", "abcdef");
+  const CCountedString early(filled);  // shares the block that is being written
+  filled.ReleaseBuffer(4);
+  EXPECT_EQ(filled, "abcd");
+  EXPECT_EQ(early.Length(), 2u);
+  EXPECT_STREQ(early.CStr(), "ab");
+  filled.ReleaseBuffer();  // up to the first NUL of its own copy
+  EXPECT_EQ(filled, "abcd");
+}
+
 TEST(CountedStringTest, CopiesMayBeUsedOnSeveralThreads) {
   const CCountedString shared = CCountedString::Format("%s", "D:\\Video\\");
   std::vector<std::thread> threads;
