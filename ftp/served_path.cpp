@@ -95,8 +95,8 @@ bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& re
   // The root must end at a component boundary of the path. A root that is only a
   // prefix ("\" or "\\") or a drive ("D:\") already ends with a separator; a final
   // 0x5C that is the trail byte of a double-byte character is none.
-  if (rootLength > 0 && resolvedRoot.FindLast('\\', CCountedString::npos, codePage) ==
-                            rootLength - 1) {
+  if (rootLength > 0 &&
+      resolvedRoot.FindLast('\\', CCountedString::npos, codePage) == rootLength - 1) {
     return true;
   }
   return resolvedPath.FindLast('\\', rootLength, codePage) == rootLength;
