@@ -79,13 +79,13 @@ CFtpSession* CFtpService::CreateSession() { return sessionFactory_(sessionFactor
 void FtpListenerThread(void* argument) {
   CFtpService& service = *static_cast<CFtpService*>(argument);
   CEventSocket listener;
-  if (!listener.Create(CEventSocket::kStream, service.listenPort_, kListenTimeoutMs)) {
+  // A port that cannot be bound or listened on is one failure to the front end.
+  if (!listener.Create(CEventSocket::kStream, service.listenPort_, kListenTimeoutMs) ||
+      !listener.Listen(kListenBacklog)) {
     service.listenerState_.store(CFtpService::kFailed);
     if (service.observer_.startFailed != nullptr) {
       service.observer_.startFailed(service.observer_.context, service.listenPort_);
     }
-  } else if (!listener.Listen(kListenBacklog)) {
-    service.listenerState_.store(CFtpService::kFailed);
   } else {
     uint32_t address = 0;
     uint16_t port = 0;
