@@ -228,7 +228,8 @@ size_t CCountedString::Find(const char* needle, size_t start, const CodePage& co
   // Walk character by character from the beginning so that `start` inside a
   // double-byte character is never mistaken for a character start.
   for (size_t i = 0; i < length;) {
-    if (i >= start && length - i >= needleLength && std::memcmp(text + i, needle, needleLength) == 0) {
+    if (i >= start && length - i >= needleLength &&
+        std::memcmp(text + i, needle, needleLength) == 0) {
       return i;
     }
     i += codePage.CharLength(text + i, length - i);
@@ -273,7 +274,8 @@ size_t CCountedString::Replace(const char* from, const char* to, const CodePage&
   CCountedString result;
   size_t count = 0;
   size_t copied = 0;
-  for (size_t at = Find(from, 0, codePage); at != npos; at = Find(from, at + fromLength, codePage)) {
+  for (size_t at = Find(from, 0, codePage); at != npos;
+       at = Find(from, at + fromLength, codePage)) {
     result.Append(CStr() + copied, at - copied);
     result.Append(to);
     copied = at + fromLength;

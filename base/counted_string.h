@@ -76,8 +76,7 @@ class CCountedString {
   size_t FindLast(char c, size_t before = npos,
                   const CodePage& codePage = CodePage::System()) const;
   // Replaces every non-overlapping occurrence, left to right; returns the count.
-  size_t Replace(const char* from, const char* to,
-                 const CodePage& codePage = CodePage::System());
+  size_t Replace(const char* from, const char* to, const CodePage& codePage = CodePage::System());
 
   // Trimming of single-byte white space (space, TAB, CR, LF, VT, FF).
   CCountedString& TrimLeft();
@@ -105,7 +104,7 @@ class CCountedString {
   void Truncate(size_t length);
   void Clear();
 
- // The shared buffer; defined and used only by the implementation.
+  // The shared buffer; defined and used only by the implementation.
   struct Block;
 
  private:

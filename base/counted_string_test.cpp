@@ -1,11 +1,12 @@
 #include "base/counted_string.h"
-#include "base/counted_string_printer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "base/counted_string_printer.h"
 
 namespace kestova {
 namespace {
