@@ -29,4 +29,10 @@ bool InterfaceStillExists(int interfaceIndex, const std::string& name) {
          name == current;
 }
 
+bool CInterfaceWatch::StillUsable(const char* source, std::string* error) const {
+  if (index_ == 0 || InterfaceStillExists(index_, name_)) return true;
+  *error = std::string(source) + ": interface " + name_ + " is gone";
+  return false;
+}
+
 }  // namespace kestova

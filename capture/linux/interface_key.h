@@ -15,4 +15,19 @@ void InterfaceAdapterKey(int socketFd, int interfaceIndex, uint32_t* keyLow, uin
 // opened is `name` (an interface removed and created again under that name has a new index).
 bool InterfaceStillExists(int interfaceIndex, const std::string& name);
 
+// The interface a capture source was opened on (index 0: every interface), watched so that
+// a source can tell when its interface has gone.
+class CInterfaceWatch {
+ public:
+  CInterfaceWatch(int interfaceIndex, const char* name)
+      : index_(interfaceIndex), name_(name != nullptr ? name : "") {}
+  // True while the interface exists (always for every interface); otherwise `error` says
+  // "<source>: interface NAME is gone".
+  bool StillUsable(const char* source, std::string* error) const;
+
+ private:
+  int index_;
+  std::string name_;
+};
+
 }  // namespace kestova

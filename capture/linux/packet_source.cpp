@@ -26,8 +26,7 @@ class CPacketSource : public IFrameSource {
   // `interfaceIndex` 0: every interface.
   CPacketSource(int fd, int interfaceIndex, const char* interfaceName)
       : fd_(fd),
-        interfaceIndex_(interfaceIndex),
-        interfaceName_(interfaceName != nullptr ? interfaceName : ""),
+        interface_(interfaceIndex, interfaceName),
         buffer_(kFrameBufferSize) {}
   ~CPacketSource() override { close(fd_); }
   CPacketSource(const CPacketSource&) = delete;
@@ -62,15 +61,12 @@ class CPacketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    if (interfaceIndex_ == 0 || InterfaceStillExists(interfaceIndex_, interfaceName_)) return true;
-    *error = "packet capture: interface " + interfaceName_ + " is gone";
-    return false;
+    return interface_.StillUsable("packet capture", error);
   }
 
  private:
   int fd_;
-  int interfaceIndex_;
-  std::string interfaceName_;
+  CInterfaceWatch interface_;
   std::vector<uint8_t> buffer_;
 };
 

@@ -24,8 +24,7 @@ class CSocketSource : public IFrameSource {
   // `interfaceIndex` 0: every interface.
   CSocketSource(int fd, int interfaceIndex, const char* interfaceName)
       : fd_(fd),
-        interfaceIndex_(interfaceIndex),
-        interfaceName_(interfaceName != nullptr ? interfaceName : ""),
+        interface_(interfaceIndex, interfaceName),
         datagram_(kDatagramBufferSize),
         frame_(kUdpPayloadOffset + kDatagramBufferSize) {}
   ~CSocketSource() override { close(fd_); }
@@ -84,15 +83,12 @@ class CSocketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    if (interfaceIndex_ == 0 || InterfaceStillExists(interfaceIndex_, interfaceName_)) return true;
-    *error = "socket capture: interface " + interfaceName_ + " is gone";
-    return false;
+    return interface_.StillUsable("socket capture", error);
   }
 
  private:
   int fd_;
-  int interfaceIndex_;
-  std::string interfaceName_;
+  CInterfaceWatch interface_;
   std::vector<uint8_t> datagram_;
   std::vector<uint8_t> frame_;
 };
