@@ -14,6 +14,7 @@
 #include "capture/linux/name_answering.h"
 #include "ftp/dubbing_session.h"
 #include "ftp/ftp_service.h"
+#include "kestova_version.h"
 #include "linux/options.h"
 #include "linux/receive_list.h"
 #include "linux/settings_location.h"
@@ -151,6 +152,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(LinuxUsageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("kestov-a %s\n", KESTOVA_VERSION_STRING);
     return 0;
   }
   InstallSignalHandlers();

@@ -49,6 +49,10 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       options->help = true;
       continue;
     }
+    if (name == "--version") {
+      options->version = true;
+      continue;
+    }
     const bool takesValue = name == "--folder" || name == "--port" || name == "--capture" ||
                             name == "--interface" || name == "--settings" ||
                             name == "--active-port";
@@ -120,6 +124,7 @@ std::string LinuxUsageText() {
          "  --settings FILE     settings file (default\n"
          "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
          "                      ~/.config/kestov-a/kestov-a.ini)\n"
+         "  --version           show the version\n"
          "  --help              show this text\n";
 }
 

@@ -16,6 +16,7 @@ struct LinuxOptions {
   std::string interfaceName;     // empty: every suitable interface
   std::string settingsFile;      // empty: the default settings file
   bool help = false;
+  bool version = false;  // --version: print the version and end
 };
 
 // Parses argv[1..]; "--name value" and "--name=value" are both accepted. False with

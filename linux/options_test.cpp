@@ -58,6 +58,8 @@ TEST(LinuxOptionsTest, HelpIsRecognised) {
   ASSERT_TRUE(Parse({"-h"}, &options, &error));
   EXPECT_TRUE(options.help);
   EXPECT_NE(LinuxUsageText().find("--capture METHOD"), std::string::npos);
+  ASSERT_TRUE(Parse({"--version"}, &options, &error));
+  EXPECT_TRUE(options.version);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/name_query_client.h"
+#include "kestova_version.h"
 #include "platform/host.h"
 #include "tools/recorder_client.h"
 #include "tools/recorder_options.h"
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "kestov-recorder: %s\n\n%s", error.c_str(), kestova::RecorderUsage());
     return 2;
+  }
+  if (options.version) {
+    std::printf("kestov-recorder %s\n", KESTOVA_VERSION_STRING);
+    return 0;
   }
   kestova::StartSocketLibrary();
   if (!options.discoverName.empty()) {

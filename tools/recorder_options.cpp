@@ -101,6 +101,7 @@ const char* RecorderUsage() {
          "  --broadcast ADDR      where the name query goes (255.255.255.255)\n"
          "  --discover-timeout MS wait for the answer (5000)\n"
          "  --verbose             print the dialogue on standard error\n"
+         "  --version             print the version\n"
          "  --help                this text\n";
 }
 
@@ -116,6 +117,9 @@ bool ParseRecorderOptions(int argc, char** argv, RecorderOptions* options, std::
     if (option == "--help" || option == "-h") {
       *wantsHelp = true;
       return false;
+    } else if (option == "--version") {
+      options->version = true;
+      return true;
     } else if (option == "--no-dubbing-info") {
       options->sendDubbingInfo = false;
       takesValue = false;

@@ -40,6 +40,7 @@ struct RecorderOptions {
   std::string broadcastAddress = "255.255.255.255";
   int32_t discoverTimeoutMs = 5000;  // wait for the answer in all
   bool verbose = false;              // prints the dialogue on stderr
+  bool version = false;              // --version: print the version and end
 };
 
 // Parses argv[1..argc-1]. False with `error` set on an unknown option, a missing or

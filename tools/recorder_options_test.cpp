@@ -85,6 +85,8 @@ TEST(RecorderOptions, BadInputIsRefusedWithAMessage) {
   EXPECT_NE("", Parse({"--frobnicate", "1"}, &options));
   EXPECT_NE("", Parse({"stray"}, &options));
   EXPECT_EQ("<help>", Parse({"--help"}, &options));
+  EXPECT_EQ("", Parse({"--version", "--port", "x"}, &options));  // nothing after it is judged
+  EXPECT_TRUE(options.version);
 }
 
 }  // namespace
