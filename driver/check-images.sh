@@ -3,7 +3,9 @@
 #   - subsystem 1 (NT native);
 #   - its entry point is DriverEntry (AddressOfEntryPoint + ImageBase = the symbol's address);
 #   - it is relocatable (has a .reloc section);
-#   - it imports from ntoskrnl.exe, NDIS.SYS and HAL.dll and nothing else.
+#   - it imports from ntoskrnl.exe, NDIS.SYS and HAL.dll and nothing else;
+#   - every function it imports is on the allow-list driver/kernel-imports.txt for its
+#     architecture (the functions that Windows 2000 exports, for the i686 image).
 # Usage: driver/check-images.sh <path-to-KESTOVA.SYS> <i686|amd64>
 # Exits 0 when every check holds, 1 otherwise (each failure is printed).
 set -u
@@ -63,7 +65,39 @@ done
 printf '%s\n' "$imports" | grep -qx ntoskrnl.exe || fail "does not import from ntoskrnl.exe" "$2"
 printf '%s\n' "$imports" | grep -qx NDIS.SYS || fail "does not import from NDIS.SYS" "$2"
 
+# Each imported function against the allow-list. An import by ordinal (shown as <none>) or an
+# entry that cannot be read is never on the list, so it fails too.
+allowed=$(dirname "$0")/kernel-imports.txt
+if [ ! -f "$allowed" ]; then
+  fail "the allow-list $allowed does not exist" "$2"
+else
+  refused=$(printf '%s\n' "$headers" | awk -v arch="$2" -v list="$allowed" '
+    BEGIN {
+      while ((getline line < list) > 0) {
+        ++number
+        if (line ~ /^[[:space:]]*(#|$)/) continue
+        split(line, field)
+        if (field[1] !~ /^(all|i686|amd64)$/ || field[4] == "") {
+          print "allow-list line " number " is not <all|i686|amd64> <DLL> <function> <note>"
+          continue
+        }
+        if (field[1] == "all" || field[1] == arch) ok[field[2] " " field[3]] = 1
+      }
+    }
+    /^[[:space:]]*DLL Name: / { dll = $3; in_dll = 1; next }
+    in_dll && NF == 0 { in_dll = 0; next }
+    in_dll && $1 == "vma:" { next }
+    in_dll {
+      name = NF >= 3 ? $3 : "<unreadable entry \"" $0 "\">"
+      if (!((dll " " name) in ok)) print "imports " name " from " dll ", which is not on " list
+    }')
+  if [ -n "$refused" ]; then
+    printf '%s\n' "$refused" | while IFS= read -r line; do echo "FAIL ($2): $image: $line"; done
+    failed=1
+  fi
+fi
+
 if [ $failed -eq 0 ]; then
-  echo "OK ($2): $image: native subsystem, entry $entry, imports $(echo $imports)"
+  echo "OK ($2): $image: native subsystem, entry $entry, imports $(echo $imports), all on the allow-list"
 fi
 exit $failed

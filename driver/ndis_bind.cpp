@@ -104,11 +104,13 @@ void ReadEnvironment(OpenContext* pOpenContext, PVOID protocol_section) {
   NdisCloseConfiguration(configuration);
 }
 
+// The send packet pool carries no protocol identifier: NdisSetPacketPoolProtocolId is NDIS 5.1
+// (Windows XP) only, and an image importing it is not loaded by Windows 2000 at all. The driver
+// never sends a frame of its own, so the identifier would mark nothing.
 NDIS_STATUS AllocatePools(OpenContext* pOpenContext) {
   NDIS_STATUS status;
   NdisAllocatePacketPoolEx(&status, &pOpenContext->SendPacketPool, 20, 380, 8);
   if (status != NDIS_STATUS_SUCCESS) return status;
-  NdisSetPacketPoolProtocolId(pOpenContext->SendPacketPool, 4);
   NdisAllocatePacketPoolEx(&status, &pOpenContext->RecvPacketPool, 4, 16, 12);
   if (status != NDIS_STATUS_SUCCESS) return status;
   NdisAllocateBufferPool(&status, &pOpenContext->RecvBufferPool, 20);

@@ -52,6 +52,15 @@ TEST_F(BindingTest, BindingOpensAndConfiguresTheAdapter) {
   EXPECT_EQ(context->MaxFrameSize, 1500u);
   EXPECT_FALSE(context->RunningOnWin9x);  // "Environment" is 1 on the NT family
   EXPECT_EQ(context->SendBufferPool, nullptr);
+  // The packet pools as allocated. The stand-in has no NdisSetPacketPoolProtocolId (NDIS 5.1
+  // only), so a driver that marks its send pool with a protocol identifier does not build here.
+  UINT descriptors = 0, reserved = 0;
+  ASSERT_TRUE(standin::PacketPoolShape(context->SendPacketPool, &descriptors, &reserved));
+  EXPECT_EQ(descriptors, 20u + 380u);
+  EXPECT_EQ(reserved, 8u);
+  ASSERT_TRUE(standin::PacketPoolShape(context->RecvPacketPool, &descriptors, &reserved));
+  EXPECT_EQ(descriptors, 4u + 16u);
+  EXPECT_EQ(reserved, 12u);
   const uint8_t key[8] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01, 0, 0};
   EXPECT_EQ(memcmp(context->AdapterKey, key, 8), 0);
 }

@@ -300,7 +300,7 @@ typedef struct _NDIS_PACKET {
 
 void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors,
                               UINT overflow_descriptors, UINT protocol_reserved_length);
-void NdisSetPacketPoolProtocolId(NDIS_HANDLE pool, UINT protocol_id);
+// No NdisSetPacketPoolProtocolId: it is NDIS 5.1 only, and the driver must load on Windows 2000.
 void NdisFreePacketPool(NDIS_HANDLE pool);
 void NdisAllocatePacket(PNDIS_STATUS status, PNDIS_PACKET* packet, NDIS_HANDLE pool);
 void NdisFreePacket(PNDIS_PACKET packet);

@@ -48,6 +48,9 @@ struct Outstanding {
 Outstanding Counts();
 std::string Describe(const Outstanding& counts);
 bool NothingOutstanding();
+// The size (descriptors plus overflow) and protocol-reserved bytes of one of the driver's packet
+// pools; false for a pool that does not exist.
+bool PacketPoolShape(NDIS_HANDLE pool, UINT* descriptors, UINT* reserved);
 
 // Starts a clean world: no adapters, no faults, no debug lines. Tests call it in SetUp.
 void ResetWorld();
@@ -145,12 +148,12 @@ struct AdapterConfig {
   bool has_instance_name = true;
   uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
   NDIS_MEDIUM medium = NdisMedium802_3;
-  bool pend_open = false;       // the open completes later, from another thread
-  bool pend_close = false;      // likewise the close
+  bool pend_open = false;                          // the open completes later, from another thread
+  bool pend_close = false;                         // likewise the close
   NDIS_STATUS close_status = NDIS_STATUS_SUCCESS;  // what the close reports (adapter closed anyway)
-  bool pend_requests = false;   // likewise every NDIS request
-  bool pend_transfers = false;  // likewise every NdisTransferData
-  UINT transfer_shortfall = 0;   // bytes every NdisTransferData leaves out at the end
+  bool pend_requests = false;                      // likewise every NDIS request
+  bool pend_transfers = false;                     // likewise every NdisTransferData
+  UINT transfer_shortfall = 0;  // bytes every NdisTransferData leaves out at the end
   bool hold_pending = false;    // pended operations complete only in DrainPending
   bool fail_address_query = false;
   ULONG media_connect_status = 0;  // 0 connected

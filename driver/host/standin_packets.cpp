@@ -42,12 +42,14 @@ void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descr
   *status = NDIS_STATUS_SUCCESS;
 }
 
-void NdisSetPacketPoolProtocolId(NDIS_HANDLE pool, UINT) {
+bool kestova::standin::PacketPoolShape(NDIS_HANDLE pool, UINT* descriptors, UINT* reserved) {
+  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.packet_pools.count(static_cast<PacketPool*>(pool)) == 0) {
-    world.faults.push_back("NdisSetPacketPoolProtocolId on an unknown pool");
-  }
+  if (world.packet_pools.count(packet_pool) == 0) return false;
+  *descriptors = packet_pool->limit;
+  *reserved = packet_pool->reserved;
+  return true;
 }
 
 void NdisFreePacketPool(NDIS_HANDLE pool) {
