@@ -79,8 +79,10 @@ CFtpSession* CFtpService::CreateSession() { return sessionFactory_(sessionFactor
 void FtpListenerThread(void* argument) {
   CFtpService& service = *static_cast<CFtpService*>(argument);
   CEventSocket listener;
-  // A port that cannot be bound or listened on is one failure to the front end.
-  if (!listener.Create(CEventSocket::kStream, service.listenPort_, kListenTimeoutMs) ||
+  // A port that cannot be bound or listened on is one failure to the front end. The port
+  // is bound exclusively: while another FTP server holds it, this one does not start.
+  if (!listener.Create(CEventSocket::kStream, service.listenPort_, kListenTimeoutMs,
+                       CEventSocket::kExclusiveAddress) ||
       !listener.Listen(kListenBacklog)) {
     service.listenerState_.store(CFtpService::kFailed);
     if (service.observer_.startFailed != nullptr) {

@@ -29,6 +29,17 @@ extern const SocketHandle kInvalidSocket;
 class CEventSocket {
  public:
   enum Type { kStream, kDatagram };
+  // Whether other sockets may bind the same local port.
+  enum AddressUse {
+    // Address reuse: several sockets may bind one port (every active data connection
+    // binds port 20) and a port keeps no one waiting after a close.
+    kReuseAddress,
+    // Nobody else may bind the port while this socket holds it, and it is not bound while
+    // another socket holds it (Windows: SO_EXCLUSIVEADDRUSE, since address reuse there
+    // would let two listeners share a port; POSIX: address reuse, which already refuses
+    // a second listener). For listeners that must not share their port.
+    kExclusiveAddress,
+  };
 
   CEventSocket();
   ~CEventSocket() = default;  // does not close the socket
@@ -36,9 +47,10 @@ class CEventSocket {
   CEventSocket& operator=(const CEventSocket&) = delete;
 
   // Closes any held socket, then creates a socket of the type (TCP for streams, UDP
-  // for datagrams), sets the time-out, address reuse, and binds the wildcard address
-  // and `localPort` (0 = any free port). A failed Create leaves the object empty.
-  bool Create(Type type, uint16_t localPort, int32_t timeoutMs);
+  // for datagrams), sets the time-out and the address use, and binds the wildcard
+  // address and `localPort` (0 = any free port). A failed Create leaves the object empty.
+  bool Create(Type type, uint16_t localPort, int32_t timeoutMs,
+              AddressUse addressUse = kReuseAddress);
   // Closes the held socket, then holds `handle`; false (nothing changed) if that close fails.
   bool Attach(SocketHandle handle);
   // Returns the handle; the object then holds none.

@@ -230,6 +230,32 @@ TEST_F(EventSocketStreamTest, SocketsShareALocalPortThroughAddressReuse) {
   listener2.Close();
 }
 
+TEST_F(EventSocketStreamTest, ExclusiveListenerSharesItsPortWithNoOtherListener) {
+  // In both orders: a second server on the port of a running one does not start.
+  const CEventSocket::AddressUse orders[][2] = {
+      {CEventSocket::kExclusiveAddress, CEventSocket::kReuseAddress},
+      {CEventSocket::kReuseAddress, CEventSocket::kExclusiveAddress},
+      {CEventSocket::kExclusiveAddress, CEventSocket::kExclusiveAddress},
+  };
+  for (const auto& order : orders) {
+    SCOPED_TRACE(testing::Message() << "first " << order[0] << ", second " << order[1]);
+    CEventSocket first, second;
+    ASSERT_TRUE(first.Create(CEventSocket::kStream, 0, 1000, order[0]));
+    ASSERT_TRUE(first.Listen(5));
+    const uint16_t port = LocalPort(first);
+    ASSERT_NE(port, 0);
+    EXPECT_FALSE(second.Create(CEventSocket::kStream, port, 1000, order[1]) && second.Listen(5));
+    second.Close();
+    // The running one still takes connections.
+    ASSERT_TRUE(a_.Create(CEventSocket::kStream, 0, 1000));
+    EXPECT_TRUE(a_.Connect(Loopback(), port, 3000));
+    EXPECT_TRUE(first.Accept(b_, nullptr, nullptr, 3000));
+    a_.Close();
+    b_.Close();
+    first.Close();
+  }
+}
+
 TEST_F(EventSocketStreamTest, RefusedOrUnresolvableConnectsFail) {
   const uint16_t refusing = RefusingPort();
   ASSERT_NE(refusing, 0);

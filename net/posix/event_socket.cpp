@@ -131,7 +131,9 @@ bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t lengt
 
 CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
 
-bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
+// Address reuse on POSIX already refuses to bind a port on which a socket listens, so
+// both address uses set it.
+bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse) {
   if (IsValid()) {
     close(handle_);  // forgotten whether or not the close succeeded
     handle_ = kInvalidSocket;

@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+#include "net/win32/receive_reported.h"
+
 namespace kestova {
 
 const SocketHandle kInvalidSocket = INVALID_SOCKET;
@@ -180,9 +182,36 @@ bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_
 
 }  // namespace
 
+bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
+                     uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort) {
+  if (bytesReceived) *bytesReceived = 0;
+  // Windows may report the peer's close while bytes sent before it still wait to be
+  // received: they are taken first, and the end is reported by a later receive.
+  if ((networkEvents & (FD_READ | FD_CLOSE)) == 0) return false;
+  const SOCKET socket = static_cast<SOCKET>(handle);
+  sockaddr_in sender;
+  std::memset(&sender, 0, sizeof(sender));
+  int senderLength = sizeof(sender);
+  const int result = recvfrom(socket, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                              reinterpret_cast<sockaddr*>(&sender), &senderLength);
+  if (result == SOCKET_ERROR) return false;
+  if (result == 0 && capacity != 0 && IsStream(socket)) return false;  // the peer closed
+  if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
+  if (senderAddress || senderPort) {
+    if (sender.sin_family != AF_INET) {
+      // A stream's receive names no sender: it is the connected peer.
+      QueryAddress(socket, true, senderAddress, senderPort);
+    } else {
+      if (senderAddress) *senderAddress = sender.sin_addr.s_addr;
+      if (senderPort) *senderPort = ntohs(sender.sin_port);
+    }
+  }
+  return true;
+}
+
 CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
 
-bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
+bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse addressUse) {
   if (IsValid()) {
     closesocket(handle_);  // forgotten whether or not the close succeeded
     handle_ = kInvalidSocket;
@@ -193,11 +222,13 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs) {
                 nullptr, 0, WSA_FLAG_OVERLAPPED);
   if (socket == INVALID_SOCKET) return false;
   handle_ = socket;
-  const BOOL reuse = TRUE;
+  // Windows lets a socket with address reuse bind a port on which another socket
+  // listens, so a listener that must not share its port binds exclusively instead.
+  const BOOL on = TRUE;
+  const int option = addressUse == kExclusiveAddress ? SO_EXCLUSIVEADDRUSE : SO_REUSEADDR;
   const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
   if (!SetTimeout(timeoutMs) ||
-      setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                 sizeof(reuse)) != 0 ||
+      setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
     closesocket(socket);
     handle_ = kInvalidSocket;
@@ -311,34 +342,19 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   CWaitEvent event(handle_);
   if (!event.IsValid() || !event.Select(FD_READ | FD_CLOSE)) return false;
-  const DWORD waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
-  // A quiet connection is not an error. The system reports a stream's close only once,
-  // though: a connection whose end was already reported keeps failing.
+  DWORD waited = event.WaitResult(0);
+  if (waited == WSA_WAIT_TIMEOUT) {
+    // The system reports a stream's close only once: a connection whose end was already
+    // reported, and whose bytes have all been taken, fails at once instead of waiting.
+    if (StreamHasEnded(handle_)) return false;
+    waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
+  }
+  // A quiet connection is not an error.
   if (waited == WSA_WAIT_TIMEOUT) return !StreamHasEnded(handle_);
   WSANETWORKEVENTS events;
   if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return false;
-  // The close is reported only after every byte sent before it has been received.
-  if ((events.lNetworkEvents & FD_CLOSE) != 0 || (events.lNetworkEvents & FD_READ) == 0) {
-    return false;
-  }
-  sockaddr_in sender;
-  std::memset(&sender, 0, sizeof(sender));
-  int senderLength = sizeof(sender);
-  const int result = recvfrom(handle_, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
-                              reinterpret_cast<sockaddr*>(&sender), &senderLength);
-  if (result == SOCKET_ERROR) return false;
-  if (result == 0 && capacity != 0 && IsStream(handle_)) return false;  // the peer closed
-  if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
-  if (senderAddress || senderPort) {
-    if (sender.sin_family != AF_INET) {
-      // A stream's receive names no sender: it is the connected peer.
-      QueryAddress(handle_, true, senderAddress, senderPort);
-    } else {
-      if (senderAddress) *senderAddress = sender.sin_addr.s_addr;
-      if (senderPort) *senderPort = ntohs(sender.sin_port);
-    }
-  }
-  return true;
+  return ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
+                         senderAddress, senderPort);
 }
 
 bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
