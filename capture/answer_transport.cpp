@@ -5,7 +5,7 @@
 #include "base/counted_string.h"
 #include "capture/nbns_message.h"
 #include "net/event_socket.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/capture_test_frames.h"
-#include "platform/host.h"
+#include "capture/test_support/name_query_frames.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace {

@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
-#include "capture/capture_test_frames.h"
+#include "capture/test_support/name_query_frames.h"
 #include "capture/name_responder.h"
 #include "capture/name_service_frame.h"
 #include "net/event_socket.h"
-#include "platform/host.h"
+#include "net/host.h"
 #include "platform/time.h"
 
 namespace kestova {

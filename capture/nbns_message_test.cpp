@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "capture/capture_test_frames.h"
+#include "capture/test_support/name_query_frames.h"
 
 namespace kestova {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/counted_string_printer.h"
-#include "capture/capture_test_frames.h"
+#include "capture/test_support/name_query_frames.h"
 
 namespace kestova {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "capture/capture_test_frames.h"
+#include "capture/test_support/name_query_frames.h"
 #include "capture/name_responder.h"
 #include "driver/kestova_shared.h"
 

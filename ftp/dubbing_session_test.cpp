@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ftp/dubbing_documents.h"
-#include "ftp/dubbing_test_link.h"
+#include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/test_support/raw_ftp_client.h"
 #include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"

@@ -4,7 +4,6 @@
 
 #include "ftp/ftp_session.h"
 #include "platform/file_system.h"
-#include "platform/settings.h"
 #include "platform/time.h"
 
 namespace kestova {

@@ -6,7 +6,6 @@
 #include "ftp/test_support/raw_ftp_client.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
-#include "platform/settings.h"
 
 namespace kestova {
 namespace testing {

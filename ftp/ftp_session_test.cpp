@@ -10,8 +10,7 @@
 #include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
-#include "platform/host.h"
-#include "platform/settings.h"
+#include "net/host.h"
 #include "platform/time.h"
 
 namespace kestova {

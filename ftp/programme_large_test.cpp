@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ftp/dubbing_test_link.h"
+#include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/programme_reception.h"
 #include "ftp/test_support/raw_ftp_client.h"
 #include "ftp/test_support/scratch_folder.h"

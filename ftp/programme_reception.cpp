@@ -7,7 +7,6 @@
 #include "ftp/title_cleaning.h"
 #include "ftp/title_file_name.h"
 #include "platform/file_system.h"
-#include "platform/settings.h"
 #include "platform/time.h"
 
 namespace kestova {

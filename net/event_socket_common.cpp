@@ -1,7 +1,7 @@
 // The parts of CEventSocket that need no system call of their own: connecting by name
 // and the text forms of addresses.
 #include "net/event_socket.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 

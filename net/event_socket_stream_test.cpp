@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "net/event_socket.h"
-#include "net/socket_test_support.h"
-#include "platform/host.h"
+#include "net/test_support/loopback_sockets.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace {

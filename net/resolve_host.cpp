@@ -1,6 +1,6 @@
 // Host-name resolution for the socket layer; the lookup itself is the platform's.
 #include "net/event_socket.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 

@@ -31,6 +31,10 @@ enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
 // Creates one folder (its parent must exist). kAlreadyExists when the name is taken,
 // by a folder or by a file.
 CreateFolderResult CreateFolder(const CCountedString& path);
+// Creates the folder and every missing parent. True when the final creation succeeds
+// or the name already exists (as a folder or a file); false otherwise, and for an
+// empty path. One trailing separator is ignored. Safe from several threads at once.
+bool CreateFolderTree(const CCountedString& path);
 bool RemoveFolder(const CCountedString& path);  // the folder must be empty
 bool DeleteFileAt(const CCountedString& path);  // a file, not a folder
 // Moves (renames) a file or a folder; fails when the target exists.

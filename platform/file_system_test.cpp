@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/scratch_folder_test_util.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

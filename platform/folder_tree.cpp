@@ -1,7 +1,6 @@
 #include "platform/folder_tree.h"
 
 #include "platform/path_text.h"
-#include "platform/settings.h"
 
 namespace kestova {
 

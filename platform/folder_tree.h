@@ -11,7 +11,7 @@ namespace kestova {
 
 using FolderCreator = CreateFolderResult (*)(const CCountedString& path);
 
-// As CreateFolderTree (platform/settings.h): separators are found stepping over the
+// As CreateFolderTree (platform/file_system.h): separators are found stepping over the
 // double-byte characters of `codePage`, and every folder is created by `createFolder`.
 bool CreateFolderTreeWith(const CCountedString& path, const CodePage& codePage,
                           FolderCreator createFolder);

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/scratch_folder_test_util.h"
-#include "platform/settings.h"
+#include "platform/test_support/scratch_folder.h"
 #include "platform/thread.h"
 #include "platform/time.h"
 

@@ -19,9 +19,4 @@ unsigned ReadSetting(const char* section, const char* key, const char* defaultTe
 // Writes the key, creating the file and the section as needed. True on success.
 bool WriteSetting(const char* section, const char* key, const char* value);
 
-// Creates the folder and every missing parent. True when the final creation succeeds
-// or the name already exists (as a folder or a file); false otherwise, and for an
-// empty path. One trailing separator is ignored. Safe from several threads at once.
-bool CreateFolderTree(const CCountedString& path);
-
 }  // namespace kestova

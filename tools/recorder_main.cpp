@@ -6,7 +6,7 @@
 
 #include "capture/name_query_client.h"
 #include "kestova_version.h"
-#include "platform/host.h"
+#include "net/host.h"
 #include "tools/recorder_client.h"
 #include "tools/recorder_options.h"
 

@@ -15,8 +15,8 @@
 #include <mutex>
 #include <vector>
 
-#include "capture/capture_test_frames.h"
-#include "capture/linux/private_network_test_util.h"
+#include "capture/test_support/name_query_frames.h"
+#include "capture/linux/test_support/private_network.h"
 #include "capture/name_service_frame.h"
 
 namespace kestova {

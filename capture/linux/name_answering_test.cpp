@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "capture/capture_test_frames.h"
-#include "capture/linux/private_network_test_util.h"
+#include "capture/test_support/name_query_frames.h"
+#include "capture/linux/test_support/private_network.h"
 
 namespace kestova {
 namespace {

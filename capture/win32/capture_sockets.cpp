@@ -8,7 +8,7 @@
 
 #include "capture/answer_transport.h"
 #include "capture/nbns_message.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace {

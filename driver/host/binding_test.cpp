@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "driver_globals.h"
-#include "driver_test_support.h"
+#include "test_support/driver_fixture.h"
 
 namespace kestova {
 namespace testing {

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "driver_globals.h"
-#include "driver_test_support.h"
+#include "test_support/driver_fixture.h"
 
 namespace kestova {
 namespace testing {

@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "driver_test_support.h"
+#include "test_support/driver_fixture.h"
 
 namespace kestova {
 namespace testing {

@@ -1,6 +1,6 @@
 #include "ftp/test_support/test_ftp_server.h"
 
-#include "platform/host.h"
+#include "net/host.h"
 #include "platform/time.h"
 
 namespace kestova {

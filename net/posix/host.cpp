@@ -1,4 +1,4 @@
-#include "platform/host.h"
+#include "net/host.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "platform/dotted_quad.h"
+#include "net/dotted_quad.h"
 
 namespace kestova {
 

@@ -1,4 +1,4 @@
-#include "driver_test_support.h"
+#include "test_support/driver_fixture.h"
 
 #include <string.h>
 

@@ -1,10 +1,10 @@
-#include "ftp/dubbing_test_link.h"
+#include "ftp/test_support/dubbing_doubles.h"
 
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace testing {

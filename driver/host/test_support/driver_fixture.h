@@ -1,6 +1,6 @@
 // Fixture and frame builders for the driver's tests through the kernel and NDIS stand-in.
-#ifndef KESTOVA_DRIVER_HOST_DRIVER_TEST_SUPPORT_H_
-#define KESTOVA_DRIVER_HOST_DRIVER_TEST_SUPPORT_H_
+#ifndef KESTOVA_DRIVER_HOST_TEST_SUPPORT_DRIVER_FIXTURE_H_
+#define KESTOVA_DRIVER_HOST_TEST_SUPPORT_DRIVER_FIXTURE_H_
 
 #include <gtest/gtest.h>
 #include <stdint.h>
@@ -60,4 +60,4 @@ class DriverTest : public ::testing::Test {
 }  // namespace testing
 }  // namespace kestova
 
-#endif  // KESTOVA_DRIVER_HOST_DRIVER_TEST_SUPPORT_H_
+#endif  // KESTOVA_DRIVER_HOST_TEST_SUPPORT_DRIVER_FIXTURE_H_

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "platform/scratch_folder_test_util.h"
+#include "platform/test_support/scratch_folder.h"
 #include "platform/settings_file.h"
 
 namespace kestova {

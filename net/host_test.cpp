@@ -1,10 +1,10 @@
-#include "platform/host.h"
+#include "net/host.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "platform/dotted_quad.h"
+#include "net/dotted_quad.h"
 
 namespace kestova {
 namespace {

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "net/event_socket.h"
-#include "net/socket_test_support.h"
+#include "net/test_support/loopback_sockets.h"
 #include "net/win32/receive_reported.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace {

@@ -1,4 +1,4 @@
-#include "net/socket_test_support.h"
+#include "net/test_support/loopback_sockets.h"
 
 #include <cstring>
 

@@ -1,13 +1,13 @@
 // Host names and addresses through Winsock, as Windows 2000/XP has it (gethostbyname,
 // no inet_pton).
-#include "platform/host.h"
+#include "net/host.h"
 
 #include <windows.h>
 #include <winsock2.h>
 
 #include <cstring>
 
-#include "platform/dotted_quad.h"
+#include "net/dotted_quad.h"
 
 namespace kestova {
 

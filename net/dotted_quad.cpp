@@ -1,8 +1,8 @@
-#include "platform/dotted_quad.h"
+#include "net/dotted_quad.h"
 
 #include <cstring>
 
-#include "platform/host.h"
+#include "net/host.h"
 
 namespace kestova {
 

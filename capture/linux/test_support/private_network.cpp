@@ -1,4 +1,4 @@
-#include "capture/linux/private_network_test_util.h"
+#include "capture/linux/test_support/private_network.h"
 
 #include <arpa/inet.h>
 #include <linux/if_ether.h>
