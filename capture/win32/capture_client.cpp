@@ -59,7 +59,6 @@ int CCaptureClient::Start() {
   if (reader_.stopEvent != nullptr) ResetEvent(static_cast<HANDLE>(reader_.stopEvent));
   switch (method_) {
     case Method::kDriver:
-      driverMayBeInstalled_ = true;
       return StartDriver();
     case Method::kRaw:
     case Method::kSocket:
@@ -124,7 +123,9 @@ int CCaptureClient::StartWithoutDriver(Method method) {
 
 int CCaptureClient::Stop() {
   StopCaptureReader(&reader_);
-  if (!driverMayBeInstalled_) return kRunning;
+  // The driver method always uninstalls, whatever its start did; raw and socket never touch
+  // the driver, and auto has already removed a driver installation that did not run.
+  if (method_ != Method::kDriver && !driverMayBeInstalled_) return kRunning;
   const int result = Uninstall();
   if (result == kRunning) driverMayBeInstalled_ = false;
   return result;

@@ -68,8 +68,9 @@ class CCaptureClient {
   // any non-zero result. Auto removes a failed driver installation itself before it tries raw
   // and socket, and returns the driver's result when all three fail.
   int Start();
-  // Signals the reader, waits until it has ended, then (when the driver may be installed)
-  // stops and deletes the service and takes the service name out of the binding lists.
+  // Signals the reader, waits until it has ended, then (method driver, or auto running the
+  // driver) stops and deletes the service and takes the service name out of the binding lists,
+  // also when no reader ran. Raw and socket have nothing to uninstall.
   // Returns 0, 2 (service manager not opened) or 5 (a reader still runs).
   int Stop();
 
@@ -90,7 +91,7 @@ class CCaptureClient {
   CaptureReader reader_;  // stop event, running-reader count, callback, device or socket
   Method method_ = Method::kDriver;
   Method running_ = Method::kDriver;
-  bool driverMayBeInstalled_ = false;  // Stop uninstalls only then
+  bool driverMayBeInstalled_ = false;  // auto: the driver runs, so Stop uninstalls it
 };
 
 // The capture method named by [Capture] Method= in the settings file beside the executable:
