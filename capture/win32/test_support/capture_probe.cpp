@@ -10,7 +10,7 @@
 #include "capture/answer_transport.h"
 #include "capture/name_responder.h"
 #include "capture/win32/capture_client.h"
-#include "platform/host.h"
+#include "net/host.h"
 
 int main(int argc, char** argv) {
   using kestova::CCaptureClient;
