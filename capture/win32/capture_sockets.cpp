@@ -19,6 +19,7 @@ constexpr int kResultNotSetUp = 3;
 
 // Any address outside the LAN: only the route towards it is asked, nothing is sent.
 constexpr uint32_t kOutsideAddress = 0x08080808;
+constexpr int kRawReceiveBufferBytes = 1 << 20;
 
 int ResultOfSocketError(int error) {
   return error == WSAEACCES ? kResultNoRights : kResultNotSetUp;
@@ -51,6 +52,10 @@ int OpenRawCaptureSocket(uintptr_t* socketOut) {
   if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
     return Fail(s);
   }
+  // Every IPv4 packet of the interface passes through this socket: room for bursts.
+  const int receiveBuffer = kRawReceiveBufferBytes;
+  setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+             sizeof receiveBuffer);
   DWORD on = RCVALL_ON;
   DWORD returned = 0;
   if (WSAIoctl(s, SIO_RCVALL, &on, sizeof on, nullptr, 0, &returned, nullptr, nullptr) ==
