@@ -26,7 +26,7 @@ class CCaptureClient {
  public:
   // How frames are captured: the settings file's [Capture] Method= (ReadCaptureMethodSetting).
   enum class Method {
-    kDriver,  // "driver": KESTOVA.SYS (default; the only method on Windows 2000/XP 32-bit)
+    kDriver,  // "driver": KESTOVA.SYS (default); 64-bit Vista and later refuse it, unsigned
     kRaw,     // "raw": raw IPv4 socket with SIO_RCVALL; needs administrator rights
     kSocket,  // "socket": UDP socket bound to port 137; only where nothing else owns the port
     kAuto,    // "auto": driver, else raw, else socket
