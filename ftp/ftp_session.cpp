@@ -39,13 +39,12 @@ void CFtpSession::Run() {
 
   SendGreeting();
 
-  std::vector<char> buffer(kReceiveCapacity + 1);
+  std::vector<char> buffer(kReceiveCapacity);
   while (!StopRequested()) {
     uint32_t received = 0;
     if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
     if (received == 0) continue;
-    buffer[received] = '\0';
-    ProcessReceivedText(buffer.data());
+    ProcessReceivedText(buffer.data(), received);
   }
   controlConnection_.Close();
   dataConnection_.Close();
@@ -70,13 +69,16 @@ bool CFtpSession::Reply(const char* format, ...) {
   return controlConnection_.Send(text.CStr(), static_cast<uint32_t>(text.Length()));
 }
 
-void CFtpSession::ProcessReceivedText(const char* text) {
-  CCountedString remaining(text);
-  while (!remaining.IsEmpty()) {
-    const size_t lineEnd = remaining.Find("\r\n");
-    if (lineEnd == CCountedString::npos) return;  // an incomplete line is dropped
-    CCountedString line = remaining.Left(lineEnd);
-    remaining = remaining.Mid(lineEnd + 2);
+void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
+  lineReader_.Append(bytes, length);
+  CCountedString line;
+  while (!StopRequested() && controlConnection_.IsValid()) {
+    const CCommandLineReader::Line kind = lineReader_.Next(&line);
+    if (kind == CCommandLineReader::Line::kNone) return;
+    if (kind == CCommandLineReader::Line::kHoldsNul) {
+      Reply("500 Syntax error, command unrecognized.");
+      continue;
+    }
     if (line.IsEmpty()) continue;
 
     CCountedString command = line;

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "base/counted_string.h"
+#include "ftp/command_line_reader.h"
 #include "net/event_socket.h"
 
 namespace kestova {
@@ -67,9 +68,11 @@ class CFtpSession {
   // the failure reply (425 or 421).
   bool OpenDataConnection();
   void CloseDataConnection();
-  // Splits one received chunk (NUL-terminated) into CR LF lines and dispatches each;
-  // an incomplete last line is dropped.
-  void ProcessReceivedText(const char* text);
+  // Adds one received chunk to the line reader and dispatches every whole line in
+  // order (empty lines skipped; a line holding a NUL byte answered with a 500 reply).
+  // An incomplete last line waits for the rest of its bytes. Stops between lines once
+  // the stop flag is set or the control connection is closed (QUIT).
+  void ProcessReceivedText(const char* bytes, size_t length);
   // Login gate, command table lookup, argument rule, handler call.
   void DispatchCommand(const CCountedString& command, const CCountedString& argument);
   // Resolves "." and ".." (either separator) and joins with '\\'. False when the
@@ -90,6 +93,7 @@ class CFtpSession {
   bool ResolveInsideRoot(const CCountedString& path, CCountedString* resolved) const;
 
   CEventSocket controlConnection_;
+  CCommandLineReader lineReader_;
   CEventSocket dataConnection_;
   const std::atomic<int32_t>* stopFlag_ = nullptr;
   std::atomic<int32_t>* sessionCount_ = nullptr;
