@@ -1,7 +1,7 @@
 // EHeaderCtrl in a real list window (wine64, with a display).
 #include <gtest/gtest.h>
 
-#include "ui/testing/window_test_support.h"
+#include "ui/test_support/window_test_support.h"
 
 namespace kestova {
 namespace {
@@ -10,7 +10,7 @@ class EHeaderCtrlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dialog_.Create(nullptr));
-    testing::FillList(list(), 4, {{"a", "b", "c", "d"}});
+    uitest::FillList(list(), 4, {{"a", "b", "c", "d"}});
   }
   EListCtrl& list() { return dialog_.list; }
   EHeaderCtrl& header() { return list().Header(); }
@@ -20,7 +20,7 @@ class EHeaderCtrlWindowTest : public ::testing::Test {
     return order;
   }
 
-  testing::CListHostDialog dialog_;
+  uitest::CListHostDialog dialog_;
 };
 
 TEST_F(EHeaderCtrlWindowTest, TheListSubclassesItsHeaderOnAttach) {
@@ -47,7 +47,7 @@ TEST_F(EHeaderCtrlWindowTest, APressNearAnItemEdgeShowsNoPressedLook) {
     EXPECT_EQ(header().GetPressedItem(), c.pressed) << c.x - item.left;
     header().Send(WM_LBUTTONUP, 0, MAKELPARAM(c.x, y));
     ::ReleaseCapture();
-    testing::Pump(10);
+    uitest::Pump(10);
     EXPECT_EQ(header().GetPressedItem(), -1) << "the capture's release clears it";
   }
 }

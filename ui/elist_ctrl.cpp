@@ -48,6 +48,7 @@ EColourSet SystemColourSet() {
 EListCtrl::EListCtrl() : defaultColours_(SystemColourSet()) {}
 
 EListCtrl::~EListCtrl() {
+  if (editor_ != nullptr) editor_->Destroy();  // ends the edit while this object is whole
   if (IsWindow()) {
     // The object goes before its window: the records go with the object.
     for (int row = 0, count = GetItemCount(); row < count; ++row) {
@@ -78,8 +79,9 @@ void EListCtrl::SetItemText(int row, int column, const char* text) {
 }
 
 void EListCtrl::SetItemTextHere(int row, int column, const char* text) {
+  if (text == nullptr) text = "";
   EListItemData* record = GetItemRecord(row, true);
-  if (record != nullptr) record->SetCell(column, text != nullptr ? text : "");
+  if (record != nullptr) record->SetCell(column, text);
   SetCellText(row, column, text);
 }
 

@@ -6,8 +6,8 @@
 
 #include "ui/default_page.h"
 #include "ui/etab_ctrl.h"
-#include "ui/testing/test_resource.h"
-#include "ui/testing/window_test_support.h"
+#include "ui/test_support/test_resource.h"
+#include "ui/test_support/window_test_support.h"
 
 namespace kestova {
 namespace {

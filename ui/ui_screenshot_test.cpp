@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "ui/testing/window_test_support.h"
+#include "ui/test_support/window_test_support.h"
 
 namespace kestova {
 namespace {
@@ -20,7 +20,7 @@ COLORREF PixelOf(HWND window, int x, int y) {
 }
 
 TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
-  testing::CListHostDialog dialog;
+  uitest::CListHostDialog dialog;
   ASSERT_TRUE(dialog.Create(nullptr));
   EListCtrl& list = dialog.list;
   // "ファイル名", "サイズ(MByte)", "状態"
@@ -55,7 +55,7 @@ TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
   list.Focus();
   ::SetWindowPos(dialog.GetSafeHwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   dialog.Invalidate(true);
-  testing::Pump(500);
+  uitest::Pump(500);
 
   // The header: light at the top of an item, darker towards the bottom, line at the bottom.
   RECT item;
@@ -76,7 +76,7 @@ TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
   const char* done = std::getenv("KESTOVA_SHOT_DONE");
   if (done != nullptr) {
     const DWORD start = ::GetTickCount();
-    while (!FileExists(done) && ::GetTickCount() - start < 120000) testing::Pump(100);
+    while (!FileExists(done) && ::GetTickCount() - start < 120000) uitest::Pump(100);
     EXPECT_TRUE(FileExists(done)) << "no screenshot was taken";
   }
 }

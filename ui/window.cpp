@@ -1,6 +1,7 @@
 // CWnd: the hand-off, the one window procedure and the dispatch to virtual handlers.
 #include "ui/window.h"
 
+#include <cassert>
 #include <exception>
 
 #include "ui/dialog.h"
@@ -62,10 +63,12 @@ void CWnd::DetachDialog() {
 }
 
 LRESULT CWnd::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+  assert(hwnd_ != nullptr);
   return ::SendMessageA(hwnd_, message, wParam, lParam);
 }
 
 BOOL CWnd::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
+  assert(hwnd_ != nullptr);
   return ::PostMessageA(hwnd_, message, wParam, lParam);
 }
 
@@ -156,9 +159,11 @@ CWnd* CWnd::FromHandle(HWND window) {
   if (window == nullptr) return nullptr;
   const LONG_PTR procedure = ::GetWindowLongPtrA(window, GWLP_WNDPROC);
   if (procedure == reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc)) return ObjectOf(window);
-  if (procedure == 0) return nullptr;  // another process's window, or none
-  if (::GetWindowLongPtrA(window, DWLP_DLGPROC) ==
-      reinterpret_cast<LONG_PTR>(&CDialog::StaticDialogProc)) {
+  if (procedure == 0) return nullptr;            // another process's window, or none
+  constexpr ULONG_PTR kDialogClassAtom = 32770;  // "#32770"
+  if (::GetClassLongPtrA(window, GCW_ATOM) == kDialogClassAtom &&
+      ::GetWindowLongPtrA(window, DWLP_DLGPROC) ==
+          reinterpret_cast<LONG_PTR>(&CDialog::StaticDialogProc)) {
     return ObjectOf(window);
   }
   return nullptr;

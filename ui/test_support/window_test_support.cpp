@@ -1,12 +1,12 @@
-#include "ui/testing/window_test_support.h"
+#include "ui/test_support/window_test_support.h"
 
 #include <cstring>
 
 #include "ui/application.h"
-#include "ui/testing/test_resource.h"
+#include "ui/test_support/test_resource.h"
 
 namespace kestova {
-namespace testing {
+namespace uitest {
 
 void Pump(int milliseconds) {
   const DWORD start = ::GetTickCount();
@@ -101,5 +101,5 @@ void SetClipboardText(const char* text) {
   ::CloseClipboard();
 }
 
-}  // namespace testing
+}  // namespace uitest
 }  // namespace kestova
