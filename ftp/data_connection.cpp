@@ -1,22 +1,31 @@
 // The data channel: passive (PASV, P@SW) and active (PORT) mode, opening and closing.
+#include <cstring>
 #include <vector>
 
 #include "ftp/ftp_session.h"
+#include "platform/time.h"
 
 namespace kestova {
 namespace {
 
 constexpr int32_t kDataTimeoutMs = 10000;
 constexpr int32_t kPassiveAcceptWaitMs = 3000;
+// The passive wait is cut into slices so that a stop or a client that has gone ends it
+// within this time.
+constexpr int32_t kWaitSliceMs = 250;
 
-// Decimal digits at the start of `text` (after trimming), 0 when there are none.
-// Wraps instead of overflowing; the caller keeps the low 16 bits of the port.
-uint32_t LeadingDecimal(const CCountedString& text) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < text.Length() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+// One PORT field: 1 to 3 decimal digits, 0 to 255. Nothing else (no sign, no name, no
+// hexadecimal) is read as a number, so a field can never wrap or reach a resolver.
+bool ParsePortField(const CCountedString& text, uint32_t* value) {
+  if (text.IsEmpty() || text.Length() > 3) return false;
+  uint32_t result = 0;
+  for (size_t i = 0; i < text.Length(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    result = result * 10u + static_cast<uint32_t>(text[i] - '0');
   }
-  return value;
+  if (result > 255) return false;
+  *value = result;
+  return true;
 }
 
 std::vector<CCountedString> SplitAtCommas(const CCountedString& text) {
@@ -50,11 +59,32 @@ void CFtpSession::OnPasv(CCountedString, CCountedString, CCountedString) {
   addressText.Replace(".", ",");
   Reply("227 Entering Passive Mode (%s,%d,%d).", addressText.CStr(), dataPort / 256,
         dataPort % 256);
-  if (!dataConnection_.Accept(dataConnection_, nullptr, nullptr, kPassiveAcceptWaitMs)) {
-    Reply("421 Failed to create socket.");
+  if (!AcceptFromControlPeer()) {
+    if (ClientStillThere()) Reply("421 Failed to create socket.");
     return;
   }
   passiveFlag_ = 1;
+}
+
+bool CFtpSession::AcceptFromControlPeer() {
+  const uint32_t start = TickCountMs();
+  for (;;) {
+    const uint32_t waited = TickCountMs() - start;
+    if (waited >= static_cast<uint32_t>(kPassiveAcceptWaitMs) || !ClientStillThere()) return false;
+    const uint32_t left = static_cast<uint32_t>(kPassiveAcceptWaitMs) - waited;
+    const int32_t slice = static_cast<int32_t>(left < kWaitSliceMs ? left : kWaitSliceMs);
+    CEventSocket candidate;
+    uint32_t candidateAddress = 0;
+    if (!dataConnection_.Accept(candidate, &candidateAddress, nullptr, slice)) continue;
+    if (candidateAddress != peerAddressValue_) {
+      // Someone else raced the client to the announced port: refused, the wait goes on.
+      candidate.Close();
+      continue;
+    }
+    dataConnection_.Close();
+    dataConnection_.Attach(candidate.Detach());
+    return true;
+  }
 }
 
 void CFtpSession::OnPort(CCountedString, CCountedString argument, CCountedString) {
@@ -64,10 +94,27 @@ void CFtpSession::OnPort(CCountedString, CCountedString argument, CCountedString
     Reply("501 Syntax error in parameters or arguments.");
     return;
   }
-  activeAddress_ = CCountedString::Format("%s.%s.%s.%s", fields[0].CStr(), fields[1].CStr(),
-                                          fields[2].CStr(), fields[3].CStr());
-  const uint32_t port = LeadingDecimal(fields[4]) * 256u + LeadingDecimal(fields[5]);
-  activePort_ = static_cast<int32_t>(port & 0x7FFFFFFFu);
+  uint32_t values[6] = {};
+  for (size_t i = 0; i < 6; ++i) {
+    if (fields.size() != 6 || !ParsePortField(fields[i], &values[i])) {
+      Reply("501 Syntax error in parameters or arguments.");
+      return;
+    }
+  }
+  const uint8_t octets[4] = {static_cast<uint8_t>(values[0]), static_cast<uint8_t>(values[1]),
+                             static_cast<uint8_t>(values[2]), static_cast<uint8_t>(values[3])};
+  uint32_t address = 0;
+  std::memcpy(&address, octets, sizeof(address));  // network order, as the peer's
+  const uint32_t port = values[4] * 256u + values[5];
+  // Data goes only to the client itself: no third host (FTP bounce), no port 0.
+  if (address != peerAddressValue_ || port == 0) {
+    Reply("500 Illegal PORT command.");
+    return;
+  }
+  activeAddressValue_ = address;
+  activeAddress_ =
+      CCountedString::Format("%u.%u.%u.%u", values[0], values[1], values[2], values[3]);
+  activePort_ = static_cast<int32_t>(port);
   passiveFlag_ = 0;
   Reply("200 Port command successful.");
 }
@@ -83,8 +130,7 @@ bool CFtpSession::OpenDataConnection() {
     Reply("421 Failed to create data connection socket.");
     return false;
   }
-  if (!dataConnection_.ConnectByName(activeAddress_.CStr(),
-                                     static_cast<uint16_t>(activePort_ & 0xFFFF))) {
+  if (!dataConnection_.Connect(activeAddressValue_, static_cast<uint16_t>(activePort_))) {
     Reply("425 Can't open data connection.");
     dataConnection_.Close();
     return false;

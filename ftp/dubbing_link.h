@@ -33,7 +33,9 @@ class IDubbingLink {
 
 // The time limits of the dubbing transfers; tests shorten them.
 struct DubbingTimeouts {
-  int32_t dataReceiveMs = 5000;     // one receive wait on the data connection
+  // One receive wait on the data connection. Short, so that a stop ends a transfer
+  // within about a second; the silence limit is measured apart from it.
+  int32_t dataReceiveMs = 1000;
   uint32_t silenceMs = 10000;       // a transfer ends after this long without a byte
   uint32_t reportIntervalMs = 500;  // progress goes out at most this often
   int32_t statusSendMs = 1000;      // data time-out while the status document is sent

@@ -11,7 +11,9 @@ namespace {
 
 constexpr uint32_t kTransferBlockSize = 65536;
 constexpr int32_t kRetrSendTimeoutMs = 1000;
-constexpr int32_t kStorReceiveTimeoutMs = 5000;
+// One receive wait; short so that a stop ends the upload within about a second (the
+// silence limit below is measured apart from it).
+constexpr int32_t kStorReceiveTimeoutMs = 1000;
 constexpr uint32_t kStorSilenceLimitMs = 10000;
 
 }  // namespace

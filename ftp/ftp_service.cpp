@@ -1,6 +1,8 @@
 // The service state and the listener thread.
 #include "ftp/ftp_service.h"
 
+#include <cstring>
+
 #include "ftp/ftp_session.h"
 #include "ftp/served_path.h"
 #include "net/event_socket.h"
@@ -18,8 +20,21 @@ constexpr int32_t kAcceptWaitMs = 1000;
 // An accept that fails at once (say, out of descriptors) is retried after this pause
 // rather than in a busy loop.
 constexpr uint32_t kAcceptRetryPauseMs = 50;
+constexpr int32_t kRefusalSendMs = 100;
 
 CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
+
+// The reply to a connection over a cap; sent without waiting on a client that does not
+// read, then the connection is closed.
+void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
+  static const char kTooManyFromAddress[] =
+      "421 Too many connections from your address, try again later.\r\n";
+  static const char kTooManyInAll[] = "421 Too many connections, try again later.\r\n";
+  const char* text =
+      verdict == CSessionAdmission::kTooManyFromAddress ? kTooManyFromAddress : kTooManyInAll;
+  connection.Send(text, static_cast<uint32_t>(std::strlen(text)), nullptr, kRefusalSendMs);
+  connection.Close();
+}
 
 }  // namespace
 
@@ -33,6 +48,11 @@ CFtpService::~CFtpService() {
 void CFtpService::SetSessionFactory(FtpSessionFactory factory, void* context) {
   sessionFactory_ = factory != nullptr ? factory : CreatePlainSession;
   sessionFactoryContext_ = context;
+}
+
+void CFtpService::SetSessionLimits(const FtpSessionLimits& limits) {
+  admission_.SetLimits(limits);
+  idleTimeoutMs_ = limits.idleTimeoutMs;
 }
 
 void CFtpService::SetServedFolder(const CCountedString& folder) {
@@ -100,18 +120,26 @@ void FtpListenerThread(void* argument) {
 
     while (!service.StopRequested()) {
       CEventSocket accepted;
+      uint32_t peerAddress = 0;
       const uint32_t waitStart = TickCountMs();
-      if (!listener.Accept(accepted, nullptr, nullptr, kAcceptWaitMs)) {
+      if (!listener.Accept(accepted, &peerAddress, nullptr, kAcceptWaitMs)) {
         if (TickCountMs() - waitStart < kAcceptWaitMs / 2) SleepMs(kAcceptRetryPauseMs);
+        continue;
+      }
+      const CSessionAdmission::Verdict verdict = service.admission_.TryAdmit(peerAddress);
+      if (verdict != CSessionAdmission::kAdmitted) {
+        RefuseConnection(accepted, verdict);
         continue;
       }
       CFtpSession* session = service.CreateSession();
       session->Bind(&service.stopFlag_, &service.sessionCount_, service.ServedFolder(),
                     service.activeSourcePort_);
+      session->BindAdmission(&service.admission_, peerAddress, service.idleTimeoutMs_);
       session->ControlConnection().Attach(accepted.Detach());
       service.sessionCount_.fetch_add(1);
       if (!StartDetachedThread(FtpSessionThread, session)) {
         delete session;  // closes the connection
+        service.admission_.Release(peerAddress);
         service.sessionCount_.fetch_sub(1);
       }
     }

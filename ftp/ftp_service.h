@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "base/counted_string.h"
+#include "ftp/session_admission.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -54,6 +55,9 @@ class CFtpService {
   void SetListenPort(uint16_t port) { listenPort_ = port; }              // 21 by default, 0 = any
   void SetActiveSourcePort(uint16_t port) { activeSourcePort_ = port; }  // 20 by default
   void SetListenerObserver(const FtpListenerObserver& observer) { observer_ = observer; }
+  // Session caps and the idle time-out (any time; counts for connections accepted
+  // later). A connection over a cap is answered with a 421 reply and closed at once.
+  void SetSessionLimits(const FtpSessionLimits& limits);
   // Replaces the creator of session objects (plain CFtpSession by default).
   void SetSessionFactory(FtpSessionFactory factory, void* context);
 
@@ -88,6 +92,8 @@ class CFtpService {
   friend void FtpListenerThread(void* argument);
   CFtpSession* CreateSession();
 
+  CSessionAdmission admission_;
+  std::atomic<uint32_t> idleTimeoutMs_{FtpSessionLimits().idleTimeoutMs};
   CLock servedFolderLock_;
   CCountedString servedFolder_;
   std::atomic<int32_t> stopFlag_{0};

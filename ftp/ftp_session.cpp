@@ -6,6 +6,8 @@
 
 #include "ftp/command_table.h"
 #include "ftp/served_path.h"
+#include "ftp/session_admission.h"
+#include "platform/time.h"
 
 namespace kestova {
 namespace {
@@ -30,21 +32,41 @@ void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t
   activeSourcePort_ = activeSourcePort;
 }
 
+void CFtpSession::BindAdmission(CSessionAdmission* admission, uint32_t clientAddress,
+                                uint32_t idleTimeoutMs) {
+  admission_ = admission;
+  admittedAddress_ = clientAddress;
+  idleTimeoutMs_ = idleTimeoutMs;
+}
+
+bool CFtpSession::ClientStillThere() const {
+  return !StopRequested() && controlConnection_.IsValid() && !controlConnection_.PeerHasClosed();
+}
+
 void CFtpSession::Run() {
   controlConnection_.SetTimeout(kControlTimeoutMs);
   CCountedString portText;
   controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
-  uint32_t peerAddress = 0;
-  controlConnection_.GetPeerAddress(&peerAddress, &peerPort_);
+  controlConnection_.GetPeerAddress(&peerAddressValue_, &peerPort_);
 
   SendGreeting();
 
   std::vector<char> buffer(kReceiveCapacity);
+  // The idle time runs between commands; a transfer runs inside its command, so it
+  // never counts as idle.
+  uint32_t lastCommandTick = TickCountMs();
   while (!StopRequested()) {
     uint32_t received = 0;
     if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
-    if (received == 0) continue;
+    if (received == 0) {
+      if (idleTimeoutMs_ != 0 && TickCountMs() - lastCommandTick >= idleTimeoutMs_) {
+        Reply("421 Idle time-out, closing the control connection.");
+        break;
+      }
+      continue;
+    }
     ProcessReceivedText(buffer.data(), received);
+    lastCommandTick = TickCountMs();
   }
   controlConnection_.Close();
   dataConnection_.Close();
@@ -56,7 +78,10 @@ void FtpSessionThread(void* argument) {
   // The object goes first, so that a front end that sees the count reach 0 finds no
   // session code running any more.
   std::atomic<int32_t>* sessionCount = session->sessionCount_;
+  CSessionAdmission* admission = session->admission_;
+  const uint32_t admittedAddress = session->admittedAddress_;
   delete session;
+  if (admission != nullptr) admission->Release(admittedAddress);
   if (sessionCount != nullptr) sessionCount->fetch_sub(1);
 }
 
@@ -72,7 +97,7 @@ bool CFtpSession::Reply(const char* format, ...) {
 void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
   lineReader_.Append(bytes, length);
   CCountedString line;
-  while (!StopRequested() && controlConnection_.IsValid()) {
+  while (ClientStillThere()) {
     const CCommandLineReader::Line kind = lineReader_.Next(&line);
     if (kind == CCommandLineReader::Line::kNone) return;
     if (kind == CCommandLineReader::Line::kHoldsNul) {

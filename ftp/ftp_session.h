@@ -21,6 +21,10 @@
 #include "net/event_socket.h"
 
 namespace kestova {
+class CSessionAdmission;
+}
+
+namespace kestova {
 
 class CFtpSession {
  public:
@@ -32,6 +36,9 @@ class CFtpSession {
   // Set-up by the listener before the session thread starts.
   void Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
             const CCountedString& rootFolder, uint16_t activeSourcePort);
+  // The admission place this session holds (given back when its thread ends) and the
+  // idle time-out of its control connection (0 = none).
+  void BindAdmission(CSessionAdmission* admission, uint32_t clientAddress, uint32_t idleTimeoutMs);
   CEventSocket& ControlConnection() { return controlConnection_; }
 
   // The 25 virtual operations, in this order.
@@ -87,6 +94,13 @@ class CFtpSession {
   enum : int32_t { kLoggedIn = 0, kNotLoggedIn = 1, kSendingList = 2 };
 
   bool StopRequested() const { return stopFlag_ != nullptr && stopFlag_->load() != 0; }
+  // False once the service stops or the client has gone (it closed the control
+  // connection, or QUIT did): lines still buffered are then not run.
+  bool ClientStillThere() const;
+  // Waits for the passive data connection; connections from any address but the control
+  // peer's are closed and the wait goes on. False after the wait, a stop, or the
+  // client's leaving.
+  bool AcceptFromControlPeer();
   // Root folder + current directory without its first character.
   CCountedString LocalDirectory() const;
   // Resolves `path` and checks it lies inside the root folder.
@@ -108,6 +122,11 @@ class CFtpSession {
   int32_t activePort_ = -1;
   CCountedString activeAddress_;
   uint16_t activeSourcePort_ = 20;
+  uint32_t peerAddressValue_ = 0;  // the control peer, network order
+  uint32_t activeAddressValue_ = 0;
+  CSessionAdmission* admission_ = nullptr;
+  uint32_t admittedAddress_ = 0;
+  uint32_t idleTimeoutMs_ = 0;
 
   friend void FtpSessionThread(void* argument);
 };

@@ -77,7 +77,7 @@ TEST_F(ProgrammeReceptionTest, HundredBytePiecesGiveAThreeHundredByteFirstBlock)
   EXPECT_EQ("TITLE.MPG", std::string(result.fileName.CStr()));
   EXPECT_TRUE(FileContent("TITLE.MPG") == stream);
   EXPECT_EQ(kReceivedReplies, link.replies);
-  EXPECT_EQ(5000, link.dataTimeoutMs);
+  EXPECT_EQ(1000, link.dataTimeoutMs);
   EXPECT_EQ(0, link.loginResets);
   for (uint32_t capacity : link.capacities) EXPECT_EQ(65536u, capacity);
 }

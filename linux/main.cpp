@@ -97,6 +97,11 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   service.SetActiveSourcePort(options.activePortGiven ? options.activePort
                                                       : (geteuid() == 0 ? 20 : 0));
   service.SetServedFolder(folder.c_str());
+  FtpSessionLimits limits;
+  limits.total = static_cast<int32_t>(options.maxSessions);
+  limits.perAddress = static_cast<int32_t>(options.maxPerAddress);
+  limits.idleTimeoutMs = options.idleTimeoutSeconds * 1000u;
+  service.SetSessionLimits(limits);
   FtpListenerObserver observer;
   observer.listening = OnListening;
   observer.startFailed = OnListenerStartFailed;

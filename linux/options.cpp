@@ -15,6 +15,23 @@ bool ParsePort(const std::string& text, uint16_t* port) {
   return true;
 }
 
+// A decimal count from 0 to `maximum`.
+bool ParseCount(const std::string& text, uint32_t maximum, uint32_t* count) {
+  if (text.empty() || text.size() > 9) return false;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  if (value > maximum) return false;
+  *count = value;
+  return true;
+}
+
+// Upper bounds of the limit options: far beyond any use, small enough for the counters.
+constexpr uint32_t kMaxSessionsLimit = 100000;
+constexpr uint32_t kIdleTimeoutLimitSeconds = 86400;
+
 // A Linux interface name: 1 to 15 bytes, no '/', no white space, not "." or "..".
 bool IsValidInterfaceName(const std::string& name) {
   if (name.empty() || name.size() > 15 || name == "." || name == "..") return false;
@@ -55,7 +72,8 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
     }
     const bool takesValue = name == "--folder" || name == "--port" || name == "--capture" ||
                             name == "--interface" || name == "--settings" ||
-                            name == "--active-port";
+                            name == "--active-port" || name == "--max-sessions" ||
+                            name == "--max-per-address" || name == "--idle-timeout";
     if (!takesValue) {
       *error = "unknown option '" + arguments[i] + "' (see --help)";
       return false;
@@ -85,6 +103,17 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
         return false;
       }
       options->activePortGiven = true;
+    } else if (name == "--max-sessions" || name == "--max-per-address") {
+      uint32_t* target = name == "--max-sessions" ? &options->maxSessions : &options->maxPerAddress;
+      if (!ParseCount(value, kMaxSessionsLimit, target)) {
+        *error = name + " needs a number from 0 (no limit) to 100000, not '" + value + "'";
+        return false;
+      }
+    } else if (name == "--idle-timeout") {
+      if (!ParseCount(value, kIdleTimeoutLimitSeconds, &options->idleTimeoutSeconds)) {
+        *error = "--idle-timeout needs seconds from 0 (none) to 86400, not '" + value + "'";
+        return false;
+      }
     } else if (name == "--capture") {
       if (!IsCaptureMethod(value)) {
         *error = "--capture takes packet, socket, auto or none, not '" + value + "'";
@@ -121,6 +150,11 @@ std::string LinuxUsageText() {
          "  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
          "                      (default auto)\n"
          "  --interface IF      network interface for name answering (default: all)\n"
+         "  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n"
+         "  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
+         "                      limit); a connection over a limit gets 421 and is closed\n"
+         "  --idle-timeout S    seconds a control connection may stay quiet between\n"
+         "                      commands (default 300; 0 = no time-out)\n"
          "  --settings FILE     settings file (default\n"
          "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
          "                      ~/.config/kestov-a/kestov-a.ini)\n"

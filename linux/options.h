@@ -15,6 +15,10 @@ struct LinuxOptions {
   std::string capture = "auto";  // none | packet | socket | auto
   std::string interfaceName;     // empty: every suitable interface
   std::string settingsFile;      // empty: the default settings file
+  // Session caps and the control connection's idle time-out; 0 = no limit / none.
+  uint32_t maxSessions = 200;
+  uint32_t maxPerAddress = 8;
+  uint32_t idleTimeoutSeconds = 300;
   bool help = false;
   bool version = false;  // --version: print the version and end
 };

@@ -18,13 +18,17 @@ TEST(LinuxOptionsTest, DefaultsWithoutArguments) {
   EXPECT_FALSE(options.activePortGiven);
   EXPECT_TRUE(options.folder.empty());
   EXPECT_FALSE(options.help);
+  EXPECT_EQ(options.maxSessions, 200u);
+  EXPECT_EQ(options.maxPerAddress, 8u);
+  EXPECT_EQ(options.idleTimeoutSeconds, 300u);
 }
 
 TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   LinuxOptions options;
   std::string error;
   ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none", "--interface=eth0",
-                     "--settings", "/tmp/k.ini", "--active-port", "0"},
+                     "--settings", "/tmp/k.ini", "--active-port", "0", "--max-sessions=50",
+                     "--max-per-address", "0", "--idle-timeout", "2"},
                     &options, &error))
       << error;
   EXPECT_EQ(options.folder, "/srv/rec");
@@ -34,16 +38,28 @@ TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   EXPECT_EQ(options.settingsFile, "/tmp/k.ini");
   EXPECT_TRUE(options.activePortGiven);
   EXPECT_EQ(options.activePort, 0);
+  EXPECT_EQ(options.maxSessions, 50u);
+  EXPECT_EQ(options.maxPerAddress, 0u);
+  EXPECT_EQ(options.idleTimeoutSeconds, 2u);
 }
 
 TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
-  const std::vector<std::vector<std::string>> bad = {
-      {"--port", "65536"},   {"--port", "-1"},
-      {"--port", "21x"},     {"--port"},
-      {"--capture", "pcap"}, {"--interface", "a/b"},
-      {"--interface", ""},   {"--interface", "averyveryverylongname"},
-      {"--folder="},         {"--active-port", "x"},
-      {"--verbose"},         {"stray"}};
+  const std::vector<std::vector<std::string>> bad = {{"--port", "65536"},
+                                                     {"--port", "-1"},
+                                                     {"--port", "21x"},
+                                                     {"--port"},
+                                                     {"--capture", "pcap"},
+                                                     {"--interface", "a/b"},
+                                                     {"--interface", ""},
+                                                     {"--interface", "averyveryverylongname"},
+                                                     {"--folder="},
+                                                     {"--active-port", "x"},
+                                                     {"--verbose"},
+                                                     {"stray"},
+                                                     {"--max-sessions", "100001"},
+                                                     {"--max-per-address", "-3"},
+                                                     {"--idle-timeout", "86401"},
+                                                     {"--idle-timeout", "5s"}};
   for (const std::vector<std::string>& arguments : bad) {
     LinuxOptions options;
     std::string error;

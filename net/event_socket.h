@@ -90,6 +90,10 @@ class CEventSocket {
   bool ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived = nullptr,
                    uint32_t* senderAddress = nullptr, uint16_t* senderPort = nullptr,
                    int32_t timeoutMs = 0);
+  // Never waits. True when a stream's peer has closed and every byte it sent has been
+  // received, or the connection has failed; false while bytes are waiting or the peer
+  // is still there.
+  bool PeerHasClosed() const;
 
   // The socket's own / its connected peer's address and port; each out-parameter may be
   // null. The texts are the dotted quad and the decimal port ("%d").

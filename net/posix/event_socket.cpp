@@ -287,6 +287,16 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
   return true;
 }
 
+bool CEventSocket::PeerHasClosed() const {
+  if (!IsValid()) return true;
+  char byte;
+  ssize_t result;
+  do {
+    result = recv(handle_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  } while (result < 0 && errno == EINTR);
+  return result == 0 || (result < 0 && !WouldBlock(errno));
+}
+
 bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
   return QueryAddress(handle_, false, address, port);
 }

@@ -357,6 +357,18 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
                          senderAddress, senderPort);
 }
 
+bool CEventSocket::PeerHasClosed() const {
+  if (!IsValid()) return true;
+  // A readable socket does not block the peek, whatever its blocking mode.
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(handle_, &readable);
+  timeval now = {0, 0};
+  const int ready = select(0, &readable, nullptr, nullptr, &now);
+  if (ready == SOCKET_ERROR) return true;
+  return ready > 0 && StreamHasEnded(handle_);
+}
+
 bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
   return QueryAddress(handle_, false, address, port);
 }
