@@ -2,12 +2,18 @@
 //
 // Every path is the local directory followed by the client's argument, resolved and
 // required to lie inside the root folder. The root folder itself can be entered and
-// listed but not deleted, removed or renamed.
+// listed but not deleted, removed or renamed; nor can a file that a session is sending or
+// receiving, or a folder that holds one.
 #include "ftp/ftp_session.h"
 #include "ftp/served_path.h"
+#include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
 
 namespace kestova {
+
+void CFtpSession::ReplyInTransfer(const CCountedString& argument) {
+  Reply("550 \"%s\": in transfer, try again later.", argument.CStr());
+}
 
 void CFtpSession::OnCwd(CCountedString command, CCountedString argument, CCountedString) {
   if (argument == currentDirectory_) {
@@ -59,7 +65,18 @@ void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString
     Reply("550 \"%s\": File not found.", argument.CStr());
     return;
   }
-  if (IsReadOnly(path) || !DeleteFileAt(path)) {
+  bool inTransfer = false;
+  bool deleted = false;
+  {
+    CTransfersHeld transfers;
+    inTransfer = transfers.Involve(path);
+    deleted = !inTransfer && !IsReadOnly(path) && DeleteFileAt(path);
+  }
+  if (inTransfer) {
+    ReplyInTransfer(argument);
+    return;
+  }
+  if (!deleted) {
     Reply("550 Permission denied(%s).", argument.CStr());
     return;
   }
@@ -75,7 +92,18 @@ void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString)
     Reply("550 Permission denied.");
     return;
   }
-  if (!RemoveFolder(path)) {
+  bool inTransfer = false;
+  bool removed = false;
+  {
+    CTransfersHeld transfers;
+    inTransfer = transfers.Involve(path);
+    removed = !inTransfer && RemoveFolder(path);
+  }
+  if (inTransfer) {
+    ReplyInTransfer(argument);
+    return;
+  }
+  if (!removed) {
     Reply("550 Can't remove directory. Permission denied.");
     return;
   }
@@ -112,6 +140,10 @@ void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString
     Reply("550 Permission denied.");
     return;
   }
+  if (CTransfersHeld().Involve(path)) {
+    ReplyInTransfer(argument);
+    return;
+  }
   renameSource_ = argument;
   // 350 asks for the RNTO that completes the rename; clients give up on any other code.
   Reply("350 RNFR command successful.");
@@ -138,7 +170,18 @@ void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString
     Reply("550 Permission denied.");
     return;
   }
-  if (!MovePath(source, target)) {
+  bool inTransfer = false;
+  bool moved = false;
+  {
+    CTransfersHeld transfers;
+    inTransfer = transfers.Involve(source) || transfers.Involve(target);
+    moved = !inTransfer && MovePath(source, target);
+  }
+  if (inTransfer) {
+    ReplyInTransfer(argument);
+    return;
+  }
+  if (!moved) {
     Reply("550 Can't rename directory. Permission denied.");
     return;
   }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ftp/ftp_session.h"
+#include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
 #include "platform/time.h"
 
@@ -26,6 +27,8 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
     Reply("550 Permission denied.");
     return;
   }
+  CTransferMark mark;
+  mark.Mark(path);
   CFile file;
   if (!file.OpenForRead(path)) {
     CloseDataConnection();
@@ -67,6 +70,8 @@ void CFtpSession::OnStor(CCountedString, CCountedString argument, CCountedString
   // A new file is created as such; only an existing one is opened and truncated.
   // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
   // which holds up the final reply of a large upload.)
+  CTransferMark mark;
+  mark.Mark(path);
   CFile file;
   if (!file.CreateNew(path) && !file.OpenForWrite(path)) {
     CloseDataConnection();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ftp/test_support/raw_ftp_client.h"
+#include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/time.h"
 
@@ -137,6 +138,36 @@ TEST(FtpHostileTest, AStopEndsASessionBusyWithPipelinedPasv) {
   ASSERT_TRUE(WaitFor([&] { return client.ReadLine(100).compare(0, 4, "227 ") == 0; }, 5000));
   server.Service().RequestStop();
   EXPECT_TRUE(server.Service().WaitUntilIdle(2000));
+}
+
+TEST(FtpHostileTest, AFileInTransferCannotBeDeletedRenamedOrItsFolderRemoved) {
+  CTestFtpServer server;
+  ASSERT_TRUE(server.IsListening());
+  CRawFtpClient uploader;
+  CRawFtpClient other;
+  ASSERT_TRUE(uploader.ConnectAndLogin(server.Port()));
+  ASSERT_TRUE(other.ConnectAndLogin(server.Port()));
+  ASSERT_EQ(uploader.Command("MKD sub"), "250 MKD command successful.");
+  CEventSocket data;
+  ASSERT_FALSE(uploader.OpenPassive(&data).empty());
+  ASSERT_EQ(uploader.Command("STOR sub/a.bin").compare(0, 4, "150 "), 0);
+  const std::string first = PatternBytes(100000, 1);
+  ASSERT_TRUE(SendAll(data, first));
+
+  const char* refusals[] = {"DELE sub/a.bin", "RNFR sub/a.bin", "RNFR sub", "RMD sub",
+                            "DELE sub/../sub/a.bin"};
+  for (const char* command : refusals) {
+    EXPECT_EQ(other.Command(command).compare(0, 4, "550 "), 0) << command;
+  }
+  EXPECT_EQ(other.Command("RNFR sub/../sub"), "550 \"sub/../sub\": in transfer, try again later.");
+
+  const std::string second = PatternBytes(50000, 2);
+  ASSERT_TRUE(SendAll(data, second));
+  data.Close();
+  ASSERT_EQ(uploader.ReadLine(15000), "226 Transfer complete");
+  EXPECT_TRUE(ReadWholeFile(server.Folder().PathOf("sub/a.bin")) == first + second);
+  // Once it has arrived, it is an ordinary file again.
+  EXPECT_EQ(other.Command("DELE sub/a.bin"), "250 DELE command successful.");
 }
 
 }  // namespace

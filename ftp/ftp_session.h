@@ -101,6 +101,8 @@ class CFtpSession {
   // peer's are closed and the wait goes on. False after the wait, a stop, or the
   // client's leaving.
   bool AcceptFromControlPeer();
+  // The refusal of a name command on a file in transfer (or a folder holding one).
+  void ReplyInTransfer(const CCountedString& argument);
   // Root folder + current directory without its first character.
   CCountedString LocalDirectory() const;
   // Resolves `path` and checks it lies inside the root folder.

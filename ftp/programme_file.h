@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/counted_string.h"
+#include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
 
 namespace kestova {
@@ -31,14 +32,16 @@ class CFileNamingLockHolder {
 };
 
 // Creates a new file for a programme in `rootFolder` (which ends with a separator):
-// the first of NAME.MPG, NAME_1.MPG, NAME_2.MPG, ... that names nothing (a folder of
-// that name counts as present), where NAME is `fileTitle`. An existing file is never
-// overwritten: if another process takes the chosen name first, the next is tried.
-// Call with the file-naming lock held.
+// the first of NAME.MPG, NAME_1.MPG, NAME_2.MPG, ... that names nothing (a folder or
+// a dangling link of that name counts as present), where NAME is `fileTitle`. An existing file is
+// never overwritten: if another process takes the chosen name first, the next is tried. Call with
+// the file-naming lock held.
 //
 // On success `file` is open for writing, `name` is NAME + extension and `path` the
-// full path. On failure `path` is the path whose creation failed and `file` is closed.
+// full path, and `mark` marks the file as in transfer. On failure `path` is the path
+// whose creation failed, `file` is closed and `mark` released.
 bool CreateProgrammeFile(const CCountedString& rootFolder, const CCountedString& fileTitle,
-                         CFile* file, CCountedString* name, CCountedString* path);
+                         CFile* file, CCountedString* name, CCountedString* path,
+                         CTransferMark* mark);
 
 }  // namespace kestova

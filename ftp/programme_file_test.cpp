@@ -1,6 +1,9 @@
 #include "ftp/programme_file.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <set>
@@ -8,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ftp/served_path.h"
 #include "ftp/test_support/scratch_folder.h"
 #include "platform/file_system.h"
 
@@ -19,10 +23,15 @@ using testing::CScratchFolder;
 std::string Create(const CScratchFolder& folder, const char* title) {
   CFile file;
   CCountedString name, path;
+  CTransferMark mark;
   CFileNamingLockHolder lock;
-  if (!CreateProgrammeFile(folder.Path(), title, &file, &name, &path)) return "<failed>";
+  if (!CreateProgrammeFile(folder.Path(), title, &file, &name, &path, &mark)) return "<failed>";
   EXPECT_TRUE(file.IsOpen());
   EXPECT_TRUE(path == folder.Path() + name);
+  // The new file is in transfer until the mark goes: no other session may delete it.
+  CCountedString resolved;
+  EXPECT_TRUE(ResolvePathComponents(path, &resolved));
+  EXPECT_TRUE(CTransfersHeld().Involve(resolved));
   return name.CStr();
 }
 
@@ -64,10 +73,22 @@ TEST(ProgrammeFile, MissingFolderFailsWithThePathTried) {
   CFile file;
   CCountedString name, path;
   CCountedString missing = folder.PathOf("no/such/folder/");
-  EXPECT_FALSE(CreateProgrammeFile(missing, "TITLE", &file, &name, &path));
+  CTransferMark mark;
+  EXPECT_FALSE(CreateProgrammeFile(missing, "TITLE", &file, &name, &path, &mark));
   EXPECT_FALSE(file.IsOpen());
   EXPECT_TRUE(path == missing + "TITLE.MPG");
+  CCountedString resolved;
+  ASSERT_TRUE(ResolvePathComponents(path, &resolved));
+  EXPECT_FALSE(CTransfersHeld().Involve(resolved));
 }
+
+#ifndef _WIN32
+TEST(ProgrammeFile, ALinkThatLeadsNowhereCountsAsPresent) {
+  CScratchFolder folder;
+  ASSERT_EQ(0, symlink("/nonexistent/kestova-target", folder.PathOf("TITLE.MPG").CStr()));
+  EXPECT_EQ("TITLE_1.MPG", Create(folder, "TITLE"));
+}
+#endif
 
 TEST(ProgrammeFile, ConcurrentCreatorsOfOneTitleGetDistinctFiles) {
   CScratchFolder folder;

@@ -43,6 +43,7 @@ class CProgrammeReception {
   ProgrammeReceptionResult result_;
   std::vector<char> buffer_;
   std::vector<char> firstBlock_;
+  CTransferMark transferMark_;  // declared before file_, so released after it is closed
   CFile file_;
   bool streamEnded_ = false;
   bool writeFailed_ = false;
@@ -94,7 +95,7 @@ bool CProgrammeReception::CreateFile() {
     result_.row = row;
   }
   if (!CreateProgrammeFile(setup_.rootFolder, TitleFileName(title), &file_, &result_.fileName,
-                           &result_.path)) {
+                           &result_.path, &transferMark_)) {
     lock.Release();
     Report(kStatusState,
            CCountedString::Format(kTextCreateFailedFormat, result_.path.CStr()).CStr());

@@ -26,6 +26,9 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes);
 bool PathExists(const CCountedString& path);
 bool IsDirectory(const CCountedString& path);
 bool IsReadOnly(const CCountedString& path);  // false when the path does not exist
+// True when anything bears the name, a link that leads nowhere included (PathExists
+// follows links and so misses a dangling one).
+bool NameIsTaken(const CCountedString& path);
 
 enum class CreateFolderResult { kCreated, kAlreadyExists, kFailed };
 // Creates one folder (its parent must exist). kAlreadyExists when the name is taken,

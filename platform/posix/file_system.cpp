@@ -51,6 +51,12 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   return true;
 }
 
+bool NameIsTaken(const CCountedString& path) {
+  const std::string native = NativePath(path);
+  struct stat status;
+  return !native.empty() && lstat(native.c_str(), &status) == 0;
+}
+
 CreateFolderResult CreateFolder(const CCountedString& path) {
   const std::string native = NativePath(path);
   if (mkdir(native.c_str(), 0777) == 0) return CreateFolderResult::kCreated;

@@ -36,6 +36,11 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   return true;
 }
 
+bool NameIsTaken(const CCountedString& path) {
+  // GetFileAttributes reports a reparse point itself, not what it leads to.
+  return !path.IsEmpty() && GetFileAttributesA(path.CStr()) != INVALID_FILE_ATTRIBUTES;
+}
+
 CreateFolderResult CreateFolder(const CCountedString& path) {
   if (CreateDirectoryA(path.CStr(), nullptr)) return CreateFolderResult::kCreated;
   return GetLastError() == ERROR_ALREADY_EXISTS ? CreateFolderResult::kAlreadyExists
