@@ -1,0 +1,207 @@
+#include "app/main_dialog.h"
+
+#include "app/resource.h"
+#include "app/window_helpers.h"
+#include "platform/module.h"
+#include "platform/time.h"
+#include "ui/application.h"
+
+namespace kestova {
+
+namespace {
+
+// The page rectangle inside the tab control's window: below the tabs, with a margin.
+constexpr int kPageMargin = 5;
+constexpr int kPageTop = 30;
+
+// Redraws the dialog and every child at once (moved children were not repainted).
+void RedrawAll(HWND window) {
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+}  // namespace
+
+unsigned CaptureFailureTextId(int captureResult) {
+  switch (captureResult) {
+    case CCaptureClient::kRunning:
+      return 0;
+    case CCaptureClient::kDriverFileMissing:
+      return IDS_CAPTURE_DRIVER_MISSING;
+    case CCaptureClient::kServiceManagerUnavailable:
+    case CCaptureClient::kDeviceUnavailable:
+    case CCaptureClient::kServiceNotStarted:
+      return IDS_CAPTURE_INSTALL_FAILED;
+    default:
+      return IDS_CAPTURE_UNKNOWN_ERROR;
+  }
+}
+
+CMainDialog::CMainDialog() : CDialog(IDD_MAIN_DIALOG), responder_(answerTransport_) {
+  icon_ = static_cast<HICON>(LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDI_KESTOVA),
+                                        IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                        GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+  smallIcon_ = static_cast<HICON>(LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDI_KESTOVA),
+                                             IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  ftpService_.SetServedFolder(GetModuleFolder());
+  FtpListenerObserver observer;
+  observer.startFailed = &CMainDialog::OnListenerStartFailed;
+  observer.context = this;
+  ftpService_.SetListenerObserver(observer);
+  // Every connection is a dubbing session whose receptions fill the receive page's list.
+  statusSink_.callback = &CPageReceive::ReceptionStatusCallback;
+  statusSink_.context = &receivePage_;
+  ftpService_.SetSessionFactory(&CreateDubbingSession, &statusSink_);
+}
+
+CMainDialog::~CMainDialog() {
+  if (icon_ != nullptr) DestroyIcon(icon_);
+  if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+}
+
+void CMainDialog::DoDataExchange() {
+  CDialog::DoDataExchange();
+  BindControl(IDC_MAIN_TAB, tab_);
+}
+
+BOOL CMainDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  initialWindow_ = GetWindowRect();
+  initialClient_ = GetClientRect();
+  AddPage(receivePage_, IDS_PAGE_RECEIVE);
+  capture_.SetFrameCallback(&CNameResponder::OnFrame, &responder_);
+  capture_.SetMethod(ReadCaptureMethodSetting());
+  if (!StartCapture()) {
+    EndDialog(IDCANCEL);
+    return TRUE;
+  }
+  OnSelectionChange();
+  if (!ftpService_.StartListener()) {
+    ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
+  }
+  return TRUE;
+}
+
+void CMainDialog::AddPage(CDefaultPage& page, unsigned captionId) {
+  RECT rect = tab_.GetWindowRect();
+  MapWindowPoints(nullptr, tab_.GetSafeHwnd(), reinterpret_cast<POINT*>(&rect), 2);
+  rect.left += kPageMargin;
+  rect.top += kPageTop;
+  rect.right -= kPageMargin;
+  rect.bottom -= kPageMargin;
+  const CCountedString caption = LoadResString(captionId);
+  const int index = tab_.InsertItem(tab_.GetItemCount(), caption.CStr());
+  tab_.SetItemPage(index, &page);
+  // The page's initialisation already hands its folder to this dialog.
+  page.host = this;
+  if (page.Create(tab_.GetSafeHwnd())) page.Move(rect, false);
+}
+
+bool CMainDialog::StartCapture() {
+  const int result = capture_.Start();
+  if (result == CCaptureClient::kRunning) return true;
+  ShowMessage(GetSafeHwnd(), IDS_ERROR_CAPTION, CaptureFailureTextId(result), MB_ICONERROR);
+  capture_.Stop();  // removes what the failed start installed
+  return false;
+}
+
+void CMainDialog::SetServedFolder(const CCountedString& folder) {
+  ftpService_.SetServedFolder(folder);
+}
+
+void CMainDialog::OnSelectionChange() {
+  const int selected = tab_.GetCurSel();
+  const int count = tab_.GetItemCount();
+  for (int index = 0; index < count; ++index) {
+    CDefaultPage* page = tab_.GetItemPage(index);
+    if (page != nullptr) page->ShowPage(index == selected ? 1 : 0);
+  }
+  RedrawAll(GetSafeHwnd());
+}
+
+bool CMainDialog::OnNotify(NMHDR* header, LRESULT* result) {
+  if (header->hwndFrom == tab_.GetSafeHwnd() && header->code == TCN_SELCHANGE) {
+    OnSelectionChange();
+    *result = 0;
+    return true;
+  }
+  return CDialog::OnNotify(header, result);
+}
+
+void CMainDialog::OnSize(UINT type, int width, int height) {
+  if (type == SIZE_MINIMIZED) return;  // minimising lays nothing out
+  if (!IsWindow() || IsRectEmpty(&initialClient_)) return;
+  const int dx = width - (initialClient_.right - initialClient_.left);
+  const int dy = height - (initialClient_.bottom - initialClient_.top);
+  initialClient_ = GetClientRect();
+  MoveEdges(GetSafeHwnd(), tab_.GetSafeHwnd(), 0, 0, dx, dy);
+  const int count = tab_.GetItemCount();
+  for (int index = 0; index < count; ++index) {
+    CDefaultPage* page = tab_.GetItemPage(index);
+    if (page != nullptr) MoveEdges(tab_.GetSafeHwnd(), page->GetSafeHwnd(), 0, 0, dx, dy);
+  }
+  RedrawAll(GetSafeHwnd());
+}
+
+void CMainDialog::OnGetMinMaxInfo(MINMAXINFO* info) {
+  if (!IsWindow() || IsRectEmpty(&initialWindow_)) return;
+  info->ptMinTrackSize.x = initialWindow_.right - initialWindow_.left;
+  info->ptMinTrackSize.y = initialWindow_.bottom - initialWindow_.top;
+}
+
+bool CMainDialog::OnPaintMinimised() {
+  if (!IsIconic(GetSafeHwnd())) return false;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(GetSafeHwnd(), &paint);
+  Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const RECT client = GetClientRect();
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(dc, x, y, icon_);
+  EndPaint(GetSafeHwnd(), &paint);
+  return true;
+}
+
+void CMainDialog::Shutdown() {
+  capture_.Stop();
+  ftpService_.RequestStop();
+  // Sessions report through this thread's messages: keep dispatching while waiting.
+  while (!ftpService_.IsIdle()) {
+    SleepMs(10);
+    PumpMessages();
+  }
+}
+
+void CMainDialog::OnListenerStartFailed(void* context, uint16_t) {
+  CMainDialog* dialog = static_cast<CMainDialog*>(context);
+  ShowMessage(dialog->GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
+}
+
+bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_SIZE:
+      OnSize(static_cast<UINT>(wParam), static_cast<short>(LOWORD(lParam)),
+             static_cast<short>(HIWORD(lParam)));
+      return false;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+      return false;
+    case WM_PAINT:
+      if (!OnPaintMinimised()) return false;
+      *result = 0;
+      return true;
+    case WM_QUERYDRAGICON:
+      *result = reinterpret_cast<LRESULT>(icon_);
+      return true;
+    case WM_DESTROY:
+      Shutdown();
+      return false;
+    default:
+      return CDialog::OnMessage(message, wParam, lParam, result);
+  }
+}
+
+}  // namespace kestova

@@ -1,0 +1,82 @@
+// CMainDialog: the program's only top-level window, a resizable dialog (template 102)
+// filled by a tab control whose one tab is the receive page.
+//
+// It owns what runs while the program runs: the capture client with the NetBIOS name
+// responder as its frame callback, and the FTP service (served folder, stop flag,
+// running-listener and session counts). Initialisation starts the capture and, only when
+// that succeeded, the FTP listener; a failed capture start is reported and ends the dialog.
+// Destruction stops the capture, sets the stop flag and dispatches messages until the
+// listener and every session have ended (sessions wait in status callbacks that this
+// thread carries out).
+#pragma once
+
+#include "base/counted_string.h"
+#include "capture/answer_transport.h"
+#include "capture/name_responder.h"
+#include "capture/win32/capture_client.h"
+#include "ftp/dubbing_session.h"
+#include "ftp/ftp_service.h"
+#include "ui/dialog.h"
+#include "ui/etab_ctrl.h"
+#include "ui/page_receive.h"
+#include "ui/page_send.h"
+
+namespace kestova {
+
+class CMainDialog : public CDialog, public IServedFolderHost {
+ public:
+  CMainDialog();
+  ~CMainDialog() override;
+
+  // Inserts a tab captioned with string `captionId` at the end of the tab control, attaches
+  // `page` to it, makes this dialog the page's host and creates the page from its template
+  // inside the tab control's display area.
+  void AddPage(CDefaultPage& page, unsigned captionId);
+  // Starts the capture client; on failure shows caption 1005 with the text of the result
+  // (CaptureFailureTextId), stops the client again and returns false.
+  bool StartCapture();
+
+  // The folder new FTP connections serve; a backslash is appended when missing.
+  void SetServedFolder(const CCountedString& folder) override;
+  CCountedString ServedFolder() { return ftpService_.ServedFolder(); }
+
+  CPageReceive& ReceivePage() { return receivePage_; }
+  CFtpService& FtpService() { return ftpService_; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  bool OnNotify(NMHDR* header, LRESULT* result) override;
+  // Enter (in the folder edit, say) must not end the program; the close box and Esc do.
+  void OnOK() override {}
+
+ private:
+  // Shows the selected tab's page, hides every other one, redraws the dialog.
+  void OnSelectionChange();
+  void OnSize(UINT type, int width, int height);
+  void OnGetMinMaxInfo(MINMAXINFO* info);
+  bool OnPaintMinimised();
+  void Shutdown();
+  // The listener could not bind its port: caption 1003, text 1004 (listener thread).
+  static void OnListenerStartFailed(void* context, uint16_t port);
+
+  ETabCtrl tab_;
+  CPageReceive receivePage_;
+  CPageSend sendPage_;
+  CFtpService ftpService_;
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  CSocketAnswerTransport answerTransport_;
+  CNameResponder responder_;
+  CCaptureClient capture_;
+  DubbingStatusSink statusSink_;
+  RECT initialClient_ = {0, 0, 0, 0};  // the client rectangle of the last layout
+  RECT initialWindow_ = {0, 0, 0, 0};  // the window rectangle as first shown
+};
+
+// The string id of the text shown for a failed capture start: 5006 (driver file missing),
+// 5007 (service manager, device or service start), 5009 (anything else); 0 for success.
+unsigned CaptureFailureTextId(int captureResult);
+
+}  // namespace kestova

@@ -1,0 +1,9 @@
+#include "ui/page_send.h"
+
+#include "app/resource.h"
+
+namespace kestova {
+
+CPageSend::CPageSend() : CDefaultPage(IDD_PAGE_SEND) {}
+
+}  // namespace kestova
