@@ -1,7 +1,7 @@
+#include "app/window_helpers.h"
+// After <windows.h> (window_helpers.h), whose types they use.
 #include <objbase.h>
 #include <shlobj.h>
-
-#include "app/window_helpers.h"
 
 namespace kestova {
 

@@ -5,7 +5,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/window_helpers.h"
-#include "platform/host.h"
+#include "net/host.h"
 #include "platform/module.h"
 
 namespace kestova {

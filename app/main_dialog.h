@@ -10,6 +10,8 @@
 // thread carries out).
 #pragma once
 
+#include "app/page_receive.h"
+#include "app/page_send.h"
 #include "base/counted_string.h"
 #include "capture/answer_transport.h"
 #include "capture/name_responder.h"
@@ -18,8 +20,6 @@
 #include "ftp/ftp_service.h"
 #include "ui/dialog.h"
 #include "ui/etab_ctrl.h"
-#include "ui/page_receive.h"
-#include "ui/page_send.h"
 
 namespace kestova {
 

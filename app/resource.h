@@ -26,6 +26,7 @@
 #define IDS_ERROR_CAPTION 1005         /* エラー */
 #define IDS_STATE_RECEIVED 1006        /* 受信完了しました */
 #define IDS_STATE_RECEIVING 1007       /* 受信中 */
+#define IDS_STATE_INTERRUPTED 1008     /* 受信が中断されました */
 
 /* Strings: packet capture start failures */
 #define IDS_CAPTURE_DRIVER_MISSING 5006 /* KESTOVA.SYSファイルが見つからないため... */
@@ -47,6 +48,5 @@
 #define IDS_COLUMN_PERCENTAGE 10011 /* 経過割合(%) */
 #define IDS_COLUMN_RATE 10012       /* 転送レート(KByte/s) */
 #define IDS_COLUMN_REMAINING 10013  /* 残り時間(分) */
-#define IDS_STATE_INTERRUPTED 10014 /* 受信を中断しました */
 
 #endif /* KESTOVA_APP_RESOURCE_H */

@@ -15,9 +15,10 @@
 //   win_probe show CAPTION COMMAND    ShowWindow with the command (6 minimise, 9 restore)
 //
 // Exit status 0 on success, 1 when the window or control is missing, 2 on bad usage.
+#include <windows.h>
+// After <windows.h>, whose types they use.
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <string>

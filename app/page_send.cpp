@@ -1,4 +1,4 @@
-#include "ui/page_send.h"
+#include "app/page_send.h"
 
 #include "app/resource.h"
 

@@ -1,4 +1,4 @@
-#include "ui/page_receive.h"
+#include "app/page_receive.h"
 
 #include "app/resource.h"
 #include "app/window_helpers.h"
