@@ -35,7 +35,6 @@ TEST(WindowHelpersTest, StringTableHoldsTheTextsTheReceptionReports) {
   const Case cases[] = {
       {kStringReceiving, kTextReceiving},
       {kStringReceived, kTextReceived},
-      // TMP {kStringInterrupted, kTextInterrupted},
       {kStringCreateFailed, kTextCreateFailedFormat},
       {kStringWriteFailed, kTextWriteFailedFormat},
   };
