@@ -63,5 +63,40 @@ TEST_F(EHeaderCtrlWindowTest, HidingAColumnMovesItToTheFrontAndChoosingItAgainRe
   EXPECT_EQ(Order(), (std::vector<int>{2, 0, 1, 3}));
 }
 
+// The real popup: a right click on the header opens it, and the keys Down, Down, Down,
+// Enter (posted while the menu runs) choose the third entry, column 2.
+HWND g_menuOwner = nullptr;
+void CALLBACK CloseAnyMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  ::EndMenu();  // a menu that did not take the keys must not keep the test waiting
+}
+void CALLBACK ChooseThirdEntry(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  ::SetTimer(nullptr, 0, 3000, &CloseAnyMenu);
+  for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
+    ::PostMessageA(g_menuOwner, WM_KEYDOWN, key, 0);
+    ::PostMessageA(g_menuOwner, WM_KEYUP, key, 0xC0000000);
+  }
+}
+
+TEST_F(EHeaderCtrlWindowTest, ARightClickOpensTheColumnMenuWhenEnabled) {
+  RECT item;
+  ASSERT_TRUE(header().GetItemRect(0, &item));
+  const LPARAM at = MAKELPARAM(item.left + 10, item.top + 3);
+  // Disabled: no menu, so nothing changes (a menu would wait here for the keys).
+  header().Send(WM_RBUTTONDOWN, MK_RBUTTON, at);
+  header().Send(WM_RBUTTONUP, 0, at);
+  EXPECT_EQ(list().GetColumnWidth(2), 80);
+
+  header().EnableColumnMenu(true);
+  g_menuOwner = header().GetSafeHwnd();
+  ::SetTimer(nullptr, 0, 200, &ChooseThirdEntry);
+  header().Send(WM_RBUTTONDOWN, MK_RBUTTON, at);
+  header().Send(WM_RBUTTONUP, 0, at);
+  uitest::Pump(50);
+  EXPECT_EQ(list().GetColumnWidth(2), 0);
+  EXPECT_EQ(Order(), (std::vector<int>{2, 0, 1, 3}));
+}
+
 }  // namespace
 }  // namespace kestova

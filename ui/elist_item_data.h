@@ -37,6 +37,9 @@ class EListItemData {
                       ColourValue disabledBackground, ColourValue focusedText,
                       ColourValue focusedBackground);
 
+  // A row background equal to this key is never blended over the background bitmap.
+  void SetNoBlendKey(ColourValue key) { colours_.noBlendKey = key; }
+
   // The cached text of `column`; empty for a slot never written.
   const CCountedString& Cell(int column) const;
   // Stores `text` at `column`, growing the cache as needed (negative columns ignored).
