@@ -52,8 +52,9 @@ TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
     for (int column = 0; column < 3; ++column) list.SetItemText(row, column, cells[column]);
   }
   list.SetItemState(1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  list.Focus();
   ::SetWindowPos(dialog.GetSafeHwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  ::SetForegroundWindow(dialog.GetSafeHwnd());
+  list.Focus();
   dialog.Invalidate(true);
   uitest::Pump(500);
 
