@@ -36,6 +36,8 @@ ERROR_CAPTION = "エラー"
 DRIVER_MISSING = "KESTOVA.SYSファイルが見つからないため検索できません。"
 SERVER_ERROR_CAPTION = "サーバ起動エラー"
 SERVER_ERROR = "FTPサーバーが起動できませんでした。他のFTPサーバーを終了してください。"
+VERSION_ERROR_CAPTION = "Windowsバージョンエラー"
+VERSION_ERROR = "Windows95/98/Meでは使用できません。"
 
 
 class Skip(Exception):
@@ -384,6 +386,25 @@ class WindowsProgramTest(unittest.TestCase):
             time.sleep(0.2)
         self.assertIsNotNone(proc.poll(), "the program did not end")
         self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+
+    def test_windows_9x_is_refused(self):
+        # Wine reports Windows 98 to the program when told so for its executable name.
+        key = "HKCU\\Software\\Wine\\AppDefaults\\KESTOV-A.exe"
+        self.wine.run("reg", "add", key, "/v", "Version", "/d", "win98", "/f")
+        try:
+            program = self.program("windows-98")
+            proc = program.start()
+            self.assertTrue(wait_for(lambda: windows_named(self.display, VERSION_ERROR_CAPTION),
+                                     60), "no message box")
+            self.assertEqual(program.probe("text", VERSION_ERROR_CAPTION),
+                             [VERSION_ERROR_CAPTION, VERSION_ERROR])
+            self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+            program.probe("press", VERSION_ERROR_CAPTION, "1")
+            proc.wait(timeout=20)
+            self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+            self.assertFalse(listening_on_21())
+        finally:
+            self.wine.run("reg", "delete", key, "/f")
 
     def test_port_held_by_another_server_is_reported(self):
         holder = socket.socket()
