@@ -7,6 +7,7 @@
 #include "ftp/command_table.h"
 #include "ftp/served_path.h"
 #include "ftp/session_admission.h"
+#include "platform/file_system.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -44,6 +45,8 @@ bool CFtpSession::ClientStillThere() const {
 }
 
 void CFtpSession::Run() {
+  // Every file operation of this thread stays inside the root folder.
+  CFolderConfinement confinement(rootFolder_);
   controlConnection_.SetTimeout(kControlTimeoutMs);
   CCountedString portText;
   controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
@@ -180,7 +183,9 @@ CCountedString CFtpSession::LocalDirectory() const {
 }
 
 bool CFtpSession::ResolveInsideRoot(const CCountedString& path, CCountedString* resolved) const {
-  return ResolveInsideFolder(rootFolder_, path, resolved);
+  // Inside as text, and no link on the way leads outside (Linux).
+  return ResolveInsideFolder(rootFolder_, path, resolved) &&
+         !PathLeadsOutside(rootFolder_, *resolved);
 }
 
 }  // namespace kestova

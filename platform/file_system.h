@@ -8,12 +8,35 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/counted_string.h"
 #include "platform/time.h"
 
 namespace kestova {
+
+// Confines the calling thread's file operations to `folder` for its lifetime (a
+// session confines itself to its served folder). On Linux every operation below on a
+// path under the folder then resolves it beneath the folder in the kernel (openat2
+// with RESOLVE_BENEATH; the real path must lie inside where the kernel lacks openat2):
+// a link on the way that leads outside makes the operation fail, a link that stays
+// inside works. On Windows it has no effect: junctions and links are followed.
+class CFolderConfinement {
+ public:
+  explicit CFolderConfinement(const CCountedString& folder);
+  ~CFolderConfinement();
+  CFolderConfinement(const CFolderConfinement&) = delete;
+  CFolderConfinement& operator=(const CFolderConfinement&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// True when `path`, which lies inside `folder` as text, leads outside it through a link
+// (judged as CFolderConfinement resolves; a path that does not exist yet by the part of
+// it that does). Always false on Windows.
+bool PathLeadsOutside(const CCountedString& folder, const CCountedString& path);
 
 // Attributes of an existing path.
 struct PathAttributes {

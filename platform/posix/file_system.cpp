@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/posix/confined_path.h"
 #include "platform/posix/native_path.h"
 
 namespace kestova {
@@ -40,58 +41,107 @@ bool ReadOnlyFromStat(const std::string& path, const struct stat& status) {
   return access(path.c_str(), W_OK) != 0;
 }
 
+// fstatat that follows a link only within the confinement folder.
+bool StatFollowingInside(int folderFd, const std::string& folder, const char* name,
+                         struct stat* status) {
+  if (fstatat(folderFd, name, status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (!S_ISLNK(status->st_mode)) return true;
+  const int fd = OpenConfined(folder + "/" + name, O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool known = fstat(fd, status) == 0;
+  close(fd);
+  return known;
+}
+
 }  // namespace
 
 bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   const std::string native = NativePath(path);
+  if (native.empty()) return false;
+  const int fd = OpenConfined(native, O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat status;
-  if (native.empty() || stat(native.c_str(), &status) != 0) return false;
+  const bool known = fstat(fd, &status) == 0;
+  close(fd);
+  if (!known) return false;
   attributes->isDirectory = S_ISDIR(status.st_mode);
   attributes->isReadOnly = ReadOnlyFromStat(native, status);
   return true;
 }
 
+CFolderConfinement::CFolderConfinement(const CCountedString& folder)
+    : previous_(ThreadConfinement()) {
+  SetThreadConfinement(NativePath(folder));
+}
+
+CFolderConfinement::~CFolderConfinement() { SetThreadConfinement(previous_); }
+
+bool PathLeadsOutside(const CCountedString& folder, const CCountedString& path) {
+  return LeadsOutside(NativePath(folder), NativePath(path));
+}
+
 bool NameIsTaken(const CCountedString& path) {
   const std::string native = NativePath(path);
+  CPathAt at;
   struct stat status;
-  return !native.empty() && lstat(native.c_str(), &status) == 0;
+  return !native.empty() && at.Prepare(native) &&
+         fstatat(at.Folder(), at.Name(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 CreateFolderResult CreateFolder(const CCountedString& path) {
-  const std::string native = NativePath(path);
-  if (mkdir(native.c_str(), 0777) == 0) return CreateFolderResult::kCreated;
+  CPathAt at;
+  if (!at.Prepare(NativePath(path))) return CreateFolderResult::kFailed;
+  if (mkdirat(at.Folder(), at.Name(), 0777) == 0) return CreateFolderResult::kCreated;
   return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
 }
 
-bool RemoveFolder(const CCountedString& path) { return rmdir(NativePath(path).c_str()) == 0; }
+bool RemoveFolder(const CCountedString& path) {
+  CPathAt at;
+  return at.Prepare(NativePath(path)) && unlinkat(at.Folder(), at.Name(), AT_REMOVEDIR) == 0;
+}
 
 bool DeleteFileAt(const CCountedString& path) {
-  const std::string native = NativePath(path);
+  CPathAt at;
   struct stat status;
-  if (lstat(native.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
-  return unlink(native.c_str()) == 0;
+  if (!at.Prepare(NativePath(path)) ||
+      fstatat(at.Folder(), at.Name(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+      S_ISDIR(status.st_mode)) {
+    return false;
+  }
+  return unlinkat(at.Folder(), at.Name(), 0) == 0;
 }
 
 bool MovePath(const CCountedString& from, const CCountedString& to) {
-  const std::string source = NativePath(from);
-  const std::string target = NativePath(to);
+  CPathAt source;
+  CPathAt target;
+  if (!source.Prepare(NativePath(from)) || !target.Prepare(NativePath(to))) return false;
 #ifdef RENAME_NOREPLACE
   // Atomic: the target cannot appear between a check and the rename.
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+  if (renameat2(source.Folder(), source.Name(), target.Folder(), target.Name(), RENAME_NOREPLACE) ==
+      0) {
     return true;
   }
   if (errno != EINVAL && errno != ENOSYS) return false;
     // The file system cannot rename without replacing: check first, then rename.
 #endif
   struct stat status;
-  if (lstat(target.c_str(), &status) == 0 || errno != ENOENT) return false;
-  return rename(source.c_str(), target.c_str()) == 0;
+  if (fstatat(target.Folder(), target.Name(), &status, AT_SYMLINK_NOFOLLOW) == 0 ||
+      errno != ENOENT) {
+    return false;
+  }
+  return renameat(source.Folder(), source.Name(), target.Folder(), target.Name()) == 0;
 }
 
 bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* entries) {
   entries->clear();
-  DIR* directory = opendir(NativePath(folder).c_str());
-  if (directory == nullptr) return false;
+  const std::string native = NativePath(folder);
+  const int folderFd = OpenConfined(native, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return false;
+  DIR* directory = fdopendir(folderFd);
+  if (directory == nullptr) {
+    close(folderFd);
+    return false;
+  }
   const int dirFd = dirfd(directory);
   std::vector<DirectoryEntry> found;
   for (;;) {
@@ -101,8 +151,9 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
     DirectoryEntry item;
     item.name = CCountedString(entry->d_name);
     struct stat status;
-    // A link shows what it points to; a dangling link shows itself.
-    if (fstatat(dirFd, entry->d_name, &status, 0) == 0 ||
+    // A link shows what it points to when that lies inside the confinement folder;
+    // otherwise (dangling, or leading outside) it shows itself.
+    if (StatFollowingInside(dirFd, native, entry->d_name, &status) ||
         fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
       item.isDirectory = S_ISDIR(status.st_mode);
       item.size = item.isDirectory ? 0 : static_cast<uint64_t>(status.st_size);
@@ -138,7 +189,7 @@ int LockRegularFile(int fd) {
 bool CFile::OpenForRead(const CCountedString& path) {
   Close();
   // O_NONBLOCK keeps a FIFO from blocking the open; it is no regular file and is refused.
-  const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = OpenConfined(NativePath(path), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   fd_ = LockRegularFile(fd);
   if (fd_ >= 0) fcntl(fd_, F_SETFL, 0);
   return fd_ >= 0;
@@ -148,7 +199,7 @@ bool CFile::OpenForWrite(const CCountedString& path) {
   Close();
   // No O_TRUNC: the file is emptied only once its lock is ours, never under another holder.
   const int fd =
-      open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+      OpenConfined(NativePath(path), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   fd_ = LockRegularFile(fd);
   if (fd_ < 0) return false;
   fcntl(fd_, F_SETFL, 0);
@@ -163,7 +214,7 @@ bool CFile::CreateNew(const CCountedString& path) {
   Close();
   // O_EXCL fails for any existing name: a file, a folder, even a dangling link.
   const int fd =
-      open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+      OpenConfined(NativePath(path), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
   fd_ = LockRegularFile(fd);
   return fd_ >= 0;
 }

@@ -36,6 +36,14 @@ bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   return true;
 }
 
+// Windows follows junctions and links like folders and files (see the README); the
+// callers' containment of the path text is the rule there.
+CFolderConfinement::CFolderConfinement(const CCountedString&) {}
+
+CFolderConfinement::~CFolderConfinement() {}
+
+bool PathLeadsOutside(const CCountedString&, const CCountedString&) { return false; }
+
 bool NameIsTaken(const CCountedString& path) {
   // GetFileAttributes reports a reparse point itself, not what it leads to.
   return !path.IsEmpty() && GetFileAttributesA(path.CStr()) != INVALID_FILE_ATTRIBUTES;
