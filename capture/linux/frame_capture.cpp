@@ -16,6 +16,8 @@ namespace {
 constexpr int kTransientPauseMs = 1000;
 // While nothing arrives the source is asked this often whether it can still deliver.
 constexpr int kCheckIntervalMs = 1000;
+// While the interface is gone, reopening is tried this often.
+constexpr int kReopenIntervalMs = 1000;
 
 }  // namespace
 
@@ -64,6 +66,28 @@ void CFrameCapture::Stop() {
   }
 }
 
+void CFrameCapture::SetReopener(SourceReopener reopener, const std::string& backText) {
+  reopener_ = std::move(reopener);
+  backText_ = backText;
+}
+
+bool CFrameCapture::Reattach(const std::string& why) {
+  if (!reopener_) return false;
+  Report(why + " - waiting for it to return", false);
+  pollfd wake = {wakeFd_, POLLIN, 0};
+  for (;;) {
+    const int woken = poll(&wake, 1, kReopenIntervalMs);
+    if (woken > 0) return false;  // Stop
+    if (woken < 0 && errno != EINTR) return false;
+    std::string error;
+    std::unique_ptr<IFrameSource> source = reopener_(&error);
+    if (source == nullptr) continue;
+    source_ = std::move(source);
+    Report(backText_, false);
+    return true;
+  }
+}
+
 void CFrameCapture::Report(const std::string& text, bool fatal) {
   if (report_ != nullptr) report_(text.c_str(), fatal, reportContext_);
 }
@@ -87,6 +111,11 @@ void CFrameCapture::ReadLoop() {
     std::string error;
     if (ready == 0) {
       if (source_->StillUsable(&error)) continue;
+      if (Reattach(error)) {
+        waits[1].fd = source_->Descriptor();
+        continue;
+      }
+      if (reopener_) return;  // Stop came while waiting for the interface
       failed_.store(true);
       Report(error, true);
       return;
@@ -107,10 +136,19 @@ void CFrameCapture::ReadLoop() {
         Report(error, false);
         if (poll(waits, 1, kTransientPauseMs) > 0) return;  // Stop during the pause
         break;
-      case ReadOutcome::kFailed:
+      case ReadOutcome::kFailed: {
+        std::string gone;
+        if (!source_->StillUsable(&gone)) {
+          if (Reattach(gone)) {
+            waits[1].fd = source_->Descriptor();
+            break;
+          }
+          if (reopener_) return;  // Stop came while waiting for the interface
+        }
         failed_.store(true);
         Report(error, true);
         return;
+      }
     }
   }
 }

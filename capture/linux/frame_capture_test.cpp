@@ -13,11 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
-#include "capture/test_support/name_query_frames.h"
 #include "capture/linux/test_support/private_network.h"
 #include "capture/name_service_frame.h"
+#include "capture/test_support/name_query_frames.h"
 
 namespace kestova {
 namespace {
@@ -181,6 +182,57 @@ TEST_F(FrameCaptureTest, SourceThatCanNoLongerDeliverIsReportedWhileQuiet) {
   capture->Stop();
   EXPECT_TRUE(capture->Failed());
   EXPECT_EQ(collector_.Failures(), std::vector<std::string>{"fatal: interface removed"});
+}
+
+// With a reopener, an interface that goes is waited for; the new source takes over.
+TEST_F(FrameCaptureTest, SourceWhoseInterfaceGoesIsReopenedWhenItReturns) {
+  int second[2];
+  ASSERT_EQ(pipe(second), 0);
+  std::atomic<bool> returned{false};
+  std::atomic<bool> secondGone{false};
+  std::atomic<int> attempts{0};
+  std::unique_ptr<CFrameCapture> capture = MakeCapture();
+  capture->SetReopener(
+      [&](std::string* error) -> std::unique_ptr<IFrameSource> {
+        attempts.fetch_add(1);
+        if (!returned.load()) {
+          *error = "no such interface";
+          return nullptr;
+        }
+        return std::unique_ptr<IFrameSource>(new CScriptedSource(second[0], &secondGone));
+      },
+      "back");
+  std::string error;
+  ASSERT_TRUE(capture->Start(&error)) << error;
+  gone_ = true;
+  ASSERT_TRUE(collector_.WaitFor(0, 1));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (attempts.load() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_GE(attempts.load(), 2);  // still waiting, nothing fatal
+  returned = true;
+  ASSERT_TRUE(collector_.WaitFor(0, 2));
+  ASSERT_EQ(write(second[1], "f", 1), 1);
+  ASSERT_TRUE(collector_.WaitFor(1, 2));
+  capture->Stop();
+  close(second[1]);
+  EXPECT_FALSE(capture->Failed());
+  EXPECT_EQ(collector_.Failures(),
+            (std::vector<std::string>{"transient: interface removed - waiting for it to return",
+                                      "transient: back"}));
+}
+
+TEST_F(FrameCaptureTest, StopEndsTheWaitForAnInterface) {
+  std::unique_ptr<CFrameCapture> capture = MakeCapture();
+  capture->SetReopener([](std::string*) { return std::unique_ptr<IFrameSource>(); }, "back");
+  std::string error;
+  ASSERT_TRUE(capture->Start(&error)) << error;
+  gone_ = true;
+  ASSERT_TRUE(collector_.WaitFor(0, 1));
+  capture->Stop();
+  EXPECT_FALSE(capture->Failed());
+  EXPECT_EQ(collector_.Failures().size(), 1u);
 }
 
 // --- The real sources, in a private network namespace. ---

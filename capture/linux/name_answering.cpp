@@ -58,9 +58,23 @@ void CNameAnswering::SetFailureReport(CaptureFailureReport report, void* context
   reportContext_ = context;
 }
 
-bool CNameAnswering::StartSource(std::unique_ptr<IFrameSource> source, std::string* error) {
+bool CNameAnswering::StartSource(std::unique_ptr<IFrameSource> source, CaptureMethod method,
+                                 const char* interfaceName, std::string* error) {
   capture_.reset(new CFrameCapture(std::move(source), &CNameResponder::OnFrame, &responder_,
                                    report_, reportContext_));
+  // A capture on one interface follows it when it is deleted and created again (a USB
+  // adapter plugged in again, a bridge rebuilt); one on every interface sees new ones anyway.
+  if (interfaceName != nullptr && interfaceName[0] != '\0') {
+    const std::string name = interfaceName;
+    const bool packet = method == CaptureMethod::kPacket;
+    capture_->SetReopener(
+        [name, packet](std::string* reopenError) {
+          return packet ? OpenPacketSource(name.c_str(), reopenError)
+                        : OpenSocketSource(name.c_str(), reopenError);
+        },
+        std::string(packet ? "packet capture" : "socket capture") + ": interface " + name +
+            " is back - name answering goes on");
+  }
   if (capture_->Start(error)) return true;
   capture_.reset();
   return false;
@@ -75,7 +89,8 @@ bool CNameAnswering::Start(CaptureMethod method, const char* interfaceName, std:
   std::string packetError;
   if (method == CaptureMethod::kPacket || method == CaptureMethod::kAuto) {
     std::unique_ptr<IFrameSource> source = OpenPacketSource(interfaceName, &packetError);
-    if (source != nullptr && StartSource(std::move(source), &packetError)) {
+    if (source != nullptr &&
+        StartSource(std::move(source), CaptureMethod::kPacket, interfaceName, &packetError)) {
       running_ = CaptureMethod::kPacket;
       *message = "name answering: packet capture " + Where(interfaceName);
       return true;
@@ -87,7 +102,8 @@ bool CNameAnswering::Start(CaptureMethod method, const char* interfaceName, std:
   }
   std::string socketError;
   std::unique_ptr<IFrameSource> source = OpenSocketSource(interfaceName, &socketError);
-  if (source != nullptr && StartSource(std::move(source), &socketError)) {
+  if (source != nullptr &&
+      StartSource(std::move(source), CaptureMethod::kSocket, interfaceName, &socketError)) {
     running_ = CaptureMethod::kSocket;
     *message = "name answering: UDP port 137 " + Where(interfaceName);
     if (method == CaptureMethod::kAuto) *message += " (packet capture: " + packetError + ")";

@@ -45,7 +45,8 @@ class CNameAnswering {
   bool Failed() const { return capture_ != nullptr && capture_->Failed(); }
 
  private:
-  bool StartSource(std::unique_ptr<IFrameSource> source, std::string* error);
+  bool StartSource(std::unique_ptr<IFrameSource> source, CaptureMethod method,
+                   const char* interfaceName, std::string* error);
 
   CSocketAnswerTransport transport_;
   CNameResponder responder_;
