@@ -1,7 +1,10 @@
-// CEventSocket on POSIX: non-blocking sockets and poll().
+// CEventSocket on POSIX: non-blocking calls and poll().
 //
-// Every timed step makes the socket non-blocking, tries the call, and on a would-block
-// result waits with poll() for at most the rest of its time-out. The observable results
+// Every timed step tries the call first without blocking and, only on a would-block
+// result, waits with poll() for at most the rest of its time-out. Sends and receives ask
+// for that per call (MSG_DONTWAIT), so a block that is ready costs one system call and
+// the socket's own mode is never changed for them; Connect and Accept make the socket
+// non-blocking (accepted sockets are born so). The observable results
 // are those of the Windows body: a receive that times out succeeds with 0 bytes, a
 // peer's close fails the receive only after every byte sent before it was delivered,
 // and a send succeeds only when the whole buffer went out within its time-out.
@@ -107,14 +110,15 @@ bool QueryAddress(int fd, bool peer, uint32_t* address, uint16_t* port) {
 // tell a partial send from a complete one otherwise.
 bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t length,
                uint32_t* bytesSent, int32_t timeoutMs) {
-  if ((buffer == nullptr && length != 0) || !MakeNonBlocking(fd)) return false;
+  if (buffer == nullptr && length != 0) return false;
   const Deadline deadline(timeoutMs);
   const sockaddr* name = reinterpret_cast<const sockaddr*>(to);
   const socklen_t nameLength = to ? sizeof(*to) : 0;
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t sent = 0;
   do {
-    const ssize_t result = sendto(fd, bytes + sent, length - sent, MSG_NOSIGNAL, name, nameLength);
+    const ssize_t result =
+        sendto(fd, bytes + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT, name, nameLength);
     if (result >= 0) {
       sent += static_cast<uint32_t>(result);
       continue;
@@ -178,8 +182,8 @@ bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
 
 bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   if (!IsValid()) return false;
-  // The sockets are used non-blocking, so these limits matter only to code that
-  // borrows the handle; they are set for the same reason the Windows body sets them.
+  // Sends and receives never block on the socket, so these limits matter only to code
+  // that borrows the handle; they are set for the same reason the Windows body sets them.
   const int32_t ms = timeoutMs < 0 ? 0 : timeoutMs;
   timeval limit;
   limit.tv_sec = ms / 1000;
@@ -248,29 +252,41 @@ bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, u
 bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,
                                uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
   if (bytesReceived) *bytesReceived = 0;
-  if (!IsValid() || (buffer == nullptr && capacity != 0) || !MakeNonBlocking(handle_)) {
-    return false;
-  }
+  if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  const int events = WaitFor(handle_, POLLIN, Deadline(timeoutMs));
-  if (events == 0) return true;  // a quiet connection is not an error
-  if (events < 0) return false;
-  // Readable, hung up or in error: one receive tells which. Data still queued before a
-  // close is returned first; the close itself shows as a receive of 0 bytes.
+  const Deadline deadline(timeoutMs);
+  // Data still queued before a close is returned first; the close itself shows as a
+  // receive of 0 bytes. The receive is tried before any wait: under load the bytes are
+  // nearly always there already. (A receive of 0 bytes cannot tell data from a quiet
+  // connection, so it waits first.)
   sockaddr_in sender;
-  std::memset(&sender, 0, sizeof(sender));
   iovec piece = {buffer, capacity};
   msghdr message;
+  bool waited = false;
   ssize_t result;
-  do {
-    std::memset(&message, 0, sizeof(message));
-    message.msg_name = &sender;
-    message.msg_namelen = sizeof(sender);
-    message.msg_iov = &piece;
-    message.msg_iovlen = 1;
-    result = recvmsg(handle_, &message, 0);
-  } while (result < 0 && errno == EINTR);
-  if (result < 0) return WouldBlock(errno);  // a false alarm reads as a quiet connection
+  for (;;) {
+    if (capacity == 0 && !waited) {
+      result = -1;
+      errno = EAGAIN;
+    } else {
+      std::memset(&sender, 0, sizeof(sender));
+      std::memset(&message, 0, sizeof(message));
+      message.msg_name = &sender;
+      message.msg_namelen = sizeof(sender);
+      message.msg_iov = &piece;
+      message.msg_iovlen = 1;
+      result = recvmsg(handle_, &message, MSG_DONTWAIT);
+    }
+    if (result >= 0) break;
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) return false;
+    if (waited) return true;  // a false alarm reads as a quiet connection
+    // Readable, hung up or in error: the next receive tells which.
+    const int events = WaitFor(handle_, POLLIN, deadline);
+    if (events == 0) return true;  // a quiet connection is not an error
+    if (events < 0) return false;
+    waited = true;
+  }
   if (result == 0 && capacity != 0 && IsStream(handle_)) return false;  // the peer closed
   // A datagram longer than the buffer is lost, as on Windows, rather than cut.
   if ((message.msg_flags & MSG_TRUNC) != 0) return false;
