@@ -2,6 +2,7 @@
 
 #include "app/resource.h"
 #include "app/window_helpers.h"
+#include "ftp/session_limit_settings.h"
 #include "platform/module.h"
 #include "platform/time.h"
 #include "ui/application.h"
@@ -79,6 +80,7 @@ BOOL CMainDialog::OnInitDialog() {
     return TRUE;
   }
   OnSelectionChange();
+  ftpService_.SetSessionLimits(ReadSessionLimitSettings());
   if (!ftpService_.StartListener()) {
     ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
   }

@@ -13,6 +13,7 @@ constexpr int32_t kPassiveAcceptWaitMs = 3000;
 // The passive wait is cut into slices so that a stop or a client that has gone ends it
 // within this time.
 constexpr int32_t kWaitSliceMs = 250;
+constexpr int32_t kConnectAttemptMs = 1000;
 
 // One PORT field: 1 to 3 decimal digits, 0 to 255. Nothing else (no sign, no name, no
 // hexadecimal) is read as a number, so a field can never wrap or reach a resolver.
@@ -126,16 +127,28 @@ bool CFtpSession::OpenDataConnection() {
     Reply("425 Can't open data connection.");
     return false;
   }
-  if (!dataConnection_.Create(CEventSocket::kStream, activeSourcePort_, kDataTimeoutMs)) {
-    Reply("421 Failed to create data connection socket.");
-    return false;
-  }
-  if (!dataConnection_.Connect(activeAddressValue_, static_cast<uint16_t>(activePort_))) {
-    Reply("425 Can't open data connection.");
+  // Connection attempts of at most a second each, so that a stop or the client's leaving
+  // ends a connect that the client never answers; together they wait as one attempt of the
+  // data time-out would. A refusal ends them at once.
+  const uint32_t start = TickCountMs();
+  for (;;) {
+    if (!dataConnection_.Create(CEventSocket::kStream, activeSourcePort_, kDataTimeoutMs)) {
+      Reply("421 Failed to create data connection socket.");
+      return false;
+    }
+    const uint32_t attemptStart = TickCountMs();
+    if (dataConnection_.Connect(activeAddressValue_, static_cast<uint16_t>(activePort_),
+                                kConnectAttemptMs)) {
+      return true;
+    }
     dataConnection_.Close();
-    return false;
+    const uint32_t now = TickCountMs();
+    const bool refused = now - attemptStart < static_cast<uint32_t>(kConnectAttemptMs) / 2;
+    if (refused || now - start >= static_cast<uint32_t>(kDataTimeoutMs) || !ClientStillThere()) {
+      if (ClientStillThere()) Reply("425 Can't open data connection.");
+      return false;
+    }
   }
-  return true;
 }
 
 void CFtpSession::CloseDataConnection() { dataConnection_.Close(); }
