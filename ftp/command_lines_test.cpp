@@ -62,7 +62,7 @@ TEST_F(CommandLinesTest, ALineHoldingANulIsRefusedAndTheLinesAfterItRun) {
   EXPECT_EQ(client_.ReadLine(), "200 OK");
   EXPECT_EQ(client_.ReadLine(), "500 Syntax error, command unrecognized.");
   EXPECT_EQ(client_.ReadLine(), "215 UNIX emulated by KESTOV-A FTP Server.");
-  EXPECT_EQ(client_.ReadLine(), "250 MKD command successful.");
+  EXPECT_EQ(client_.ReadLine(), "257 \"/x\" created.");
   EXPECT_EQ(client_.Command("PWD"), kPwdReply);
 }
 

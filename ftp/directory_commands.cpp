@@ -1,9 +1,10 @@
 // The directory and name commands: CWD/XCWD, CDUP, MKD/XMKD, RMD/XRMD, DELE, RNFR, RNTO.
 //
-// Every path is the local directory followed by the client's argument, resolved and
-// required to lie inside the root folder. The root folder itself can be entered and
-// listed but not deleted, removed or renamed; nor can a file that a session is sending or
-// receiving, or a folder that holds one.
+// Every path is the client's argument taken from the current directory (from the top
+// when it begins with a separator), resolved and required to lie inside the root
+// folder. The current directory is kept resolved: "/" or "/a/b/", never a "..". The
+// root folder itself can be entered and listed but not deleted, removed or renamed; nor
+// can a file that a session is sending or receiving, or a folder that holds one.
 #include "ftp/ftp_session.h"
 #include "ftp/served_path.h"
 #include "ftp/transfers_in_progress.h"
@@ -15,16 +16,23 @@ void CFtpSession::ReplyInTransfer(const CCountedString& argument) {
   Reply("550 \"%s\": in transfer, try again later.", argument.CStr());
 }
 
+CCountedString CFtpSession::CurrentDirectoryOf(const CCountedString& resolved) const {
+  CCountedString root;
+  NormalizePath(rootFolder_, &root);
+  CCountedString below = resolved.Mid(root.Length());
+  while (below.StartsWith("\\")) below = below.Mid(1);
+  if (below.IsEmpty()) return CCountedString("/");
+  below.Replace("\\", "/");
+  return CCountedString("/") + below + "/";
+}
+
 void CFtpSession::OnCwd(CCountedString command, CCountedString argument, CCountedString) {
   if (argument == currentDirectory_) {
     Reply("250 \"%s\" is current directory.", currentDirectory_.CStr());
     return;
   }
-  CCountedString localPath = LocalDirectory() + argument;
-  localPath.Replace("//", "/");
-  localPath.Replace("\\/", "\\");
   CCountedString resolved;
-  if (!ResolveInsideRoot(localPath, &resolved)) {
+  if (!ResolveClientPath(argument, &resolved)) {
     Reply("550 Permission denied.");
     return;
   }
@@ -32,12 +40,7 @@ void CFtpSession::OnCwd(CCountedString command, CCountedString argument, CCounte
     Reply("550 \"%s\": Directory not found.", argument.CStr());
     return;
   }
-  if (argument == "/") {
-    currentDirectory_ = "/";
-  } else {
-    currentDirectory_ = currentDirectory_ + argument + "/";
-    currentDirectory_.Replace("//", "/");
-  }
+  currentDirectory_ = CurrentDirectoryOf(resolved);
   Reply("250 \"%s\": %s command successful.", argument.CStr(), command.CStr());
 }
 
@@ -55,9 +58,7 @@ void CFtpSession::OnCdup(CCountedString, CCountedString, CCountedString) {
 
 void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString) {
   CCountedString path;
-  CCountedString root;
-  if (!ResolveInsideRoot(LocalDirectory() + argument, &path) ||
-      (NormalizePath(rootFolder_, &root) && path == root)) {
+  if (!ResolveClientPath(argument, &path) || IsRootFolder(path)) {
     Reply("550 Permission denied.");
     return;
   }
@@ -85,9 +86,7 @@ void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString
 
 void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString) {
   CCountedString path;
-  CCountedString root;
-  if (!ResolveInsideRoot(LocalDirectory() + argument, &path) ||
-      (NormalizePath(rootFolder_, &root) && path == root) || !PathExists(path) ||
+  if (!ResolveClientPath(argument, &path) || IsRootFolder(path) || !PathExists(path) ||
       IsReadOnly(path)) {
     Reply("550 Permission denied.");
     return;
@@ -111,32 +110,34 @@ void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString)
 }
 
 void CFtpSession::OnMkd(CCountedString, CCountedString argument, CCountedString) {
-  CCountedString directory;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory)) {
-    Reply("550 Permission denied.");
-    return;
-  }
-  if (!IsDirectory(directory) || IsReadOnly(directory)) {
-    Reply("550 Can't create directory. Permission denied.");
-    return;
-  }
   CCountedString path;
-  if (!ResolveInsideRoot(directory + "\\" + argument, &path)) {
+  if (!ResolveClientPath(argument, &path)) {
     Reply("550 Permission denied.");
+    return;
+  }
+  // Only one level is created: the folder that is to hold it must exist and be writable.
+  const size_t separator = path.FindLast('\\');
+  CCountedString parent = separator == CCountedString::npos ? path : path.Left(separator);
+  if (parent.IsEmpty() || parent.EndsWith(":")) parent = path.Left(separator + 1);  // "\\", "D:\\"
+  if (IsRootFolder(path) || !IsDirectory(parent) || IsReadOnly(parent)) {
+    Reply("550 Can't create directory. Permission denied.");
     return;
   }
   if (CreateFolder(path) != CreateFolderResult::kCreated) {
     Reply("550 Can't create directory. Permission denied.");
     return;
   }
-  Reply("250 MKD command successful.");
+  // 257 with the new folder's path, as clients expect it (they give up on a 250).
+  CCountedString created = CurrentDirectoryOf(path);
+  created.Truncate(created.Length() - 1);
+  created.Replace("\"", "\"\"");
+  Reply("257 \"%s\" created.", created.CStr());
 }
 
 void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString) {
   CCountedString path;
-  CCountedString root;
-  if (argument.IsEmpty() || !ResolveInsideRoot(LocalDirectory() + argument, &path) ||
-      (NormalizePath(rootFolder_, &root) && path == root) || !PathExists(path)) {
+  if (argument.IsEmpty() || !ResolveClientPath(argument, &path) || IsRootFolder(path) ||
+      !PathExists(path)) {
     Reply("550 Permission denied.");
     return;
   }
@@ -150,17 +151,14 @@ void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString
 }
 
 void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString) {
-  const CCountedString directory = LocalDirectory();
   CCountedString source;
   CCountedString target;
-  if (!ResolveInsideRoot(directory + renameSource_, &source) ||
-      !ResolveInsideRoot(directory + argument, &target)) {
+  if (!ResolveClientPath(renameSource_, &source) || !ResolveClientPath(argument, &target)) {
     Reply("550 Permission denied.");
     return;
   }
-  CCountedString root;
-  if (argument.IsEmpty() || renameSource_.IsEmpty() ||
-      (NormalizePath(rootFolder_, &root) && (source == root || target == root))) {
+  if (argument.IsEmpty() || renameSource_.IsEmpty() || IsRootFolder(source) ||
+      IsRootFolder(target)) {
     renameSource_.Clear();
     Reply("550 Permission denied.");
     return;

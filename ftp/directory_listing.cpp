@@ -1,7 +1,10 @@
-// LIST and NLST: the listing text and the command that sends it.
+// LIST and NLST: the listing text and the command that sends it. Without a path (or
+// with options only) the current directory is listed; with one, that folder or that
+// one file.
 #include "ftp/directory_listing.h"
 
 #include "ftp/ftp_session.h"
+#include "ftp/moving_send.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -11,6 +14,17 @@ const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 }  // namespace
+
+CCountedString ListingTarget(const CCountedString& argument) {
+  CCountedString rest = argument;
+  while (rest.StartsWith("-")) {
+    const size_t space = rest.Find(' ');
+    if (space == CCountedString::npos) return CCountedString();
+    rest = rest.Mid(space + 1);
+    while (rest.StartsWith(" ")) rest = rest.Mid(1);
+  }
+  return rest;
+}
 
 CCountedString FormatListLine(const DirectoryEntry& entry, int currentYear) {
   const CalendarTime& time = entry.lastWriteUtc;
@@ -39,26 +53,41 @@ CCountedString FormatListing(const std::vector<DirectoryEntry>& entries, bool na
   return text;
 }
 
-void CFtpSession::OnList(CCountedString command, CCountedString, CCountedString) {
-  CCountedString directory;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory)) {
+void CFtpSession::OnList(CCountedString command, CCountedString argument, CCountedString) {
+  TakeRestartOffset();
+  const CCountedString target = ListingTarget(argument);
+  CCountedString path;
+  if (!ResolveClientPath(target, &path)) {
     CloseDataConnection();
     Reply("550 Permission denied.");
     return;
   }
   std::vector<DirectoryEntry> entries;
-  ListDirectory(directory, &entries);
+  DirectoryEntry named;
+  if (target.IsEmpty()) {
+    ListDirectory(path, &entries);  // a vanished current directory lists as "/"
+  } else if (!GetPathEntry(path, &named)) {
+    CloseDataConnection();
+    Reply("550 \"%s\": File not found.", target.CStr());
+    return;
+  } else if (named.isDirectory) {
+    ListDirectory(path, &entries);
+  } else {
+    entries.push_back(named);
+  }
   const CCountedString listing = FormatListing(entries, command == "NLST", LocalTimeNow().year);
 
   Reply("150 Opening ASCII mode data connection for directory list.");
-  if (!OpenDataConnection()) {
+  if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
     CloseDataConnection();
     return;
   }
   loginState_ = kSendingList;
-  dataConnection_.Send(listing.CStr(), static_cast<uint32_t>(listing.Length()));
+  const SendOutcome outcome = SendWhileMoving(dataConnection_, listing.CStr(),
+                                              static_cast<uint32_t>(listing.Length()), stopFlag_);
   CloseDataConnection();
-  Reply("226 Transfer complete");
+  Reply(outcome == SendOutcome::kSent ? "226 Transfer complete"
+                                      : "426 Connection closed; transfer aborted.");
   loginState_ = kLoggedIn;
 }
 

@@ -36,7 +36,11 @@ class CDubbingSession::CLink : public IDubbingLink {
   CDubbingSession& session_;
 };
 
-CDubbingSession::CDubbingSession() : statusDocument_(BuildStatusDocument()) {}
+CDubbingSession::CDubbingSession() : statusDocument_(BuildStatusDocument()) {
+  ReserveExactName(kVirtualStatusFile);
+  ReserveExactName(kVirtualDubbingInfoFile);
+  ReserveExactName(kVirtualProgrammeFile);
+}
 
 CDubbingSession::~CDubbingSession() = default;
 
@@ -50,6 +54,7 @@ void CDubbingSession::SendGreeting() { Reply("220 Connected. <00:00:00:000>"); }
 void CDubbingSession::OnRetr(CCountedString command, CCountedString argument,
                              CCountedString description) {
   if (argument == kVirtualStatusFile) {
+    TakeRestartOffset();  // a restart offset means nothing to a virtual file
     SendStatusDocument();
     return;
   }
@@ -59,10 +64,12 @@ void CDubbingSession::OnRetr(CCountedString command, CCountedString argument,
 void CDubbingSession::OnStor(CCountedString command, CCountedString argument,
                              CCountedString description) {
   if (argument == kVirtualDubbingInfoFile) {
+    TakeRestartOffset();
     ReceiveDubbingInfo();
     return;
   }
   if (argument == kVirtualProgrammeFile) {
+    TakeRestartOffset();
     ReceiveProgramme();
     return;
   }

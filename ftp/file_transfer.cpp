@@ -1,8 +1,14 @@
-// The file transfers RETR and STOR/APPE: 64 KiB blocks, synchronously in the session
-// thread, the data connection closed at the end whatever the outcome.
+// The file transfers RETR and STOR/APPE of ordinary files: 64 KiB blocks, synchronously
+// in the session thread, the data connection closed at the end whatever the outcome.
+//
+// Each transfer ends with exactly one final reply: 226 when every byte moved, else the
+// one reply that says why (425/421 from opening the data connection, 426, 451).
+// A REST offset applies to the next transfer: RETR starts there; STOR and APPE write
+// from there and keep the rest of the file. Without it APPE writes at the end.
 #include <vector>
 
 #include "ftp/ftp_session.h"
+#include "ftp/moving_send.h"
 #include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
 #include "platform/time.h"
@@ -11,103 +17,165 @@ namespace kestova {
 namespace {
 
 constexpr uint32_t kTransferBlockSize = 65536;
-constexpr int32_t kRetrSendTimeoutMs = 1000;
 // One receive wait; short so that a stop ends the upload within about a second (the
 // silence limit below is measured apart from it).
 constexpr int32_t kStorReceiveTimeoutMs = 1000;
 constexpr uint32_t kStorSilenceLimitMs = 10000;
 
+constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for file transfer.";
+constexpr char kReplyComplete[] = "226 Transfer complete";
+constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
+constexpr char kReplyLocalError[] = "451 Requested action aborted: local error in processing.";
+
+// Where a transfer with a restart offset starts in a file of `size` bytes; false when
+// the offset lies outside the file (a negative one, or one past its end).
+bool RestartFits(int64_t offset, uint64_t size) {
+  return offset >= 0 && static_cast<uint64_t>(offset) <= size;
+}
+
 }  // namespace
 
 void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString) {
-  // The current directory is not used: names are taken from the root folder.
+  const int64_t offset = TakeRestartOffset();
   CCountedString path;
-  if (!ResolveInsideRoot(rootFolder_ + argument, &path)) {
+  if (!ResolveClientPath(argument, &path)) {
     CloseDataConnection();
     Reply("550 Permission denied.");
+    return;
+  }
+  PathAttributes attributes;
+  if (!GetPathAttributes(path, &attributes)) {
+    CloseDataConnection();
+    Reply("550 \"%s\": File not found.", argument.CStr());
+    return;
+  }
+  if (attributes.isDirectory) {
+    CloseDataConnection();
+    Reply("550 \"%s\": Not a plain file.", argument.CStr());
     return;
   }
   CTransferMark mark;
   mark.Mark(path);
   CFile file;
-  if (!file.OpenForRead(path)) {
+  if (!file.OpenForRead(path)) {  // held open by a transfer, or unreadable
     CloseDataConnection();
-    Reply("426 Connection closed; transfer aborted.");
+    Reply(kReplyAborted);
     return;
   }
-  Reply("150 Opening BINARY mode data connection for file transfer.");
-  if (!OpenDataConnection()) {
+  uint64_t size = 0;
+  if (!file.GetSize(&size) || !RestartFits(offset, size) ||
+      !file.Seek(static_cast<uint64_t>(offset))) {
     CloseDataConnection();
-    Reply("426 Connection closed; transfer aborted.");
+    Reply("554 Can't restart at %lld: \"%s\" has %llu bytes.", static_cast<long long>(offset),
+          argument.CStr(), static_cast<unsigned long long>(size));
+    return;
+  }
+  Reply(kReplyOpening);
+  if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
+    CloseDataConnection();
     return;
   }
   std::vector<char> buffer(kTransferBlockSize);
-  dataConnection_.SetTimeout(kRetrSendTimeoutMs);
-  uint32_t bytesRead = 0;
-  if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) bytesRead = 0;
-  while (bytesRead > 0) {
-    if (StopRequested() || !dataConnection_.Send(buffer.data(), bytesRead)) {
-      Reply("426 Connection closed; transfer aborted.");
+  const char* failure = nullptr;
+  for (;;) {
+    uint32_t bytesRead = 0;
+    if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) {
+      failure = kReplyLocalError;
       break;
     }
-    if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) bytesRead = 0;
+    if (bytesRead == 0) break;
+    if (SendWhileMoving(dataConnection_, buffer.data(), bytesRead, stopFlag_) !=
+        SendOutcome::kSent) {
+      failure = kReplyAborted;
+      break;
+    }
   }
   CloseDataConnection();
-  Reply("226 Transfer complete");
+  Reply("%s", failure != nullptr ? failure : kReplyComplete);
 }
 
-void CFtpSession::OnStor(CCountedString, CCountedString argument, CCountedString) {
-  // STOR and APPE both create the file anew (APPE replaces the content).
+// A REST offset (or APPE) keeps the content; a plain STOR empties the file.
+bool CFtpSession::OpenUploadTarget(const CCountedString& path, const CCountedString& argument,
+                                   bool append, int64_t offset, CFile* file) {
+  if (!append && offset == 0) {
+    // A new file is created as such; only an existing one is opened and truncated.
+    // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
+    // which holds up the final reply of a large upload.)
+    if (file->CreateNew(path) || file->OpenForWrite(path)) return true;
+    Reply(kReplyAborted);
+    return false;
+  }
+  uint64_t size = 0;
+  if (file->OpenExistingForWrite(path)) {
+    if (!file->GetSize(&size)) {
+      Reply(kReplyLocalError);
+      return false;
+    }
+  } else if (PathExists(path)) {  // held open by a transfer, or a folder
+    Reply(kReplyAborted);
+    return false;
+  } else if (offset == 0) {  // APPE of a new name creates the file
+    if (!file->CreateNew(path)) {
+      Reply(kReplyAborted);
+      return false;
+    }
+  }  // else a restart into a missing file: refused below, nothing is created
+  const int64_t start = offset == 0 ? static_cast<int64_t>(size) : offset;
+  if (!RestartFits(start, size) || !file->Seek(static_cast<uint64_t>(start))) {
+    file->Close();
+    Reply("554 Can't restart at %lld: \"%s\" has %llu bytes.", static_cast<long long>(offset),
+          argument.CStr(), static_cast<unsigned long long>(size));
+    return false;
+  }
+  return true;
+}
+
+void CFtpSession::OnStor(CCountedString command, CCountedString argument, CCountedString) {
+  const int64_t offset = TakeRestartOffset();
   CCountedString directory;
   CCountedString path;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
-      !ResolveInsideRoot(directory + "\\" + argument, &path)) {
+  if (!ResolveInsideRoot(LocalDirectory(), &directory) || !ResolveClientPath(argument, &path) ||
+      IsRootFolder(path)) {
     CloseDataConnection();
     Reply("550 Permission denied.");
     return;
   }
   CreateFolderTree(directory);
-  // A new file is created as such; only an existing one is opened and truncated.
-  // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
-  // which holds up the final reply of a large upload.)
   CTransferMark mark;
   mark.Mark(path);
   CFile file;
-  if (!file.CreateNew(path) && !file.OpenForWrite(path)) {
+  if (!OpenUploadTarget(path, argument, command == "APPE", offset, &file)) {
     CloseDataConnection();
-    Reply("426 Connection closed; transfer aborted.");
     return;
   }
-  if (!OpenDataConnection()) {
+  if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
     CloseDataConnection();
-    Reply("426 Connection closed; transfer aborted.");
     return;
   }
-  Reply("150 Opening BINARY mode data connection for file transfer.");
+  Reply(kReplyOpening);
   std::vector<char> buffer(kTransferBlockSize);
   dataConnection_.SetTimeout(kStorReceiveTimeoutMs);
   uint32_t lastDataTick = TickCountMs();
-  bool writeFailed = false;
+  const char* failure = kReplyAborted;  // unless the client ends the data connection
   while (!StopRequested()) {
     uint32_t received = 0;
-    if (!dataConnection_.ReceiveFrom(buffer.data(), kTransferBlockSize, &received)) break;
+    if (!dataConnection_.ReceiveFrom(buffer.data(), kTransferBlockSize, &received)) {
+      failure = nullptr;  // the client's close: the normal end
+      break;
+    }
     if (received > 0) {
       if (!file.Write(buffer.data(), received)) {
         // A full disk or a failing device: keep what was written, report the failure.
-        writeFailed = true;
+        failure = kReplyLocalError;
         break;
       }
       lastDataTick = TickCountMs();
     }
     if (TickCountMs() - lastDataTick > kStorSilenceLimitMs) break;
   }
-  if (!file.Close()) writeFailed = true;
+  if (!file.Close() && failure == nullptr) failure = kReplyLocalError;
   CloseDataConnection();
-  if (writeFailed) {
-    Reply("451 Requested action aborted: local error in processing.");
-    return;
-  }
-  Reply("226 Transfer complete");
+  Reply("%s", failure != nullptr ? failure : kReplyComplete);
 }
 
 }  // namespace kestova

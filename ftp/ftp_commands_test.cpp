@@ -67,7 +67,14 @@ TEST_F(FtpCommandsTest, ChangingDirectoriesAndBack) {
 }
 
 TEST_F(FtpCommandsTest, MakeAndRemoveDirectories) {
-  EXPECT_EQ(client_.Command("MKD new"), "250 MKD command successful.");
+  EXPECT_EQ(client_.Command("MKD new"), "257 \"/new\" created.");
+#ifndef _WIN32
+  // A quote in the path is doubled in the reply (Windows names hold none).
+  EXPECT_EQ(client_.Command("CWD new"), "250 \"new\": CWD command successful.");
+  EXPECT_EQ(client_.Command("MKD /new/\"q\""), "257 \"/new/\"\"q\"\"\" created.");
+  EXPECT_EQ(client_.Command("RMD \"q\""), "250 RMD command successful.");
+  EXPECT_EQ(client_.Command("CWD /"), "250 \"/\": CWD command successful.");
+#endif
   EXPECT_TRUE(IsDirectory(Local("new")));
   EXPECT_EQ(client_.Command("XMKD new"), "550 Can't create directory. Permission denied.");
   EXPECT_EQ(client_.Command("MKD deep/er"), "550 Can't create directory. Permission denied.");

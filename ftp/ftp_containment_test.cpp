@@ -65,7 +65,7 @@ TEST_F(FtpContainmentTest, RetrOutsideIsRefusedAndSendsNothing) {
   }
   // An absolute local path is taken below the served folder, where it names nothing.
   const std::string absolute(Local("rec2/secret").CStr());
-  EXPECT_EQ(client_.Command("RETR " + absolute), "426 Connection closed; transfer aborted.");
+  EXPECT_EQ(client_.Command("RETR " + absolute), "550 \"" + absolute + "\": File not found.");
   ExpectNeighbourUntouched();
 }
 
@@ -96,18 +96,21 @@ TEST_F(FtpContainmentTest, DirectoryAndNameCommandsOutsideAreRefused) {
   ExpectNeighbourUntouched();
 }
 
-TEST_F(FtpContainmentTest, ACurrentDirectoryThatLeftTheRootServesNothing) {
-  // "../rec/sub" resolves inside the root, so CWD accepts it; two CDUPs then leave
-  // the text "/../", which lies above the root.
+TEST_F(FtpContainmentTest, TheCurrentDirectoryNeverLeavesTheRoot) {
+  // "../rec/sub" resolves inside the root: the current directory becomes "/sub/", and
+  // CDUP and ".." stop at the top.
   EXPECT_EQ(client_.Command("CWD ../rec/sub"), "250 \"../rec/sub\": CWD command successful.");
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/sub/\" is current directory.");
   EXPECT_EQ(client_.Command("CDUP"), "250 CDUP command successful.");
   EXPECT_EQ(client_.Command("CDUP"), "250 CDUP command successful.");
-  EXPECT_EQ(client_.Command("PWD"), "257 \"/../\" is current directory.");
-  EXPECT_EQ(client_.Command("LIST"), kDenied);
-  EXPECT_EQ(client_.Command("STOR rec2/x"), kDenied);
-  EXPECT_EQ(client_.Command("MKD rec2/y"), kDenied);
-  EXPECT_EQ(client_.Command("DELE rec2/secret"), kDenied);
-  EXPECT_EQ(client_.Command("CWD rec2"), kDenied);
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/\" is current directory.");
+  EXPECT_EQ(client_.Command("CWD /sub/../.."), kDenied);
+  EXPECT_EQ(client_.Command("PWD"), "257 \"/\" is current directory.");
+  EXPECT_EQ(client_.Command("STOR /../rec2/x"), kDenied);
+  EXPECT_EQ(client_.Command("MKD \\..\\rec2\\y"), kDenied);
+  EXPECT_EQ(client_.Command("DELE /../rec2/secret"), kDenied);
+  EXPECT_EQ(client_.Command("SIZE /../rec2/secret"), "213 0");
+  EXPECT_EQ(client_.Command("LIST /../rec2"), kDenied);
   ExpectNeighbourUntouched();
 }
 
@@ -127,7 +130,7 @@ TEST_F(FtpContainmentTest, DeviceNamesAreRefused) {
 
 TEST_F(FtpContainmentTest, PathsThatClimbAndComeBackStayUsable) {
   EXPECT_EQ(client_.Command("CWD sub/../sub"), "250 \"sub/../sub\": CWD command successful.");
-  EXPECT_EQ(client_.Command("MKD ../made"), "250 MKD command successful.");
+  EXPECT_EQ(client_.Command("MKD ../made"), "257 \"/made\" created.");
   EXPECT_TRUE(IsDirectory(Local("rec/made")));
   EXPECT_EQ(client_.Command("RNFR ..\\inside"), "350 RNFR command successful.");
   EXPECT_EQ(client_.Command("RNTO ../made/inside"), "250 RNTO command successful.");

@@ -147,7 +147,7 @@ TEST(FtpHostileTest, AFileInTransferCannotBeDeletedRenamedOrItsFolderRemoved) {
   CRawFtpClient other;
   ASSERT_TRUE(uploader.ConnectAndLogin(server.Port()));
   ASSERT_TRUE(other.ConnectAndLogin(server.Port()));
-  ASSERT_EQ(uploader.Command("MKD sub"), "250 MKD command successful.");
+  ASSERT_EQ(uploader.Command("MKD sub"), "257 \"/sub\" created.");
   CEventSocket data;
   ASSERT_FALSE(uploader.OpenPassive(&data).empty());
   ASSERT_EQ(uploader.Command("STOR sub/a.bin").compare(0, 4, "150 "), 0);

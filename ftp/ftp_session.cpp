@@ -188,4 +188,30 @@ bool CFtpSession::ResolveInsideRoot(const CCountedString& path, CCountedString* 
          !PathLeadsOutside(rootFolder_, *resolved);
 }
 
+bool CFtpSession::ResolveClientPath(const CCountedString& argument,
+                                    CCountedString* resolved) const {
+  const bool fromTop = !argument.IsEmpty() && (argument[0] == '/' || argument[0] == '\\');
+  return ResolveInsideRoot((fromTop ? rootFolder_ : LocalDirectory()) + argument, resolved);
+}
+
+bool CFtpSession::IsRootFolder(const CCountedString& resolved) const {
+  CCountedString root;
+  return NormalizePath(rootFolder_, &root) && resolved == root;
+}
+
+int64_t CFtpSession::TakeRestartOffset() {
+  const int64_t offset = restartOffset_;
+  restartOffset_ = 0;
+  return offset;
+}
+
+void CFtpSession::ReserveExactName(const char* name) { reservedNames_.push_back(name); }
+
+bool CFtpSession::IsReservedName(const CCountedString& argument) const {
+  for (const CCountedString& name : reservedNames_) {
+    if (argument == name) return true;
+  }
+  return false;
+}
+
 }  // namespace kestova

@@ -15,10 +15,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "base/counted_string.h"
 #include "ftp/command_line_reader.h"
 #include "net/event_socket.h"
+#include "platform/file_system.h"
 
 namespace kestova {
 class CSessionAdmission;
@@ -107,6 +109,23 @@ class CFtpSession {
   CCountedString LocalDirectory() const;
   // Resolves `path` and checks it lies inside the root folder.
   bool ResolveInsideRoot(const CCountedString& path, CCountedString* resolved) const;
+  // The local path a client names: from the root folder's top when the argument
+  // begins with '/' or '\\', else from the current directory; resolved and inside.
+  bool ResolveClientPath(const CCountedString& argument, CCountedString* resolved) const;
+  // The resolved root folder itself (which no command may delete, remove or rename).
+  bool IsRootFolder(const CCountedString& resolved) const;
+  // Opens the file STOR or APPE writes, positioned where the bytes go; on failure the
+  // final reply has been sent.
+  bool OpenUploadTarget(const CCountedString& path, const CCountedString& argument, bool append,
+                        int64_t offset, CFile* file);
+  // The current-directory text ("/" or "/a/b/") of a resolved folder inside the root.
+  CCountedString CurrentDirectoryOf(const CCountedString& resolved) const;
+  // The offset of the last REST, cleared: each transfer command takes it once.
+  int64_t TakeRestartOffset();
+  // Names a derived session handles itself, by exact name: SIZE answers them with the
+  // echo of their number even when a file of that name exists.
+  void ReserveExactName(const char* name);
+  bool IsReservedName(const CCountedString& argument) const;
 
   CEventSocket controlConnection_;
   CCommandLineReader lineReader_;
@@ -129,6 +148,8 @@ class CFtpSession {
   CSessionAdmission* admission_ = nullptr;
   uint32_t admittedAddress_ = 0;
   uint32_t idleTimeoutMs_ = 0;
+  int64_t restartOffset_ = 0;
+  std::vector<CCountedString> reservedNames_;
 
   friend void FtpSessionThread(void* argument);
 };

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ftp/ftp_session.h"
+#include "platform/file_system.h"
 
 namespace kestova {
 namespace {
@@ -37,6 +38,23 @@ int LeadingInteger(const CCountedString& text) {
   return static_cast<int>(value);
 }
 
+// The same reading as LeadingInteger over the whole 64-bit range (a restart offset
+// into a file larger than 2 GiB).
+int64_t LeadingInteger64(const CCountedString& text) {
+  size_t i = 0;
+  const size_t length = text.Length();
+  while (i < length && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  uint64_t value = 0;
+  const uint64_t limit = static_cast<uint64_t>(INT64_MAX);
+  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+    value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+  }
+  return negative ? -static_cast<int64_t>(value) : static_cast<int64_t>(value);
+}
+
 }  // namespace
 
 void CFtpSession::OnNoop(CCountedString, CCountedString, CCountedString) { Reply("200 OK"); }
@@ -50,10 +68,21 @@ void CFtpSession::OnType(CCountedString, CCountedString argument, CCountedString
 }
 
 void CFtpSession::OnRest(CCountedString, CCountedString argument, CCountedString) {
-  Reply("350 Restarting at %d.", LeadingInteger(argument));
+  // Kept for the next transfer command, which applies it to an ordinary file.
+  restartOffset_ = LeadingInteger64(argument);
+  Reply("350 Restarting at %lld.", static_cast<long long>(restartOffset_));
 }
 
 void CFtpSession::OnSize(CCountedString, CCountedString argument, CCountedString) {
+  // An existing file answers its size; anything else (a recorder may send a number, or
+  // a name it handles itself) the number the argument begins with.
+  CCountedString path;
+  DirectoryEntry entry;
+  if (!IsReservedName(argument) && ResolveClientPath(argument, &path) &&
+      GetPathEntry(path, &entry) && !entry.isDirectory) {
+    Reply("213 %llu", static_cast<unsigned long long>(entry.size));
+    return;
+  }
   Reply("213 %d", LeadingInteger(argument));
 }
 

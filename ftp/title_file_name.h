@@ -7,8 +7,9 @@
 // Linux: file names are UTF-8, so the title is converted from Shift_JIS (Windows code
 // page 932) to UTF-8. A byte that is not valid there becomes "_", and so does a control
 // character; a '/' (which a cleaned title never holds) becomes the full-width solidus.
-// The result never contains '/' or a NUL byte, so it always names one entry in its
-// folder.
+// An empty title and a title beginning with "." get a "_" in front, so that the file
+// (title + ".MPG") never begins with a dot and is never hidden. The result never
+// contains '/' or a NUL byte, so it always names one entry in its folder.
 //
 // Safe from any thread.
 #pragma once

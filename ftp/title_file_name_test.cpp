@@ -121,6 +121,16 @@ TEST(TitleFileName, ControlCharactersBecomeUnderscores) {
   EXPECT_EQ("A_", NameOf("A\x7f"));
 }
 
+TEST(TitleFileName, LinuxNamesNeverBeginWithADot) {
+  const struct {
+    const char* title;
+    const char* name;
+  } cases[] = {
+      {"", "_"},       {".", "_."}, {"..", "_.."}, {" .x ", "_.x"}, {".hidden", "_.hidden"},
+      {"a.b.", "a.b."}};
+  for (const auto& c : cases) EXPECT_EQ(c.name, NameOf(c.title)) << c.title;
+}
+
 TEST(TitleFileName, AnyTitleGivesOneSafeUsableName) {
   testing::CScratchFolder folder;
   std::mt19937 random(20261207);
@@ -129,6 +139,7 @@ TEST(TitleFileName, AnyTitleGivesOneSafeUsableName) {
     for (char& c : title) c = static_cast<char>(random() % 255 + 1);  // no zero byte
     std::string name = NameOf(title);
     ASSERT_EQ(std::string::npos, name.find('/')) << round;
+    ASSERT_NE('.', name[0]) << round;
     ASSERT_EQ(std::string::npos, name.find('\0')) << round;
     ASSERT_TRUE(IsValidUtf8(name)) << round;
     ASSERT_LT(name.size() + 10, 256u);  // room for "_NNNN.MPG" below NAME_MAX

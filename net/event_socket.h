@@ -80,6 +80,11 @@ class CEventSocket {
   // connection is then of no further use).
   bool Send(const void* buffer, uint32_t length, uint32_t* bytesSent = nullptr,
             int32_t timeoutMs = 0);
+  // Sends what the system takes of the buffer at once, waiting up to the time-out (0 =
+  // default) for room: true with the count, which is 0 when no room came in time; false
+  // when the connection failed or was closed. A stream goes on with the rest in a later
+  // call. For senders that measure time without progress rather than time per buffer.
+  bool SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent, int32_t timeoutMs = 0);
   bool SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
               uint32_t* bytesSent = nullptr, int32_t timeoutMs = 0);
   // Receives what is available, at most `capacity` bytes, waiting up to the time-out

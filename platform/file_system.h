@@ -78,6 +78,9 @@ struct DirectoryEntry {
 // the order the system returns them. False (and no entries) when the folder cannot
 // be read.
 bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* entries);
+// The entry of one existing path as ListDirectory shows it in its folder; the name is
+// the path's last component. False when the path names nothing.
+bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry);
 
 // A file opened without sharing: while it is open, no other opener (in this process
 // or another) can open the same file through CFile. Not copyable; closes on destruction.
@@ -96,12 +99,20 @@ class CFile {
   // Creates a new file for writing; false when the name already exists (file or
   // folder), so nothing is ever overwritten.
   bool CreateNew(const CCountedString& path);
+  // Opens an existing file for writing and keeps its content; the position is its
+  // start. False when missing, a folder, or held open elsewhere.
+  bool OpenExistingForWrite(const CCountedString& path);
 
   bool IsOpen() const;
   // Reads up to `capacity` bytes; 0 bytes read means end of file. False on error.
   bool Read(void* buffer, uint32_t capacity, uint32_t* bytesRead);
   // Writes all bytes; false when any could not be written (a full disk).
   bool Write(const void* buffer, uint32_t length);
+  // The open file's size in bytes (64-bit).
+  bool GetSize(uint64_t* size);
+  // Moves the position to `offset` bytes from the start; the next Read or Write
+  // begins there.
+  bool Seek(uint64_t offset);
   // Closes the file; true when nothing was open or the close succeeded.
   bool Close();
 

@@ -46,6 +46,9 @@ CCountedString ConvertToUtf8(const CCountedString& text) {
 CCountedString TitleFileName(const CCountedString& shiftJisTitle) {
   CCountedString utf8 = ConvertToUtf8(shiftJisTitle);
   CCountedString name;
+  // A name beginning with a dot (an empty title gives ".MPG", "." gives "..MPG") would
+  // be hidden from file managers and listings: such a name gets a visible "_" first.
+  if (utf8.IsEmpty() || utf8[0] == '.') name.AppendChar(kReplacement);
   for (size_t i = 0; i < utf8.Length(); ++i) {
     unsigned char byte = utf8.ByteAt(i);
     if (byte == '/') {

@@ -241,6 +241,26 @@ bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent
   return IsValid() && SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs);
 }
 
+bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
+                            int32_t timeoutMs) {
+  *bytesSent = 0;
+  if (!IsValid() || (buffer == nullptr && length != 0) || !MakeNonBlocking(handle_)) return false;
+  if (length == 0) return true;
+  const Deadline deadline(timeoutMs == 0 ? defaultTimeoutMs_ : timeoutMs);
+  for (;;) {
+    const ssize_t result = send(handle_, buffer, length, MSG_NOSIGNAL);
+    if (result >= 0) {
+      *bytesSent = static_cast<uint32_t>(result);
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) return false;
+    const int events = WaitFor(handle_, POLLOUT, deadline);
+    if (events == 0) return true;  // no room within the time-out
+    if (events < 0) return false;
+  }
+}
+
 bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
                           uint32_t* bytesSent, int32_t timeoutMs) {
   if (bytesSent) *bytesSent = 0;

@@ -326,6 +326,33 @@ bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent
          SendWhole(handle_, nullptr, buffer, length, bytesSent, static_cast<DWORD>(timeoutMs));
 }
 
+bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
+                            int32_t timeoutMs) {
+  *bytesSent = 0;
+  if (!IsValid() || (buffer == nullptr && length != 0)) return false;
+  if (length == 0) return true;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+  // The selection makes the socket non-blocking; FD_WRITE is signalled once there is
+  // room again after a send that would have blocked.
+  CWaitEvent event(handle_);
+  if (!event.IsValid() || !event.Select(FD_WRITE)) return false;
+  const DWORD start = GetTickCount();
+  const char* bytes = static_cast<const char*>(buffer);
+  for (;;) {
+    const int result = send(handle_, bytes, static_cast<int>(length), 0);
+    if (result != SOCKET_ERROR) {
+      *bytesSent = static_cast<uint32_t>(result);
+      return true;
+    }
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    const DWORD left = Remaining(start, limit);
+    if (left == 0 || !event.Wait(left)) return true;  // no room within the time-out
+    WSANETWORKEVENTS events;
+    if (!event.Enumerate(&events)) return false;  // also resets the event
+  }
+}
+
 bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
                           uint32_t* bytesSent, int32_t timeoutMs) {
   if (bytesSent) *bytesSent = 0;

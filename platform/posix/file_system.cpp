@@ -15,6 +15,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <limits>
+
 #include "platform/posix/confined_path.h"
 #include "platform/posix/native_path.h"
 
@@ -168,6 +170,27 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
   return true;
 }
 
+bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry) {
+  const std::string native = NativePath(path);
+  if (native.empty()) return false;
+  // As GetPathAttributes: a link shows what it points to, if that lies inside.
+  const int fd = OpenConfined(native, O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  const bool known = fstat(fd, &status) == 0;
+  close(fd);
+  if (!known) return false;
+  const size_t slash = native.find_last_of('/');
+  *entry = DirectoryEntry();
+  entry->name = CCountedString((slash == std::string::npos || slash + 1 == native.size())
+                                   ? native.c_str()
+                                   : native.c_str() + slash + 1);
+  entry->isDirectory = S_ISDIR(status.st_mode);
+  entry->size = entry->isDirectory ? 0 : static_cast<uint64_t>(status.st_size);
+  entry->lastWriteUtc = UtcCalendarTime(status.st_mtime);
+  return true;
+}
+
 CFile::~CFile() { Close(); }
 
 namespace {
@@ -217,6 +240,26 @@ bool CFile::CreateNew(const CCountedString& path) {
       OpenConfined(NativePath(path), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
   fd_ = LockRegularFile(fd);
   return fd_ >= 0;
+}
+
+bool CFile::OpenExistingForWrite(const CCountedString& path) {
+  Close();
+  const int fd = OpenConfined(NativePath(path), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  fd_ = LockRegularFile(fd);
+  if (fd_ >= 0) fcntl(fd_, F_SETFL, 0);
+  return fd_ >= 0;
+}
+
+bool CFile::GetSize(uint64_t* size) {
+  struct stat status;
+  if (fd_ < 0 || fstat(fd_, &status) != 0) return false;
+  *size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool CFile::Seek(uint64_t offset) {
+  if (fd_ < 0 || offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
+  return lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
 bool CFile::IsOpen() const { return fd_ >= 0; }

@@ -25,6 +25,16 @@ CalendarTime CalendarTimeOf(const FILETIME& time) {
 
 HANDLE HandleOf(void* handle) { return static_cast<HANDLE>(handle); }
 
+DirectoryEntry EntryOf(const WIN32_FIND_DATAA& data) {
+  DirectoryEntry item;
+  item.name = CCountedString(data.cFileName);
+  item.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  item.size =
+      item.isDirectory ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  item.lastWriteUtc = CalendarTimeOf(data.ftLastWriteTime);
+  return item;
+}
+
 }  // namespace
 
 bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
@@ -79,19 +89,33 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
   }
   std::vector<DirectoryEntry> found;
   do {
-    DirectoryEntry item;
-    item.name = CCountedString(data.cFileName);
-    item.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    item.size = item.isDirectory
-                    ? 0
-                    : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    item.lastWriteUtc = CalendarTimeOf(data.ftLastWriteTime);
-    found.push_back(item);
+    found.push_back(EntryOf(data));
   } while (FindNextFileA(find, &data));
   const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(find);
   if (!complete) return false;
   entries->swap(found);
+  return true;
+}
+
+bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry) {
+  // A wildcard would make the search find some other entry.
+  if (path.IsEmpty() || path.Find('*') != CCountedString::npos ||
+      path.Find('?') != CCountedString::npos) {
+    return false;
+  }
+  WIN32_FIND_DATAA data;
+  const HANDLE find = FindFirstFileA(path.CStr(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    FindClose(find);
+    *entry = EntryOf(data);
+    return true;
+  }
+  // A drive root has no entry of its own to find.
+  if (!IsDirectory(path)) return false;
+  *entry = DirectoryEntry();
+  entry->name = path;
+  entry->isDirectory = true;
   return true;
 }
 
@@ -125,6 +149,30 @@ bool CFile::CreateNew(const CCountedString& path) {
   Close();
   handle_ = OpenUnshared(path, GENERIC_WRITE, CREATE_NEW);
   return IsOpen();
+}
+
+bool CFile::OpenExistingForWrite(const CCountedString& path) {
+  Close();
+  handle_ = OpenUnshared(path, GENERIC_WRITE, OPEN_EXISTING);
+  return IsOpen();
+}
+
+bool CFile::GetSize(uint64_t* size) {
+  if (!IsOpen()) return false;
+  DWORD high = 0;
+  const DWORD low = GetFileSize(HandleOf(handle_), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  *size = (static_cast<uint64_t>(high) << 32) | low;
+  return true;
+}
+
+bool CFile::Seek(uint64_t offset) {
+  if (!IsOpen() || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+  LONG high = static_cast<LONG>(offset >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low =
+      SetFilePointer(HandleOf(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
 bool CFile::IsOpen() const { return HandleOf(handle_) != INVALID_HANDLE_VALUE; }

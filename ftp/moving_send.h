@@ -1,0 +1,27 @@
+// Sending a transfer's bytes on a data connection for as long as they keep moving.
+//
+// A slow reader (a phone on Wi-Fi) is served at its own pace: what ends a send is time
+// in which not a single byte went out, never the time a whole block takes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "net/event_socket.h"
+
+namespace kestova {
+
+enum class SendOutcome { kSent, kFailed, kStalled, kStopped };
+
+// How long a data connection may take no byte at all before the transfer is given up.
+constexpr uint32_t kSendStallLimitMs = 10000;
+
+// Sends all `length` bytes on `socket`. Ends early with kFailed when the connection
+// fails or is closed, kStalled when no byte has gone out for more than `stallLimitMs`,
+// kStopped when `stopFlag` (may be null) becomes non-zero; the flag is looked at
+// between waits of at most one second.
+SendOutcome SendWhileMoving(CEventSocket& socket, const char* bytes, uint32_t length,
+                            const std::atomic<int32_t>* stopFlag,
+                            uint32_t stallLimitMs = kSendStallLimitMs);
+
+}  // namespace kestova
