@@ -185,6 +185,24 @@ TEST_F(DubbingSessionTest, ProgrammesArriveThroughPasvPswAndPort) {
   EXPECT_EQ("706", recorder_.CodesOfRow(2).substr(0, 3));
 }
 
+TEST_F(DubbingSessionTest, RecorderNamesAnswerTheSameInAnyFolderAndIgnoreRest) {
+  ASSERT_TRUE(CreateFolderTree(server_.Folder().PathOf("sub")));
+  ASSERT_TRUE(testing::WriteWholeFile(server_.Folder().PathOf(std::string("sub/") + kProgrammeName),
+                                      "a file of that name"));
+  CRawFtpClient client;
+  Login(client);
+  EXPECT_EQ("250", Code(client.Command("CWD sub")));
+  EXPECT_EQ("213 0", client.Command(std::string("SIZE ") + kProgrammeName));
+  EXPECT_EQ("350", Code(client.Command("REST 100")));
+  std::string finalReply;
+  EXPECT_EQ(kStatusDocumentLength, Retrieve(client, kStatusName, &finalReply).size());
+  EXPECT_EQ("226 Transfer complete", finalReply);
+  // The offset went with that transfer: an ordinary file (RETR of this name is one)
+  // starts at its first byte.
+  EXPECT_EQ("a file of that name", Retrieve(client, kProgrammeName, &finalReply));
+  EXPECT_EQ("226 Transfer complete", finalReply);
+}
+
 TEST_F(DubbingSessionTest, OrdinaryStorIsAFileOfThatName) {
   CRawFtpClient client;
   Login(client);
