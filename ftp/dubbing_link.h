@@ -24,6 +24,9 @@ class IDubbingLink {
   // Receives up to `capacity` bytes, waiting at most the data time-out. False when the
   // peer has closed the connection or on error; true with 0 bytes after a quiet wait.
   virtual bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) = 0;
+  // After ReceiveData returned false: true when the peer closed the data connection in
+  // order (all its bytes received), false when the receive failed with an error.
+  virtual bool DataClosedByPeer() const = 0;
   // Sets the session's login state to 0 (logged in, no listing running), as a failed
   // dubbing transfer does.
   virtual void ResetLoginState() = 0;

@@ -29,6 +29,9 @@ class CDubbingSession::CLink : public IDubbingLink {
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override {
     return session_.dataConnection_.ReceiveFrom(buffer, capacity, received);
   }
+  bool DataClosedByPeer() const override {
+    return session_.dataConnection_.LastReceiveEndedInOrder();
+  }
   void ResetLoginState() override { session_.loginState_ = kLoggedIn; }
   bool StopRequested() const override { return session_.StopRequested(); }
 
@@ -93,6 +96,7 @@ void CDubbingSession::ReceiveProgramme() {
   setup.titleSize = titleSize_;
   setup.callback = statusCallback_;
   setup.context = statusCallbackContext_;
+  setup.observer = receptionObserver_;
   setup.timeouts = timeouts_;
   lastReception_ = kestova::ReceiveProgramme(link, setup);
 }
@@ -102,6 +106,7 @@ CFtpSession* CreateDubbingSession(void* sink) {
   if (sink != nullptr) {
     const DubbingStatusSink* statusSink = static_cast<const DubbingStatusSink*>(sink);
     session->SetStatusCallback(statusSink->callback, statusSink->context);
+    session->SetReceptionObserver(statusSink->observer);
   }
   return session;
 }

@@ -15,6 +15,7 @@
 #include "ftp/dubbing_link.h"
 #include "ftp/ftp_session.h"
 #include "ftp/programme_reception.h"
+#include "ftp/reception_events.h"
 #include "ftp/status_callback.h"
 
 namespace kestova {
@@ -27,6 +28,9 @@ class CDubbingSession : public CFtpSession {
   // Stores the callback that receives reception progress and its context. Called
   // once, before the session thread starts. Both may be empty (no reports).
   void SetStatusCallback(StatusCallback callback, void* context);
+  // Stores the observer of this session's receptions (may be null). Called once, before
+  // the session thread starts.
+  void SetReceptionObserver(IReceptionObserver* observer) { receptionObserver_ = observer; }
   // Shortens the transfer time limits (tests).
   void SetTimeouts(const DubbingTimeouts& timeouts) { timeouts_ = timeouts; }
 
@@ -53,14 +57,18 @@ class CDubbingSession : public CFtpSession {
   uint64_t titleSize_ = 0;
   StatusCallback statusCallback_ = nullptr;
   void* statusCallbackContext_ = nullptr;
+  IReceptionObserver* receptionObserver_ = nullptr;
   DubbingTimeouts timeouts_;
   ProgrammeReceptionResult lastReception_;
 };
 
-// Where the sessions made by CreateDubbingSession send their reception progress.
+// Where the sessions made by CreateDubbingSession report their receptions: the status
+// callback (through a CStatusCallbackAdapter per reception), the observer of the typed
+// events (a CReceptionObservers for several), or both. Each may be empty.
 struct DubbingStatusSink {
   StatusCallback callback = nullptr;
   void* context = nullptr;
+  IReceptionObserver* observer = nullptr;
 };
 
 // Session factory for CFtpService::SetSessionFactory: a new CDubbingSession whose

@@ -236,7 +236,7 @@ TEST_F(DubbingSessionTest, StopFlagEndsAReceptionKeepingItsBytes) {
   EXPECT_EQ("226 Transfer complete", client.ReadReply(1000));
   std::string saved = FileContent("CUT.MPG");
   EXPECT_TRUE(saved == stream.substr(0, saved.size()));
-  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+  EXPECT_EQ(kTextInterrupted, recorder_.Events().back().text);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "ftp/programme_reception.h"
 
+#include <atomic>
 #include <vector>
 
 #include "ftp/programme_file.h"
 #include "ftp/programme_progress.h"
+#include "ftp/status_callback_adapter.h"
 #include "ftp/title_cleaning.h"
 #include "ftp/title_file_name.h"
 #include "platform/file_system.h"
@@ -21,10 +23,13 @@ constexpr char kReplyWriteFailed[] = "451 Requested action aborted: local error 
 constexpr uint32_t kReceiveBufferSize = 65536;
 constexpr size_t kFirstBlockMinimum = 256;
 
+// Reception ids: unique for the run of the process.
+std::atomic<ReceptionId> g_lastReceptionId{0};
+
 class CProgrammeReception {
  public:
   CProgrammeReception(IDubbingLink& link, const ProgrammeReceptionSetup& setup)
-      : link_(link), setup_(setup), buffer_(kReceiveBufferSize) {}
+      : link_(link), setup_(setup), buffer_(kReceiveBufferSize), adapter_(setup.callback, setup.context) {}
 
   ProgrammeReceptionResult Run();
 
@@ -35,8 +40,13 @@ class CProgrammeReception {
   void ReceiveRest();
   void Finish();
 
-  void Report(uint32_t code, const char* text);
-  void ReportProgress();
+  // Sends one event to the status callback's adapter and to the observer.
+  void Notify(ReceptionEventKind kind, ReceptionState state, bool withFigures);
+  // A receive returned false: how the stream ended.
+  void NoteStreamEnd() {
+    streamEnded_ = true;
+    closedInOrder_ = link_.DataClosedByPeer();
+  }
 
   IDubbingLink& link_;
   const ProgrammeReceptionSetup& setup_;
@@ -45,35 +55,39 @@ class CProgrammeReception {
   std::vector<char> firstBlock_;
   CTransferMark transferMark_;  // declared before file_, so released after it is closed
   CFile file_;
+  CStatusCallbackAdapter adapter_;
   bool streamEnded_ = false;
+  bool closedInOrder_ = false;  // the sender closed the data connection in order
   bool writeFailed_ = false;
   uint32_t startTime_ = 0;
   uint32_t lastData_ = 0;
   uint32_t lastReport_ = 0;
 };
 
-void CProgrammeReception::Report(uint32_t code, const char* text) {
-  if (setup_.callback == nullptr) return;
-  setup_.callback(code, const_cast<char*>(text), setup_.context, result_.row);
-}
-
-void CProgrammeReception::ReportProgress() {
-  if (setup_.callback == nullptr) return;
-  ProgressFigures figures =
-      ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
-  ProgressTexts texts = FormatProgress(figures);
-  Report(kStatusSize, texts.size.CStr());
-  Report(kStatusElapsed, texts.elapsed.CStr());
-  Report(kStatusPercentage, texts.percentage.CStr());
-  Report(kStatusRemaining, texts.remaining.CStr());
-  Report(kStatusRate, texts.rate.CStr());
+void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state,
+                                 bool withFigures) {
+  ReceptionEvent event;
+  event.kind = kind;
+  event.id = result_.id;
+  event.state = state;
+  event.fileName = result_.fileName;
+  event.path = result_.path;
+  if (withFigures) {
+    event.hasFigures = true;
+    event.receivedBytes = result_.receivedBytes;
+    event.announcedBytes = setup_.titleSize * 2048;
+    event.figures =
+        ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
+  }
+  adapter_.OnReceptionEvent(event);
+  if (setup_.observer != nullptr) setup_.observer->OnReceptionEvent(event);
 }
 
 void CProgrammeReception::GatherFirstBlock() {
   while (!link_.StopRequested()) {
     uint32_t received = 0;
     if (!link_.ReceiveData(buffer_.data(), kReceiveBufferSize, &received)) {
-      streamEnded_ = true;  // closed or failed: every further receive would fail too
+      NoteStreamEnd();  // closed or failed: every further receive would fail too
       break;
     }
     firstBlock_.insert(firstBlock_.end(), buffer_.data(), buffer_.data() + received);
@@ -89,21 +103,17 @@ void CProgrammeReception::GatherFirstBlock() {
 bool CProgrammeReception::CreateFile() {
   CCountedString title = ProgrammeTitle(firstBlock_.data(), firstBlock_.size());
   CFileNamingLockHolder lock;
-  if (setup_.callback != nullptr) {
-    int32_t row = -1;
-    setup_.callback(kStatusAddRow, &row, setup_.context, result_.row);
-    result_.row = row;
-  }
+  result_.id = g_lastReceptionId.fetch_add(1) + 1;
+  Notify(ReceptionEventKind::kStarted, ReceptionState::kStarting, false);
+  result_.row = adapter_.Row();
   if (!CreateProgrammeFile(setup_.rootFolder, TitleFileName(title), &file_, &result_.fileName,
                            &result_.path, &transferMark_)) {
     lock.Release();
-    Report(kStatusState,
-           CCountedString::Format(kTextCreateFailedFormat, result_.path.CStr()).CStr());
+    Notify(ReceptionEventKind::kEnded, ReceptionState::kCreateFailed, false);
     return false;
   }
   lock.Release();
-  Report(kStatusFileName, result_.fileName.CStr());
-  Report(kStatusState, kTextReceiving);
+  Notify(ReceptionEventKind::kFileCreated, ReceptionState::kReceiving, false);
   return true;
 }
 
@@ -117,12 +127,15 @@ bool CProgrammeReception::WriteToFile(const char* bytes, size_t length) {
 void CProgrammeReception::ReceiveRest() {
   while (!link_.StopRequested()) {
     uint32_t received = 0;
-    if (!link_.ReceiveData(buffer_.data(), kReceiveBufferSize, &received)) return;
+    if (!link_.ReceiveData(buffer_.data(), kReceiveBufferSize, &received)) {
+      NoteStreamEnd();
+      return;
+    }
     result_.receivedBytes += received;
     if (!WriteToFile(buffer_.data(), received)) return;
     uint32_t now = TickCountMs();
     if (now - lastReport_ > setup_.timeouts.reportIntervalMs) {
-      ReportProgress();
+      Notify(ReceptionEventKind::kProgress, ReceptionState::kReceiving, true);
       lastReport_ = now;
     }
     if (received > 0) lastData_ = now;
@@ -165,16 +178,14 @@ void CProgrammeReception::Finish() {
     result_.outcome = ReceptionOutcome::kWriteFailed;
     link_.Reply(kReplyWriteFailed);
   } else {
-    result_.outcome = ReceptionOutcome::kReceived;
+    // Interrupted or not, the recorder is answered as for a whole stream.
+    result_.outcome = closedInOrder_ ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
     link_.Reply(kReplyComplete);
   }
-  ReportProgress();
-  if (writeFailed_) {
-    Report(kStatusState,
-           CCountedString::Format(kTextWriteFailedFormat, result_.path.CStr()).CStr());
-  } else {
-    Report(kStatusState, kTextReceived);
-  }
+  const ReceptionState state = writeFailed_     ? ReceptionState::kWriteFailed
+                               : closedInOrder_ ? ReceptionState::kReceived
+                                                : ReceptionState::kInterrupted;
+  Notify(ReceptionEventKind::kEnded, state, true);
 }
 
 }  // namespace

@@ -240,10 +240,11 @@ TEST_F(ProgrammeReceptionTest, StopFlagEndsTheReceptionAndKeepsWhatArrived) {
   link.AddStop();
   link.AddPiece(stream.substr(3000));
   ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
-  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  // The recorder is answered as for a whole stream; the row says it was cut short.
+  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
   EXPECT_TRUE(FileContent("STOPPED.MPG") == stream.substr(0, 3000));
   EXPECT_EQ(kReceivedReplies, link.replies);
-  EXPECT_EQ(kTextReceived, TextsOf(0, kStatusState).back());
+  EXPECT_EQ(kTextInterrupted, TextsOf(0, kStatusState).back());
   EXPECT_EQ(1u, link.StepsLeft());
 }
 
@@ -273,7 +274,7 @@ TEST_F(ProgrammeReceptionTest, SilenceLongerThanTheLimitEndsTheReception) {
   ProgrammeReceptionSetup setup = ReceptionSetup();
   setup.timeouts.silenceMs = 50;
   ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
-  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
   EXPECT_TRUE(FileContent("SILENT.MPG") == stream);
   EXPECT_EQ(kReceivedReplies, link.replies);
   EXPECT_GE(link.StepsLeft(), 1u);
@@ -462,6 +463,104 @@ TEST(StatusDocumentTransfer, FailedDataConnectionGives150Then426) {
             link.replies);
   EXPECT_EQ(0, link.loginResets);
   EXPECT_TRUE(link.sent.empty());
+}
+
+}  // namespace
+}  // namespace kestova
+
+namespace kestova {
+namespace {
+
+// Keeps every event it is given (one reception thread at a time here).
+class CEventLog : public IReceptionObserver {
+ public:
+  void OnReceptionEvent(const ReceptionEvent& event) override { events.push_back(event); }
+  // "S" started, "F" file created, "P" progress, "E" ended, in order.
+  std::string Kinds() const {
+    std::string kinds;
+    for (const ReceptionEvent& event : events) kinds += "SFPE"[static_cast<int>(event.kind)];
+    return kinds;
+  }
+  std::vector<ReceptionEvent> events;
+};
+
+class ReceptionEventsTest : public ::testing::Test {
+ protected:
+  ReceptionEventsTest() {
+    observers_.Add(&first_);
+    observers_.Add(&second_);
+  }
+  ProgrammeReceptionSetup ObservedSetup() {
+    ProgrammeReceptionSetup setup;
+    setup.rootFolder = folder_.Path();
+    setup.titleSize = 2;  // 4 KiB announced
+    setup.observer = &observers_;
+    return setup;
+  }
+  testing::CScratchFolder folder_;
+  CEventLog first_, second_;
+  CReceptionObservers observers_;
+};
+
+TEST_F(ReceptionEventsTest, EveryObserverSeesOneReceptionUnderOneId) {
+  testing::CScriptedLink link;
+  link.AddStream(Stream("EVENTS", 4096), 1024);
+  const ProgrammeReceptionResult result = ReceiveProgramme(link, ObservedSetup());
+  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  const std::string kinds = first_.Kinds();
+  EXPECT_EQ("SF", kinds.substr(0, 2));
+  EXPECT_EQ('E', kinds.back());
+  EXPECT_EQ(kinds, second_.Kinds());
+  EXPECT_NE(0u, result.id);
+  for (const ReceptionEvent& event : first_.events) EXPECT_EQ(result.id, event.id);
+  const ReceptionEvent& created = first_.events[1];
+  EXPECT_EQ(ReceptionState::kReceiving, created.state);
+  EXPECT_EQ("EVENTS.MPG", created.fileName);
+  EXPECT_FALSE(created.hasFigures);
+  const ReceptionEvent& ended = first_.events.back();
+  EXPECT_EQ(ReceptionState::kReceived, ended.state);
+  ASSERT_TRUE(ended.hasFigures);
+  EXPECT_EQ(4096u, ended.receivedBytes);
+  EXPECT_EQ(4096u, ended.announcedBytes);
+  EXPECT_TRUE(ended.figures.percentageKnown);
+  EXPECT_DOUBLE_EQ(100.0, ended.figures.percentage);
+
+  // The next reception has an id of its own.
+  testing::CScriptedLink again;
+  again.AddPiece(Stream("EVENTS", 300));
+  EXPECT_NE(result.id, ReceiveProgramme(again, ObservedSetup()).id);
+}
+
+TEST_F(ReceptionEventsTest, AReceiveErrorEndsAsInterruptedAndKeepsTheBytes) {
+  testing::CScriptedLink link;
+  const std::string stream = Stream("RESET", 3000);
+  link.AddStream(stream, 1000);
+  link.AddReceiveError();
+  link.AddPiece("never read");
+  ProgrammeReceptionSetup setup = ObservedSetup();
+  testing::CStatusRecorder recorder;
+  setup.callback = &testing::CStatusRecorder::Callback;
+  setup.context = &recorder;
+  const ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
+  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
+  EXPECT_EQ(ReceptionState::kInterrupted, first_.events.back().state);
+  EXPECT_EQ(3000u, first_.events.back().receivedBytes);
+  EXPECT_TRUE(testing::ReadWholeFile(folder_.PathOf("RESET.MPG")) == stream);
+  EXPECT_EQ(kReceivedReplies, link.replies);  // the recorder still gets 226
+  EXPECT_EQ(kTextInterrupted, recorder.Events().back().text);
+}
+
+TEST_F(ReceptionEventsTest, AFileThatCannotBeCreatedEndsWithoutFigures) {
+  ASSERT_TRUE(testing::WriteWholeFile(folder_.PathOf("blocker"), "x"));
+  testing::CScriptedLink link;
+  link.AddPiece(Stream("TITLE", 400));
+  ProgrammeReceptionSetup setup = ObservedSetup();
+  setup.rootFolder = folder_.PathOf("blocker/");
+  ReceiveProgramme(link, setup);
+  EXPECT_EQ("SE", first_.Kinds());
+  EXPECT_EQ(ReceptionState::kCreateFailed, first_.events.back().state);
+  EXPECT_FALSE(first_.events.back().hasFigures);
+  EXPECT_EQ(folder_.PathOf("blocker/TITLE.MPG"), first_.events.back().path);
 }
 
 }  // namespace

@@ -109,12 +109,12 @@ TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
   release = true;
   stopper.join();
   sender.join();
-  EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
+  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
   std::string saved = testing::ReadWholeFile(folder_.PathOf("HALF.MPG"));
   EXPECT_EQ(result.receivedBytes, saved.size());
   EXPECT_TRUE(saved == stream.substr(0, saved.size()));
   EXPECT_EQ("226 Transfer complete", link.replies.back());
-  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+  EXPECT_EQ(kTextInterrupted, recorder_.Events().back().text);
 }
 
 }  // namespace

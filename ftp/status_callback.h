@@ -1,5 +1,7 @@
-// The status callback: how a programme reception reports its progress to the front end
-// (the receive page on Windows, the receive list on Linux).
+// The status callback: how the Windows receive page learns of programme receptions.
+// It is a view of the reception events (ftp/reception_events.h), made by
+// CStatusCallbackAdapter (ftp/status_callback_adapter.h); views that want the figures
+// themselves observe the events instead (the Linux receive list does).
 //
 // A reception calls it synchronously on its session thread, several sessions possibly
 // at the same time. Each call has taken effect when it returns; the callback may block
@@ -42,11 +44,17 @@ enum StatusCode : uint32_t {
 // 1007 "受信中" (receiving): after the file has been created.
 constexpr unsigned kStringReceiving = 1007;
 constexpr const char kTextReceiving[] = "\x8e\xf3\x90\x4d\x92\x86";
-// 1006 "受信完了しました" (reception complete): at the end of every reception whose
-// stream ended (peer closed, silence, stop request).
+// 1006 "受信完了しました" (reception complete): at the end of a reception whose sender
+// closed the data connection in order.
 constexpr unsigned kStringReceived = 1006;
 constexpr const char kTextReceived[] =
     "\x8e\xf3\x90\x4d\x8a\xae\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
+// 1008 "受信が中断されました" (reception interrupted): at the end of a reception that the
+// stop flag, more than the silence limit without data, or a receive error ended; the
+// file keeps every byte received. (The recorder is still answered "226 Transfer complete".)
+constexpr unsigned kStringInterrupted = 1008;
+constexpr const char kTextInterrupted[] =
+    "\x8e\xf3\x90\x4d\x82\xaa\x92\x86\x92\x66\x82\xb3\x82\xea\x82\xdc\x82\xb5\x82\xbd";
 // 10008 "ファイルの作成に失敗しました。処理を中断します。ファイル名：%s": the file
 // could not be created; %s is the full path.
 constexpr unsigned kStringCreateFailed = 10008;

@@ -99,6 +99,10 @@ class CEventSocket {
   // received, or the connection has failed; false while bytes are waiting or the peer
   // is still there.
   bool PeerHasClosed() const;
+  // True when the last ReceiveFrom returned false because the peer had closed the stream
+  // in order (every byte it sent received); false after an error, and after a receive
+  // that succeeded.
+  bool LastReceiveEndedInOrder() const { return endedInOrder_; }
 
   // The socket's own / its connected peer's address and port; each out-parameter may be
   // null. The texts are the dotted quad and the decimal port ("%d").
@@ -110,6 +114,7 @@ class CEventSocket {
  private:
   SocketHandle handle_;
   int32_t defaultTimeoutMs_;
+  bool endedInOrder_ = false;
 };
 
 // The dotted quad's value, else the first address of a host-name lookup; 0 if neither.

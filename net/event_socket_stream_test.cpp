@@ -102,6 +102,7 @@ TEST_F(EventSocketStreamTest, QuietReceiveSucceedsEmptyUntilPeerCloses) {
     EXPECT_TRUE(b_.ReceiveFrom(buffer, sizeof(buffer), &count, nullptr, nullptr, 0));
     EXPECT_EQ(count, 0u);
     EXPECT_LT(watch.ElapsedMs(), kHangMs);
+    EXPECT_FALSE(b_.LastReceiveEndedInOrder());
   }
 
   uint32_t sent = 0;
@@ -111,10 +112,16 @@ TEST_F(EventSocketStreamTest, QuietReceiveSucceedsEmptyUntilPeerCloses) {
   bool failed = false;
   EXPECT_EQ(ReceiveUntilFailure(b_, 20, &failed), "hello");
   EXPECT_TRUE(failed);
+  EXPECT_TRUE(b_.LastReceiveEndedInOrder());  // an orderly close, not an error
   // The close stays reported.
   uint32_t count = 55;
   EXPECT_FALSE(b_.ReceiveFrom(buffer, sizeof(buffer), &count, nullptr, nullptr, 100));
   EXPECT_EQ(count, 0u);
+  EXPECT_TRUE(b_.LastReceiveEndedInOrder());
+  // A receive that fails for another reason is no close.
+  ASSERT_TRUE(b_.Close());
+  EXPECT_FALSE(b_.ReceiveFrom(buffer, sizeof(buffer), &count, nullptr, nullptr, 100));
+  EXPECT_FALSE(b_.LastReceiveEndedInOrder());
 }
 
 TEST_F(EventSocketStreamTest, EverythingSentBeforeTheCloseIsReceivedFirst) {

@@ -39,6 +39,11 @@ bool CScriptedLink::ReceiveData(void* buffer, uint32_t capacity, uint32_t* recei
   if (next_ >= script_.size()) return false;  // the peer has closed
   const Step& step = script_[next_++];
   if (step.stopAfter) stop = true;
+  if (step.kind == Kind::kError) {
+    next_ = script_.size();  // a failed connection stays failed
+    closedByPeer_ = false;
+    return false;
+  }
   if (step.kind == Kind::kQuiet) {
     if (quietWaitMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(quietWaitMs));
     return true;

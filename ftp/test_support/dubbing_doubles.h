@@ -38,6 +38,8 @@ class CScriptedLink : public CRecordingLink {
  public:
   void AddPiece(const std::string& bytes) { script_.push_back({Kind::kBytes, bytes, false}); }
   void AddQuietWait() { script_.push_back({Kind::kQuiet, std::string(), false}); }
+  // A receive that fails with an error (a reset connection) instead of the peer's close.
+  void AddReceiveError() { script_.push_back({Kind::kError, std::string(), false}); }
   // Sets the stop flag as soon as the receive of the step before returns (at once
   // when there is none), as a stop request arriving between two receives.
   void AddStop();
@@ -48,6 +50,8 @@ class CScriptedLink : public CRecordingLink {
 
   bool SendData(const void* bytes, uint32_t length) override;
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
+  // The end of the script is the peer's orderly close; a scripted error is not.
+  bool DataClosedByPeer() const override { return closedByPeer_; }
 
   bool sendSucceeds = true;
   int quietWaitMs = 0;  // how long a quiet wait takes
@@ -56,7 +60,7 @@ class CScriptedLink : public CRecordingLink {
   std::vector<uint32_t> capacities;
 
  private:
-  enum class Kind { kBytes, kQuiet };
+  enum class Kind { kBytes, kQuiet, kError };
   struct Step {
     Kind kind;
     std::string bytes;
@@ -64,6 +68,7 @@ class CScriptedLink : public CRecordingLink {
   };
   std::vector<Step> script_;
   size_t next_ = 0;
+  bool closedByPeer_ = true;
 };
 
 // A link whose data connection is a real connected loopback socket.
@@ -73,6 +78,7 @@ class CSocketLink : public CRecordingLink {
   void SetDataTimeout(int32_t timeoutMs) override;
   bool SendData(const void* bytes, uint32_t length) override;
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
+  bool DataClosedByPeer() const override { return data_.LastReceiveEndedInOrder(); }
 
  private:
   CEventSocket& data_;

@@ -272,6 +272,7 @@ bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, u
 bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,
                                uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
   if (bytesReceived) *bytesReceived = 0;
+  endedInOrder_ = false;
   if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const Deadline deadline(timeoutMs);
@@ -307,7 +308,10 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
     if (events < 0) return false;
     waited = true;
   }
-  if (result == 0 && capacity != 0 && IsStream(handle_)) return false;  // the peer closed
+  if (result == 0 && capacity != 0 && IsStream(handle_)) {  // the peer closed
+    endedInOrder_ = true;
+    return false;
+  }
   // A datagram longer than the buffer is lost, as on Windows, rather than cut.
   if ((message.msg_flags & MSG_TRUNC) != 0) return false;
   if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);

@@ -83,10 +83,12 @@ bool IsStream(SOCKET socket) {
 
 // True if a stream has ended: its peer closed and nothing is left to receive (a peek of
 // 0 bytes), or the connection failed or never existed. The socket must be non-blocking.
-bool StreamHasEnded(SOCKET socket) {
+// *closedInOrder tells an orderly close (true) from an error (false) when it has ended.
+bool StreamHasEnded(SOCKET socket, bool* closedInOrder) {
   if (!IsStream(socket)) return false;
   char byte;
   const int result = recv(socket, &byte, 1, MSG_PEEK);
+  *closedInOrder = result == 0;
   return result == 0 || (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK);
 }
 
@@ -183,7 +185,8 @@ bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_
 }  // namespace
 
 bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
-                     uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort) {
+                     uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort,
+                     bool* peerClosed) {
   if (bytesReceived) *bytesReceived = 0;
   // Windows may report the peer's close while bytes sent before it still wait to be
   // received: they are taken first, and the end is reported by a later receive.
@@ -195,7 +198,10 @@ bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint
   const int result = recvfrom(socket, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
                               reinterpret_cast<sockaddr*>(&sender), &senderLength);
   if (result == SOCKET_ERROR) return false;
-  if (result == 0 && capacity != 0 && IsStream(socket)) return false;  // the peer closed
+  if (result == 0 && capacity != 0 && IsStream(socket)) {
+    if (peerClosed) *peerClosed = true;
+    return false;
+  }
   if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
   if (senderAddress || senderPort) {
     if (sender.sin_family != AF_INET) {
@@ -365,6 +371,7 @@ bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, u
 bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,
                                uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
   if (bytesReceived) *bytesReceived = 0;
+  endedInOrder_ = false;
   if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   CWaitEvent event(handle_);
@@ -373,15 +380,15 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
   if (waited == WSA_WAIT_TIMEOUT) {
     // The system reports a stream's close only once: a connection whose end was already
     // reported, and whose bytes have all been taken, fails at once instead of waiting.
-    if (StreamHasEnded(handle_)) return false;
+    if (StreamHasEnded(handle_, &endedInOrder_)) return false;
     waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
   }
   // A quiet connection is not an error.
-  if (waited == WSA_WAIT_TIMEOUT) return !StreamHasEnded(handle_);
+  if (waited == WSA_WAIT_TIMEOUT) return !StreamHasEnded(handle_, &endedInOrder_);
   WSANETWORKEVENTS events;
   if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return false;
   return ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
-                         senderAddress, senderPort);
+                         senderAddress, senderPort, &endedInOrder_);
 }
 
 bool CEventSocket::PeerHasClosed() const {

@@ -13,8 +13,10 @@ namespace kestova {
 // `networkEvents` are those WSAEnumNetworkEvents returned for the socket. Receives what
 // is available, at most `capacity` bytes, without waiting: true with the count when
 // bytes were taken (also when the close was reported with them); false with 0 bytes
-// when the stream has ended, on an error, or when neither event was reported.
+// when the stream has ended, on an error, or when neither event was reported. When the
+// stream has ended in order, *peerClosed (if given) becomes true; it is left alone otherwise.
 bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
-                     uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort);
+                     uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort,
+                     bool* peerClosed = nullptr);
 
 }  // namespace kestova
