@@ -29,7 +29,10 @@ std::atomic<ReceptionId> g_lastReceptionId{0};
 class CProgrammeReception {
  public:
   CProgrammeReception(IDubbingLink& link, const ProgrammeReceptionSetup& setup)
-      : link_(link), setup_(setup), buffer_(kReceiveBufferSize), adapter_(setup.callback, setup.context) {}
+      : link_(link),
+        setup_(setup),
+        buffer_(kReceiveBufferSize),
+        adapter_(setup.callback, setup.context) {}
 
   ProgrammeReceptionResult Run();
 
@@ -64,8 +67,7 @@ class CProgrammeReception {
   uint32_t lastReport_ = 0;
 };
 
-void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state,
-                                 bool withFigures) {
+void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, bool withFigures) {
   ReceptionEvent event;
   event.kind = kind;
   event.id = result_.id;

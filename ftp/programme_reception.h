@@ -28,9 +28,9 @@
 namespace kestova {
 
 struct ProgrammeReceptionSetup {
-  CCountedString rootFolder;  // ends with a separator; created when missing
-  uint64_t titleSize = 0;     // S, units of 2048 bytes; 0 when not announced
-  StatusCallback callback = nullptr;     // may be null
+  CCountedString rootFolder;          // ends with a separator; created when missing
+  uint64_t titleSize = 0;             // S, units of 2048 bytes; 0 when not announced
+  StatusCallback callback = nullptr;  // may be null
   void* context = nullptr;
   IReceptionObserver* observer = nullptr;  // may be null
   DubbingTimeouts timeouts;

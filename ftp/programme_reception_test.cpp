@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ftp/dubbing_documents.h"
-#include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/dubbing_transfers.h"
+#include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/test_support/scratch_folder.h"
 #include "platform/file_system.h"
 

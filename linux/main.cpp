@@ -107,11 +107,13 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   observer.startFailed = OnListenerStartFailed;
   observer.context = const_cast<std::string*>(&folder);
   service.SetListenerObserver(observer);
-  // Every connection is a dubbing session; its receptions are shown by the receive list.
+  // Every connection is a dubbing session; its receptions' events go to every observer
+  // added here (the receive list shows them).
   CReceiveList receiveList(StandardOutputListSettings());
+  CReceptionObservers observers;
+  observers.Add(&receiveList);
   DubbingStatusSink statusSink;
-  statusSink.callback = &CReceiveList::StatusCallback;
-  statusSink.context = &receiveList;
+  statusSink.observer = &observers;
   service.SetSessionFactory(&CreateDubbingSession, &statusSink);
   receiveList.Start();
 

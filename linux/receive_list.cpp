@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "ftp/status_callback.h"
+#include "ftp/programme_progress.h"
 
 namespace kestova {
 
@@ -37,7 +37,7 @@ constexpr size_t kPercentWidth = 7;                     // the progress column w
 constexpr int kBarTerminalWidth = 100;                  // narrower terminals get no bar
 constexpr size_t kMinimumNameWidth = 12;
 constexpr size_t kPreferredNameWidth = 24;
-constexpr size_t kStateRoom = 18;
+constexpr size_t kStateRoom = 22;  // "Reception interrupted" whole
 constexpr size_t kBarWidth = 10;
 
 }  // namespace
@@ -51,62 +51,58 @@ uint64_t CReceiveList::Now() const {
   return settings_.clock != nullptr ? settings_.clock() : MonotonicMs();
 }
 
-void CReceiveList::StatusCallback(uint32_t code, void* data, void* context, int32_t row) {
-  if (context != nullptr) static_cast<CReceiveList*>(context)->OnStatus(code, data, row);
+CReceiveList::Row* CReceiveList::FindRow(ReceptionId id) {
+  // Newest first: events mostly concern the receptions still running.
+  for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
+    if (row->id == id) return &*row;
+  }
+  return nullptr;
 }
 
-void CReceiveList::OnStatus(uint32_t code, void* data, int32_t row) {
+CReceiveList::FigureTexts CReceiveList::TextsOfFigures(const Row& row) {
+  FigureTexts texts;
+  if (!row.hasFigures) return texts;
+  const ProgressTexts formatted = FormatProgress(row.figures);
+  texts.size = formatted.size.CStr();
+  texts.elapsed = formatted.elapsed.CStr();
+  texts.percentage = formatted.percentage.CStr();
+  texts.rate = formatted.rate.CStr();
+  texts.remaining = formatted.remaining.CStr();
+  return texts;
+}
+
+void CReceiveList::OnReceptionEvent(const ReceptionEvent& event) {
   std::lock_guard<std::mutex> hold(mutex_);
-  if (code == kStatusAddRow) {
+  if (event.kind == ReceptionEventKind::kStarted) {
     rows_.push_back(Row());
+    rows_.back().id = event.id;
     rows_.back().lastLineMs = Now();
-    if (data != nullptr) *static_cast<int32_t*>(data) = static_cast<int32_t>(rows_.size() - 1);
     dirty_ = true;
     return;
   }
-  if (code > kStatusAddRow || data == nullptr || row < 0 ||
-      static_cast<size_t>(row) >= rows_.size()) {
-    return;
-  }
-  Row& target = rows_[static_cast<size_t>(row)];
-  const char* text = static_cast<const char*>(data);
-  switch (code) {
-    case kStatusFileName:
-      target.fileName = text;
-      break;
-    case kStatusSize:
-      target.size = text;
-      break;
-    case kStatusElapsed:
-      target.elapsed = text;
-      break;
-    case kStatusPercentage:
-      target.percentage = text;
-      break;
-    case kStatusRemaining:
-      target.remaining = text;
-      break;
-    case kStatusRate:
-      target.rate = text;
-      break;
-    case kStatusState:
-      target.state = ParseStateText(text);
-      break;
-    default:
-      break;
+  Row* row = FindRow(event.id);
+  if (row == nullptr) return;
+  const ReceptionState before = row->state;
+  row->state = event.state;
+  if (!event.fileName.IsEmpty()) row->fileName = event.fileName.CStr();
+  if (!event.path.IsEmpty()) row->path = event.path.CStr();
+  if (event.hasFigures) {
+    row->hasFigures = true;
+    row->figures = event.figures;
   }
   dirty_ = true;
   if (settings_.terminal) return;
-  if (code == kStatusState) {
-    PrintStateLine(row);
-  } else if (code == kStatusRate && target.state.state == ReceptionState::kReceiving &&
-             Now() - target.lastLineMs >= kPlainProgressIntervalMs) {
-    PrintProgressLine(row);
+  const size_t index = static_cast<size_t>(row - rows_.data());
+  if (event.state != before || event.kind == ReceptionEventKind::kEnded) {
+    PrintStateLine(index);
+  } else if (event.kind == ReceptionEventKind::kProgress &&
+             Now() - row->lastLineMs >= kPlainProgressIntervalMs) {
+    PrintProgressLine(index);
   }
 }
 
-void CReceiveList::PrintPlainLine(int32_t index, const std::string& text) {
-  Row& row = rows_[static_cast<size_t>(index)];
+void CReceiveList::PrintPlainLine(size_t index, const std::string& text) {
+  Row& row = rows_[index];
   row.lastLineMs = Now();
   std::time_t now = std::time(nullptr);
   struct tm local = {};
@@ -114,36 +110,40 @@ void CReceiveList::PrintPlainLine(int32_t index, const std::string& text) {
   char stamp[32];
   std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
   std::string name = row.fileName.empty() ? std::string() : row.fileName + ": ";
-  std::fprintf(settings_.output, "%s #%d %s%s\n", stamp, index + 1, name.c_str(), text.c_str());
+  std::fprintf(settings_.output, "%s #%zu %s%s\n", stamp, index + 1, name.c_str(), text.c_str());
   std::fflush(settings_.output);
 }
 
-void CReceiveList::PrintStateLine(int32_t index) {
-  const Row& row = rows_[static_cast<size_t>(index)];
-  std::string text = StateText(texts_, row.state);
-  bool ended = row.state.state == ReceptionState::kReceived ||
-               row.state.state == ReceptionState::kWriteFailed;
-  if (ended && !row.size.empty()) {
-    text += " (" + row.size + " MB" + texts_.separator + texts_.elapsedLabel + row.elapsed + ")";
+void CReceiveList::PrintStateLine(size_t index) {
+  const Row& row = rows_[index];
+  std::string text = StateText(texts_, row.state, row.path);
+  const bool ended = row.state == ReceptionState::kReceived ||
+                     row.state == ReceptionState::kInterrupted ||
+                     row.state == ReceptionState::kWriteFailed;
+  if (ended && row.hasFigures) {
+    const FigureTexts figures = TextsOfFigures(row);
+    text += " (" + figures.size + " MB" + texts_.separator + texts_.elapsedLabel + figures.elapsed +
+            ")";
   }
   PrintPlainLine(index, text);
 }
 
-void CReceiveList::PrintProgressLine(int32_t index) {
-  const Row& row = rows_[static_cast<size_t>(index)];
+void CReceiveList::PrintProgressLine(size_t index) {
+  const FigureTexts figures = TextsOfFigures(rows_[index]);
   const std::string separator = texts_.separator;
-  PrintPlainLine(index, row.size + " MB" + separator + row.percentage + "%" + separator + row.rate +
-                            " KB/s" + separator + texts_.elapsedLabel + row.elapsed + separator +
-                            texts_.remainingLabel + row.remaining);
+  PrintPlainLine(index, figures.size + " MB" + separator + figures.percentage + "%" + separator +
+                            figures.rate + " KB/s" + separator + texts_.elapsedLabel +
+                            figures.elapsed + separator + texts_.remainingLabel +
+                            figures.remaining);
 }
 
-std::string CReceiveList::ProgressCell(const std::string& percentage) const {
-  if (percentage.empty()) return std::string();
+std::string CReceiveList::ProgressCell(const Row& row) const {
+  if (!row.hasFigures) return std::string();
+  const std::string percentage = TextsOfFigures(row).percentage;
   if (settings_.width < kBarTerminalWidth) return percentage + "%";
-  char* end = nullptr;
-  double value = std::strtod(percentage.c_str(), &end);
   std::string bar(kBarWidth - 2, ' ');
-  if (end != percentage.c_str()) {
+  if (row.figures.percentageKnown) {
+    double value = row.figures.percentage;
     value = value < 0 ? 0 : value > 100 ? 100 : value;
     size_t filled = static_cast<size_t>(value / 100.0 * static_cast<double>(bar.size()) + 0.5);
     bar = std::string(filled, '#') + std::string(bar.size() - filled, '.');
@@ -200,9 +200,10 @@ void CReceiveList::DrawLocked() {
   size_t first = rows_.size() > room ? rows_.size() - room : 0;
   for (size_t i = first; i < rows_.size(); ++i) {
     const Row& row = rows_[i];
+    const FigureTexts figures = TextsOfFigures(row);
     lines.push_back(TableLine(
-        {std::to_string(i + 1), row.fileName, row.size, row.elapsed, ProgressCell(row.percentage),
-         row.rate, row.remaining, StateText(texts_, row.state)},
+        {std::to_string(i + 1), row.fileName, figures.size, figures.elapsed, ProgressCell(row),
+         figures.rate, figures.remaining, StateText(texts_, row.state, row.path)},
         widths));
   }
   std::string out;

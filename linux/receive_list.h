@@ -1,15 +1,16 @@
-// CReceiveList: the Linux receive list, kestov-a's implementation of the status
-// callback (ftp/status_callback.h).
+// CReceiveList: the Linux receive list, a view of the programme reception events
+// (ftp/reception_events.h) that formats its own UTF-8 texts.
 //
-// One row per programme reception, appended by status code 7 and filled by codes 0-6.
+// One row per programme reception, appended when it starts and found again by the
+// reception's id (not by its position) for every later event.
 // On a terminal the list is shown live, like the Windows receive page: file name, MB
 // received/expected, elapsed time, percentage with a bar, rate, remaining time and
 // state, redrawn in place at most twice a second. When the output is not a terminal
 // (a service, a log file) it prints one plain line per state change and, while a
 // reception runs, a progress line at most every 10 s per reception.
 //
-// The callback may be called from several session threads at once; every call has
-// taken effect when it returns. Tick/Flush/Start/Stop may be called from any thread.
+// Events may come from several session threads at once; each has taken effect when
+// OnReceptionEvent returns. Tick/Flush/Start/Stop may be called from any thread.
 #pragma once
 
 #include <condition_variable>
@@ -20,11 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "ftp/reception_events.h"
 #include "linux/receive_list_texts.h"
 
 namespace kestova {
 
-class CReceiveList {
+class CReceiveList : public IReceptionObserver {
  public:
   using Clock = uint64_t (*)();  // milliseconds, never going back
 
@@ -43,13 +45,13 @@ class CReceiveList {
   static constexpr uint64_t kRedrawIntervalMs = 500;
 
   explicit CReceiveList(const Settings& settings);
-  ~CReceiveList();
+  ~CReceiveList() override;
   CReceiveList(const CReceiveList&) = delete;
   CReceiveList& operator=(const CReceiveList&) = delete;
 
-  // The status callback; `context` is the CReceiveList.
-  static void StatusCallback(uint32_t code, void* data, void* context, int32_t row);
-  void OnStatus(uint32_t code, void* data, int32_t row);
+  // Appends a row for kStarted; updates the reception's row for the others (events of
+  // a reception the list never saw start are ignored).
+  void OnReceptionEvent(const ReceptionEvent& event) override;
 
   // Terminal mode: draws the list if it changed and the last drawing is at least
   // kRedrawIntervalMs old. Plain mode: nothing.
@@ -64,21 +66,31 @@ class CReceiveList {
 
  private:
   struct Row {
+    ReceptionId id = 0;
     std::string fileName;
-    std::string size, elapsed, percentage, rate, remaining;
-    ParsedState state;
+    std::string path;  // of the failure texts
+    ReceptionState state = ReceptionState::kStarting;
+    bool hasFigures = false;
+    ProgressFigures figures;
     uint64_t lastLineMs = 0;  // plain mode: time of the last line about this row
   };
+  // The texts of a row's figures (empty before the first figures).
+  struct FigureTexts {
+    std::string size, elapsed, percentage, rate, remaining;
+  };
+  static FigureTexts TextsOfFigures(const Row& row);
 
   uint64_t Now() const;
-  void PrintPlainLine(int32_t index, const std::string& text);
-  void PrintStateLine(int32_t index);
-  void PrintProgressLine(int32_t index);
+  void PrintPlainLine(size_t index, const std::string& text);
+  void PrintStateLine(size_t index);
+  void PrintProgressLine(size_t index);
   std::vector<size_t> ColumnWidths() const;
   std::string TableLine(const std::vector<std::string>& cells,
                         const std::vector<size_t>& widths) const;
-  // "25.00%  [##......]"; empty while no percentage is known.
-  std::string ProgressCell(const std::string& percentage) const;
+  // "25.00%  [##......]"; empty before the first figures.
+  std::string ProgressCell(const Row& row) const;
+  // The row of a reception, or null.
+  Row* FindRow(ReceptionId id);
   void DrawLocked();
 
   Settings settings_;

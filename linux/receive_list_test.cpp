@@ -4,12 +4,13 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <set>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ftp/status_callback.h"
+#include "ftp/programme_progress.h"
+#include "ftp/reception_events.h"
 
 namespace kestova {
 namespace {
@@ -51,25 +52,53 @@ class ListUnderTest {
     return lines;
   }
 
-  int32_t AddRow() {
-    int32_t row = -2;
-    list_->OnStatus(kStatusAddRow, &row, -1);
-    return row;
+  // The events of one reception, as the reception sends them.
+  ReceptionId Start() {
+    const ReceptionId id = nextId_++;
+    list_->OnReceptionEvent(Event(ReceptionEventKind::kStarted, id, ReceptionState::kStarting));
+    return id;
   }
-  void Send(uint32_t code, const std::string& text, int32_t row) {
-    std::string copy = text;
-    list_->OnStatus(code, &copy[0], row);
+  void Created(ReceptionId id, const std::string& name) {
+    ReceptionEvent event = Event(ReceptionEventKind::kFileCreated, id, ReceptionState::kReceiving);
+    event.fileName = name.c_str();
+    event.path = ("/srv/" + name).c_str();
+    list_->OnReceptionEvent(event);
   }
-  void Progress(int32_t row, const char* size, const char* elapsed, const char* percentage,
-                const char* remaining, const char* rate) {
-    Send(kStatusSize, size, row);
-    Send(kStatusElapsed, elapsed, row);
-    Send(kStatusPercentage, percentage, row);
-    Send(kStatusRemaining, remaining, row);
-    Send(kStatusRate, rate, row);
+  // Figures of `received` bytes of a title of `titleSize` 2048-byte units after `ms`.
+  void Progress(ReceptionId id, uint64_t received, uint64_t titleSize, uint32_t ms) {
+    list_->OnReceptionEvent(
+        WithFigures(Event(ReceptionEventKind::kProgress, id, ReceptionState::kReceiving), received,
+                    titleSize, ms));
+  }
+  void End(ReceptionId id, ReceptionState state, uint64_t received, uint64_t titleSize,
+           uint32_t ms) {
+    list_->OnReceptionEvent(
+        WithFigures(Event(ReceptionEventKind::kEnded, id, state), received, titleSize, ms));
+  }
+  void CreateFailed(ReceptionId id, const std::string& path) {
+    ReceptionEvent event = Event(ReceptionEventKind::kEnded, id, ReceptionState::kCreateFailed);
+    event.path = path.c_str();
+    list_->OnReceptionEvent(event);
   }
 
  private:
+  static ReceptionEvent Event(ReceptionEventKind kind, ReceptionId id, ReceptionState state) {
+    ReceptionEvent event;
+    event.kind = kind;
+    event.id = id;
+    event.state = state;
+    return event;
+  }
+  static ReceptionEvent WithFigures(ReceptionEvent event, uint64_t received, uint64_t titleSize,
+                                    uint32_t ms) {
+    event.hasFigures = true;
+    event.receivedBytes = received;
+    event.announcedBytes = titleSize * 2048;
+    event.figures = ComputeProgress(received, titleSize, ms);
+    return event;
+  }
+
+  ReceptionId nextId_ = 1000;  // ids are not row numbers
   std::FILE* output_ = nullptr;
   char* buffer_ = nullptr;
   size_t length_ = 0;
@@ -117,26 +146,19 @@ TEST(ReceiveListTexts, LanguageFollowsTheMessageLocale) {
   EXPECT_EQ(ListLanguage::kEnglish, LanguageFromEnvironment());
 }
 
-TEST(ReceiveListTexts, StateTextsOfTheReceptionAreRecognised) {
-  EXPECT_EQ(ReceptionState::kReceiving, ParseStateText(kTextReceiving).state);
-  EXPECT_EQ(ReceptionState::kReceived, ParseStateText(kTextReceived).state);
-  std::string created = std::string(kTextCreateFailedFormat, sizeof(kTextCreateFailedFormat) - 3);
-  ParsedState failed = ParseStateText((created + "/srv/rec/番組.MPG").c_str());
-  EXPECT_EQ(ReceptionState::kCreateFailed, failed.state);
-  EXPECT_EQ("/srv/rec/番組.MPG", failed.detail);
-  std::string written = std::string(kTextWriteFailedFormat, sizeof(kTextWriteFailedFormat) - 3);
-  ParsedState full = ParseStateText((written + "/srv/x.MPG").c_str());
-  EXPECT_EQ(ReceptionState::kWriteFailed, full.state);
-  EXPECT_EQ("/srv/x.MPG", full.detail);
-  ParsedState other = ParseStateText("\x94\xd4\x91\x67");  // unknown Shift_JIS text "番組"
-  EXPECT_EQ(ReceptionState::kOther, other.state);
-  EXPECT_EQ("番組", other.detail);
-  EXPECT_EQ(
-      "Could not create the file; reception abandoned. File name: /a/b.MPG",
-      StateText(TextsFor(ListLanguage::kEnglish), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
-  EXPECT_EQ(
-      "ファイルの作成に失敗しました。処理を中断します。ファイル名：/a/b.MPG",
-      StateText(TextsFor(ListLanguage::kJapanese), {ReceptionState::kCreateFailed, "/a/b.MPG"}));
+TEST(ReceiveListTexts, StateTextsInBothLanguages) {
+  const ListTexts& english = TextsFor(ListLanguage::kEnglish);
+  const ListTexts& japanese = TextsFor(ListLanguage::kJapanese);
+  EXPECT_EQ("Could not create the file; reception abandoned. File name: /a/b.MPG",
+            StateText(english, ReceptionState::kCreateFailed, "/a/b.MPG"));
+  EXPECT_EQ("ファイルの作成に失敗しました。処理を中断します。ファイル名：/a/b.MPG",
+            StateText(japanese, ReceptionState::kCreateFailed, "/a/b.MPG"));
+  EXPECT_EQ("Writing to the file failed; reception abandoned. File name: /x",
+            StateText(english, ReceptionState::kWriteFailed, "/x"));
+  EXPECT_EQ("Reception interrupted", StateText(english, ReceptionState::kInterrupted, ""));
+  EXPECT_EQ("受信が中断されました", StateText(japanese, ReceptionState::kInterrupted, ""));
+  EXPECT_EQ("受信中", StateText(japanese, ReceptionState::kReceiving, ""));
+  EXPECT_EQ("Starting", StateText(english, ReceptionState::kStarting, ""));
 }
 
 TEST(ReceiveListTexts, WidthsCountWideCharactersTwice) {
@@ -150,26 +172,27 @@ TEST(ReceiveListTexts, WidthsCountWideCharactersTwice) {
   EXPECT_EQ("番組", FitToWidth("番組", 4));
 }
 
+// 2 GiB announced (1048576 units of 2048 bytes).
+constexpr uint64_t kTwoGiB = 1048576;
+constexpr uint64_t kMiB = 1048576;
+
 TEST(ReceiveListPlain, OneLinePerStateChangeAndProgressEveryTenSeconds) {
   g_now = 1000;
   ListUnderTest list(false, ListLanguage::kEnglish);
-  int32_t row = list.AddRow();
-  EXPECT_EQ(0, row);
-  list.Send(kStatusFileName, "TITLE.MPG", row);
-  list.Send(kStatusState, kTextReceiving, row);
+  const ReceptionId id = list.Start();
+  list.Created(id, "TITLE.MPG");
   for (int step = 1; step <= 60; ++step) {  // 30 s of reports, every 500 ms
     g_now = 1000 + step * 500;
-    list.Progress(row, "1/2048", "0:01", "0.05", "9:59", "1024");
+    list.Progress(id, kMiB, kTwoGiB, 500);
   }
-  list.Progress(row, "30/2048", "0:31", "1.46", "33:25", "990");
-  list.Send(kStatusState, kTextReceived, row);
+  list.End(id, ReceptionState::kReceived, 30 * kMiB, kTwoGiB, 30500);
   std::vector<std::string> lines = list.Lines();
   ASSERT_EQ(5u, lines.size()) << list.Output();
   EXPECT_TRUE(Contains(lines[0], " #1 TITLE.MPG: Receiving"));
   for (int i = 1; i <= 3; ++i) {
     EXPECT_TRUE(Contains(lines[i],
                          "#1 TITLE.MPG: 1/2048 MB, 0.05%, 1024 KB/s, elapsed 0:01, "
-                         "remaining 9:59"))
+                         "remaining 34:07"))
         << lines[i];
   }
   EXPECT_TRUE(Contains(lines[4], "#1 TITLE.MPG: Reception complete (30/2048 MB, elapsed 0:31)"))
@@ -179,12 +202,11 @@ TEST(ReceiveListPlain, OneLinePerStateChangeAndProgressEveryTenSeconds) {
 TEST(ReceiveListPlain, JapaneseLocaleUsesTheWindowsTexts) {
   g_now = 0;
   ListUnderTest list(false, ListLanguage::kJapanese);
-  int32_t row = list.AddRow();
-  list.Send(kStatusFileName, "番組.MPG", row);
-  list.Send(kStatusState, kTextReceiving, row);
+  const ReceptionId id = list.Start();
+  list.Created(id, "番組.MPG");
   g_now = 10000;
-  list.Progress(row, "512/2048", "1:41", "25.00", "5:03", "5190");
-  list.Send(kStatusState, kTextReceived, row);
+  list.Progress(id, 512 * kMiB, kTwoGiB, 100000);
+  list.End(id, ReceptionState::kReceived, 512 * kMiB, kTwoGiB, 100000);
   std::vector<std::string> lines = list.Lines();
   ASSERT_EQ(3u, lines.size()) << list.Output();
   EXPECT_TRUE(Contains(lines[0], "#1 番組.MPG: 受信中"));
@@ -192,74 +214,76 @@ TEST(ReceiveListPlain, JapaneseLocaleUsesTheWindowsTexts) {
   EXPECT_TRUE(Contains(lines[2], "受信完了しました (512/2048 MB、経過 1:41)"));
 }
 
-TEST(ReceiveListPlain, FailuresAndConcurrentRowsNameTheirOwnReception) {
+TEST(ReceiveListPlain, EveryEndAndConcurrentRowsNameTheirOwnReception) {
   g_now = 0;
   ListUnderTest list(false, ListLanguage::kEnglish);
-  int32_t first = list.AddRow();
-  int32_t second = list.AddRow();
-  EXPECT_EQ(1, second);
-  list.Send(kStatusFileName, "A.MPG", first);
-  list.Send(kStatusState, kTextReceiving, first);
-  std::string created = std::string(kTextCreateFailedFormat, sizeof(kTextCreateFailedFormat) - 3);
-  list.Send(kStatusState, created + "/full/B.MPG", second);
-  std::string written = std::string(kTextWriteFailedFormat, sizeof(kTextWriteFailedFormat) - 3);
-  list.Progress(first, "7/10", "0:09", "70.00", "0:04", "800");
-  list.Send(kStatusState, written + "/srv/A.MPG", first);
+  const ReceptionId first = list.Start();
+  const ReceptionId second = list.Start();
+  const ReceptionId third = list.Start();
+  list.Created(first, "A.MPG");
+  list.CreateFailed(second, "/full/B.MPG");
+  list.Created(third, "C.MPG");
+  list.End(first, ReceptionState::kWriteFailed, 7 * kMiB, 5120, 8000);
+  list.End(third, ReceptionState::kInterrupted, 3 * kMiB, 0, 2000);
   std::vector<std::string> lines = list.Lines();
-  ASSERT_EQ(3u, lines.size()) << list.Output();
+  ASSERT_EQ(5u, lines.size()) << list.Output();
   EXPECT_TRUE(Contains(lines[0], "#1 A.MPG: Receiving"));
   EXPECT_TRUE(Contains(lines[1],
                        "#2 Could not create the file; reception abandoned. File name: "
                        "/full/B.MPG"));
-  EXPECT_TRUE(Contains(lines[2],
+  EXPECT_TRUE(Contains(lines[2], "#3 C.MPG: Receiving"));
+  EXPECT_TRUE(Contains(lines[3],
                        "#1 A.MPG: Writing to the file failed; reception abandoned. "
                        "File name: /srv/A.MPG (7/10 MB, elapsed 0:09)"));
+  EXPECT_TRUE(Contains(lines[4], "#3 C.MPG: Reception interrupted (3/0 MB, elapsed 0:03)"))
+      << lines[4];
 }
 
-TEST(ReceiveListPlain, MalformedCallsAreIgnored) {
+TEST(ReceiveListPlain, EventsOfAnUnknownReceptionAreIgnored) {
   ListUnderTest list(false, ListLanguage::kEnglish);
-  list.Send(kStatusState, kTextReceiving, 0);  // no row yet
-  int32_t row = list.AddRow();
-  list.Send(8, "x", row);
-  list.Send(kStatusState, kTextReceiving, 5);
-  list.Send(kStatusState, kTextReceiving, -1);
-  list.List().OnStatus(kStatusState, nullptr, row);
-  list.List().OnStatus(kStatusAddRow, nullptr, -1);  // a row without an index out
-  CReceiveList::StatusCallback(kStatusState, nullptr, nullptr, 0);
-  EXPECT_EQ(2u, list.List().RowCount());
+  list.Created(7, "NOWHERE.MPG");  // never started
+  list.Start();
+  list.End(8, ReceptionState::kReceived, 1, 1, 1);
+  EXPECT_EQ(1u, list.List().RowCount());
   EXPECT_EQ("", list.Output());
 }
 
-TEST(ReceiveListPlain, RowsFromManyThreadsGetDistinctIndices) {
+TEST(ReceiveListPlain, RowsFromManyThreadsKeepTheirOwnReception) {
   ListUnderTest list(false, ListLanguage::kEnglish);
   std::vector<std::thread> threads;
-  std::vector<std::vector<int32_t>> indices(4);
+  std::atomic<ReceptionId> nextId{1};
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&list, &indices, t] {
+    threads.emplace_back([&list, &nextId] {
       for (int i = 0; i < 50; ++i) {
-        int32_t row = -1;
-        CReceiveList::StatusCallback(kStatusAddRow, &row, &list.List(), -1);
-        indices[t].push_back(row);
-        std::string name = "T" + std::to_string(row) + ".MPG";
-        CReceiveList::StatusCallback(kStatusFileName, &name[0], &list.List(), row);
+        ReceptionEvent event;
+        event.id = nextId.fetch_add(1);
+        list.List().OnReceptionEvent(event);  // started
+        event.kind = ReceptionEventKind::kFileCreated;
+        event.state = ReceptionState::kReceiving;
+        event.fileName = ("T" + std::to_string(event.id) + ".MPG").c_str();
+        list.List().OnReceptionEvent(event);
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
-  std::set<int32_t> all;
-  for (const auto& list_of : indices) all.insert(list_of.begin(), list_of.end());
-  EXPECT_EQ(200u, all.size());
-  EXPECT_EQ(0, *all.begin());
-  EXPECT_EQ(199, *all.rbegin());
+  EXPECT_EQ(200u, list.List().RowCount());
+  // Every reception's name is on the row made for it, once.
+  std::map<std::string, int> names;
+  for (const std::string& line : list.Lines()) {
+    const size_t at = line.find(" T");
+    ASSERT_NE(std::string::npos, at) << line;
+    names[line.substr(at + 1, line.find(':', at) - at - 1)] += 1;
+  }
+  EXPECT_EQ(200u, names.size());
+  for (const auto& name : names) EXPECT_EQ(1, name.second) << name.first;
 }
 
 TEST(ReceiveListTerminal, RedrawsInPlaceAtMostTwiceASecond) {
   g_now = 100000;
   ListUnderTest list(true, ListLanguage::kEnglish, 120);
-  int32_t row = list.AddRow();
-  list.Send(kStatusFileName, "TITLE.MPG", row);
-  list.Send(kStatusState, kTextReceiving, row);
-  EXPECT_EQ("", list.Output());  // nothing is drawn by the callback itself
+  const ReceptionId id = list.Start();
+  list.Created(id, "TITLE.MPG");
+  EXPECT_EQ("", list.Output());  // nothing is drawn by the events themselves
   list.List().Tick();
   std::string first = list.Output();
   EXPECT_TRUE(Contains(first, "File name"));
@@ -268,7 +292,7 @@ TEST(ReceiveListTerminal, RedrawsInPlaceAtMostTwiceASecond) {
   EXPECT_FALSE(Contains(first, "\x1b[2A"));
 
   g_now = 100200;
-  list.Progress(row, "512/2048", "1:41", "25.00", "5:03", "5190");
+  list.Progress(id, 512 * kMiB, kTwoGiB, 100000);
   list.List().Tick();
   EXPECT_EQ(first, list.Output()) << "drawn again within 500 ms";
 
@@ -277,7 +301,6 @@ TEST(ReceiveListTerminal, RedrawsInPlaceAtMostTwiceASecond) {
   std::string second = list.Output().substr(first.size());
   EXPECT_TRUE(Contains(second, "\x1b[2A"));  // back over the header and the row
   EXPECT_TRUE(Contains(second, "512/2048"));
-  EXPECT_TRUE(Contains(second, "25.00%"));
   EXPECT_TRUE(Contains(second, "25.00%  [##......]"));
   EXPECT_TRUE(Contains(second, "5190"));
   EXPECT_TRUE(Contains(second, "5:03"));
@@ -288,20 +311,21 @@ TEST(ReceiveListTerminal, RedrawsInPlaceAtMostTwiceASecond) {
   EXPECT_EQ(before, list.Output().size());
 
   g_now = 101300;
-  list.Send(kStatusState, kTextReceived, row);
+  list.End(id, ReceptionState::kReceived, 512 * kMiB, 0, 100000);
   list.List().Flush();  // drawn at once, whatever the time
-  EXPECT_TRUE(Contains(list.Output().substr(before), "Reception complete"));
+  const std::string last = list.Output().substr(before);
+  EXPECT_TRUE(Contains(last, "Reception complete"));
+  EXPECT_TRUE(Contains(last, "--.--%  [        ]"));  // no size announced: no percentage
 }
 
 TEST(ReceiveListTerminal, LinesNeverExceedTheTerminalWidth) {
   g_now = 0;
   ListUnderTest list(true, ListLanguage::kJapanese, 80);
-  int32_t row = list.AddRow();
+  const ReceptionId id = list.Start();
   std::string longName;
   for (int i = 0; i < 40; ++i) longName += "番";
-  list.Send(kStatusFileName, longName + ".MPG", row);
-  std::string created = std::string(kTextCreateFailedFormat, sizeof(kTextCreateFailedFormat) - 3);
-  list.Send(kStatusState, created + "/a/very/long/path/" + longName + ".MPG", row);
+  list.Created(id, longName + ".MPG");
+  list.CreateFailed(id, "/a/very/long/path/" + longName + ".MPG");
   list.List().Flush();
   std::vector<std::string> lines = list.Lines();
   ASSERT_EQ(2u, lines.size());
@@ -314,13 +338,13 @@ TEST(ReceiveListTerminal, LinesNeverExceedTheTerminalWidth) {
 
 TEST(ReceiveListTerminal, StopDrawsTheLastState) {
   g_now = 0;
-  ListUnderTest list(true, ListLanguage::kEnglish);
+  ListUnderTest list(true, ListLanguage::kEnglish, 120);
   list.List().Start();
-  int32_t row = list.AddRow();
-  list.Send(kStatusFileName, "LAST.MPG", row);
-  list.Send(kStatusState, kTextReceived, row);
+  const ReceptionId id = list.Start();
+  list.Created(id, "LAST.MPG");
+  list.End(id, ReceptionState::kInterrupted, 100, 0, 10);
   list.List().Stop();
-  EXPECT_TRUE(Contains(list.Output(), "Reception complete")) << list.Output();
+  EXPECT_TRUE(Contains(list.Output(), "Reception interrupted")) << list.Output();
 }
 
 }  // namespace

@@ -1,11 +1,7 @@
 #include "linux/receive_list_texts.h"
 
-#include <iconv.h>
-
 #include <cstdlib>
 #include <cstring>
-
-#include "ftp/status_callback.h"
 
 namespace kestova {
 
@@ -16,6 +12,7 @@ const ListTexts kEnglish = {
     "Starting",
     "Receiving",
     "Reception complete",
+    "Reception interrupted",
     "Could not create the file; reception abandoned. File name: %s",
     "Writing to the file failed; reception abandoned. File name: %s",
     "elapsed ",
@@ -29,6 +26,7 @@ const ListTexts kJapanese = {
     "開始中",
     "受信中",
     "受信完了しました",
+    "受信が中断されました",
     "ファイルの作成に失敗しました。処理を中断します。ファイル名：%s",
     "ファイルへの書き込みに失敗しました。受信を中断しました。ファイル名：%s",
     "経過 ",
@@ -41,10 +39,6 @@ std::string PrefixOf(const char* format) {
   const char* marker = std::strstr(format, "%s");
   return std::string(
       format, marker != nullptr ? static_cast<size_t>(marker - format) : std::strlen(format));
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Decodes one UTF-8 character at text[*at] and advances *at past it. A byte that
@@ -100,77 +94,31 @@ ListLanguage LanguageFromEnvironment() {
   return ListLanguage::kEnglish;
 }
 
-ParsedState ParseStateText(const char* text) {
-  ParsedState parsed;
-  const std::string state = text != nullptr ? text : "";
-  const std::string createPrefix = PrefixOf(kTextCreateFailedFormat);
-  const std::string writePrefix = PrefixOf(kTextWriteFailedFormat);
-  if (state == kTextReceiving) {
-    parsed.state = ReceptionState::kReceiving;
-  } else if (state == kTextReceived) {
-    parsed.state = ReceptionState::kReceived;
-  } else if (StartsWith(state, createPrefix)) {
-    parsed.state = ReceptionState::kCreateFailed;
-    parsed.detail = state.substr(createPrefix.size());  // the path, already UTF-8 here
-  } else if (StartsWith(state, writePrefix)) {
-    parsed.state = ReceptionState::kWriteFailed;
-    parsed.detail = state.substr(writePrefix.size());
-  } else {
-    parsed.detail = ShiftJisToUtf8(state);
-  }
-  return parsed;
-}
-
 const ListTexts& TextsFor(ListLanguage language) {
   return language == ListLanguage::kJapanese ? kJapanese : kEnglish;
 }
 
-std::string StateText(const ListTexts& texts, const ParsedState& state) {
+std::string StateText(const ListTexts& texts, ReceptionState state, const std::string& path) {
   const char* format = nullptr;
-  switch (state.state) {
+  switch (state) {
     case ReceptionState::kStarting:
       return texts.starting;
     case ReceptionState::kReceiving:
       return texts.receiving;
     case ReceptionState::kReceived:
       return texts.received;
+    case ReceptionState::kInterrupted:
+      return texts.interrupted;
     case ReceptionState::kCreateFailed:
       format = texts.createFailed;
       break;
     case ReceptionState::kWriteFailed:
       format = texts.writeFailed;
       break;
-    case ReceptionState::kOther:
-      return state.detail;
   }
-  std::string prefix = PrefixOf(format);
-  return prefix + state.detail + (format + prefix.size() + 2);
-}
-
-std::string ShiftJisToUtf8(const std::string& shiftJis) {
-  std::string converted;
-  iconv_t descriptor = iconv_open("UTF-8", "CP932");
-  if (descriptor == reinterpret_cast<iconv_t>(-1)) {
-    for (char c : shiftJis) converted += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-    return converted;
-  }
-  std::string input = shiftJis;
-  char* in = &input[0];
-  size_t inLeft = input.size();
-  while (inLeft > 0) {
-    char output[256];
-    char* out = output;
-    size_t outLeft = sizeof(output);
-    size_t result = iconv(descriptor, &in, &inLeft, &out, &outLeft);
-    converted.append(output, static_cast<size_t>(out - output));
-    if (result != static_cast<size_t>(-1)) break;
-    if (outLeft < sizeof(output)) continue;  // made progress; go on
-    converted += '?';
-    ++in;
-    --inLeft;
-  }
-  iconv_close(descriptor);
-  return converted;
+  if (format == nullptr) return std::string();
+  const std::string prefix = PrefixOf(format);
+  return prefix + path + (format + prefix.size() + 2);
 }
 
 size_t DisplayWidth(const std::string& utf8) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ftp/reception_events.h"
+
 namespace kestova {
 
 enum class ListLanguage { kEnglish, kJapanese };
@@ -12,15 +14,6 @@ enum class ListLanguage { kEnglish, kJapanese };
 // begins with "ja"; English otherwise.
 ListLanguage LanguageFromEnvironment();
 
-// A reception's state, recognised from the Shift_JIS state text of status code 6.
-enum class ReceptionState { kStarting, kReceiving, kReceived, kCreateFailed, kWriteFailed, kOther };
-
-struct ParsedState {
-  ReceptionState state = ReceptionState::kOther;
-  std::string detail;  // the path of the failure texts; the text itself (UTF-8) for kOther
-};
-ParsedState ParseStateText(const char* text);
-
 struct ListTexts {
   // File name, size, elapsed, percentage, rate, remaining, state: the order of the
   // Windows receive page.
@@ -28,6 +21,7 @@ struct ListTexts {
   const char* starting;
   const char* receiving;
   const char* received;
+  const char* interrupted;
   const char* createFailed;  // printf format with %s for the path
   const char* writeFailed;   // printf format with %s for the path
   const char* elapsedLabel;  // plain progress lines
@@ -36,11 +30,8 @@ struct ListTexts {
 };
 const ListTexts& TextsFor(ListLanguage language);
 
-// The state's text in the list's language.
-std::string StateText(const ListTexts& texts, const ParsedState& state);
-
-// Shift_JIS (code page 932) to UTF-8; bytes that cannot be converted become '?'.
-std::string ShiftJisToUtf8(const std::string& shiftJis);
+// The state's text in the list's language; `path` completes the two failure texts.
+std::string StateText(const ListTexts& texts, ReceptionState state, const std::string& path);
 
 // Columns a UTF-8 text takes on a terminal (East Asian wide characters count 2).
 size_t DisplayWidth(const std::string& utf8);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "net/event_socket.h"
-#include "net/test_support/loopback_sockets.h"
 #include "net/host.h"
+#include "net/test_support/loopback_sockets.h"
 
 namespace kestova {
 namespace {

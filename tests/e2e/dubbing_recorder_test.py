@@ -113,7 +113,7 @@ class DubbingTest(unittest.TestCase):
         self.assertLessEqual(saved, sent)
         with open(copy, "rb") as a, open(target, "rb") as b:
             self.assertEqual(a.read(saved), b.read(), "the saved bytes differ from those sent")
-        self.assertIn("#1 LONG.MPG: Reception complete", out.decode("utf-8", "replace"))
+        self.assertIn("#1 LONG.MPG: Reception interrupted", out.decode("utf-8", "replace"))
 
     def test_terminate_while_the_recorder_is_quiet(self):
         # One piece, then a long pause: the reception waits in a receive when the signal
@@ -136,7 +136,7 @@ class DubbingTest(unittest.TestCase):
         self.assertEqual(self.server.proc.returncode, 0, err)
         self.assertLess(took, 12)  # a hang bound, not a speed requirement
         self.assertEqual(os.path.getsize(target), 1024 * 1024)
-        self.assertIn("#1 PAUSED.MPG: Reception complete", out.decode("utf-8", "replace"))
+        self.assertIn("#1 PAUSED.MPG: Reception interrupted", out.decode("utf-8", "replace"))
         recorder.kill()
         recorder.wait(timeout=10)
 
