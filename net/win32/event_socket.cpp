@@ -84,11 +84,11 @@ bool IsStream(SOCKET socket) {
 // True if a stream has ended: its peer closed and nothing is left to receive (a peek of
 // 0 bytes), or the connection failed or never existed. The socket must be non-blocking.
 // *closedInOrder tells an orderly close (true) from an error (false) when it has ended.
-bool StreamHasEnded(SOCKET socket, bool* closedInOrder) {
+bool StreamHasEnded(SOCKET socket, bool* closedInOrder = nullptr) {
   if (!IsStream(socket)) return false;
   char byte;
   const int result = recv(socket, &byte, 1, MSG_PEEK);
-  *closedInOrder = result == 0;
+  if (closedInOrder != nullptr) *closedInOrder = result == 0;
   return result == 0 || (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK);
 }
 
