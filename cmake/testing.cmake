@@ -1,5 +1,5 @@
 # GoogleTest: Debian's package natively, compiled from /usr/src/googletest with the
-# cross compiler for Windows. Test programs are added with kestova_add_test().
+# cross compiler for Windows and for the ARM Linux builds. Test programs are added with kestova_add_test().
 if(NOT KESTOVA_TESTS)
   function(kestova_add_test)
   endfunction()
@@ -8,11 +8,15 @@ endif()
 
 enable_testing()
 
-if(WIN32)
+if(WIN32 OR CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(KESTOVA_GTEST_LIBS gmock_main gmock gtest)
+  if(NOT WIN32)
+    find_package(Threads REQUIRED)
+    list(APPEND KESTOVA_GTEST_LIBS Threads::Threads)
+  endif()
 else()
   find_package(GTest REQUIRED)
   set(KESTOVA_GTEST_LIBS GTest::gmock_main GTest::gmock GTest::gtest Threads::Threads)

@@ -87,7 +87,9 @@ void OnListenerStartFailed(void*, uint16_t port) {
                "kestov-a: the FTP server could not start on port %u. Stop the other FTP "
                "server, or choose another port with --port%s.\n",
                static_cast<unsigned>(port),
-               (port < 1024 && geteuid() != 0) ? " (ports below 1024 need root)" : "");
+               (port < 1024 && geteuid() != 0)
+                   ? " (ports below 1024 need root or the capability CAP_NET_BIND_SERVICE)"
+                   : "");
 }
 
 // Runs the FTP service until a termination signal; the exit status.
