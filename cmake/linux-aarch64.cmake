@@ -1,5 +1,5 @@
 # Cross build for Debian arm64 (aarch64-linux-gnu) with Debian's cross compiler. Test programs
-# run under qemu-aarch64-static with the cross compiler's libraries as their root.
+# run under qemu-aarch64-static through .ci/qemu-run.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(KESTOVA_DEBIAN_ARCH arm64)
@@ -10,4 +10,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /usr/aarch64-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../.ci/qemu-run arm64)
