@@ -38,15 +38,25 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
 else()
   set(_entry DriverEntry)
 endif()
+# The version resource, compiled apart (the image is linked by hand below).
+set(_version_res ${CMAKE_CURRENT_BINARY_DIR}/version_res.o)
+add_custom_command(
+  OUTPUT ${_version_res}
+  COMMAND ${CMAKE_RC_COMPILER} -I${PROJECT_BINARY_DIR}/generated -O coff
+          -i ${CMAKE_CURRENT_SOURCE_DIR}/version.rc -o ${_version_res}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/version.rc ${PROJECT_BINARY_DIR}/generated/kestova_version.h
+  VERBATIM
+  COMMENT "Compiling the version resource of KESTOVA.SYS")
+
 set(KESTOVA_SYS ${CMAKE_CURRENT_BINARY_DIR}/KESTOVA.SYS)
 add_custom_command(
   OUTPUT ${KESTOVA_SYS}
   COMMAND ${CMAKE_CXX_COMPILER} -shared -nostdlib -nostartfiles
           -Wl,--subsystem,native -Wl,--entry,${_entry} -Wl,--exclude-all-symbols
           -Wl,--image-base,0x10000 -Wl,--strip-debug -Wl,--fatal-warnings
-          $<TARGET_OBJECTS:kestova_sys_objects> -o ${KESTOVA_SYS}
+          $<TARGET_OBJECTS:kestova_sys_objects> ${_version_res} -o ${KESTOVA_SYS}
           -lndis -lntoskrnl -lhal
-  DEPENDS $<TARGET_OBJECTS:kestova_sys_objects>
+  DEPENDS $<TARGET_OBJECTS:kestova_sys_objects> ${_version_res}
   COMMAND_EXPAND_LISTS
   VERBATIM
   COMMENT "Linking KESTOVA.SYS (${CMAKE_SYSTEM_PROCESSOR})")
