@@ -13,8 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 die() { echo "make-zip.sh: $*" >&2; exit 1; }
 
 case $arch in
-  x86) platform="Windows 2000/XP 以降 (32 ビット版)" ;;
-  x64) platform="64 ビット版 Windows" ;;
+  x86) platform="Windows 2000/XP 以降・32 ビット版"; strip=i686-w64-mingw32-strip ;;
+  x64) platform="64 ビット版 Windows"; strip=x86_64-w64-mingw32-strip ;;
   *) die "architecture $arch is neither x86 nor x64" ;;
 esac
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
@@ -31,7 +31,7 @@ rm -rf "$build/zip-root"
 mkdir -p "$stage"
 cp "$driver" "$stage/KESTOVA.SYS"
 if [ -n "$program" ]; then
-  cp "$program" "$stage/KESTOV-A.exe"
+  "$strip" -o "$stage/KESTOV-A.exe" "$program"  # the build keeps its symbols, the zip not
   keep=EXE drop=NOEXE
 else
   echo "make-zip.sh: no KESTOV-A.exe in $build yet; the $arch zip holds the driver alone" >&2

@@ -126,6 +126,8 @@ grep -q "CAP_NET_BIND_SERVICE" "$work/refused.err.log" || fail "the refusal does
 
 # With exactly the unit's capabilities.
 as_service_user "$caps"
+: >"$work/service.out.log"
+: >"$work/service.err.log"
 ip netns exec "$ns_dst" timeout 100 "${setpriv[@]}" "${command[@]}" \
   >"$work/service.out.log" 2>"$work/service.err.log" &
 wait_for 100 grep -q "serving $folder on port 21" "$work/service.out.log" ||
@@ -142,6 +144,8 @@ wait_for 50 cmp -s "$programme" "$work/sent.bin" || fail "$programme differs fro
   fail "$programme is $(stat -c '%U:%G %a' "$programme"), not $user:$user 664"
 for pid in $(ip netns pids "$ns_dst"); do kill -TERM "$pid" 2>/dev/null; done
 wait
+# Not a terminal (as under systemd, whose journal takes the output): plain lines.
+grep -q "PACKAGED.MPG" "$work/service.out.log" || fail "the reception was not written to the output"
 
 # Purge: nothing of the package is left but the programme.
 dpkg --purge kestov-a >"$work/dpkg-purge.log" 2>&1 || fail "dpkg --purge"
