@@ -83,8 +83,9 @@ void CFtpSession::OnList(CCountedString command, CCountedString argument, CCount
     return;
   }
   loginState_ = kSendingList;
-  const SendOutcome outcome = SendWhileMoving(dataConnection_, listing.CStr(),
-                                              static_cast<uint32_t>(listing.Length()), stopFlag_);
+  const SendOutcome outcome =
+      SendWhileMoving(dataConnection_, listing.CStr(), static_cast<uint32_t>(listing.Length()),
+                      [this] { return ClientStillThere(); });
   CloseDataConnection();
   Reply(outcome == SendOutcome::kSent ? "226 Transfer complete"
                                       : "426 Connection closed; transfer aborted.");

@@ -84,8 +84,8 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
       break;
     }
     if (bytesRead == 0) break;
-    if (SendWhileMoving(dataConnection_, buffer.data(), bytesRead, stopFlag_) !=
-        SendOutcome::kSent) {
+    if (SendWhileMoving(dataConnection_, buffer.data(), bytesRead,
+                        [this] { return ClientStillThere(); }) != SendOutcome::kSent) {
       failure = kReplyAborted;
       break;
     }

@@ -10,10 +10,10 @@ constexpr int32_t kRoomWaitMs = 1000;
 }  // namespace
 
 SendOutcome SendWhileMoving(CEventSocket& socket, const char* bytes, uint32_t length,
-                            const std::atomic<int32_t>* stopFlag, uint32_t stallLimitMs) {
+                            const std::function<bool()>& keepGoing, uint32_t stallLimitMs) {
   uint32_t lastProgress = TickCountMs();
   while (length > 0) {
-    if (stopFlag != nullptr && stopFlag->load() != 0) return SendOutcome::kStopped;
+    if (!keepGoing()) return SendOutcome::kStopped;
     uint32_t sent = 0;
     if (!socket.SendSome(bytes, length, &sent, kRoomWaitMs)) return SendOutcome::kFailed;
     const uint32_t now = TickCountMs();

@@ -4,8 +4,8 @@
 // in which not a single byte went out, never the time a whole block takes.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "net/event_socket.h"
 
@@ -18,10 +18,10 @@ constexpr uint32_t kSendStallLimitMs = 10000;
 
 // Sends all `length` bytes on `socket`. Ends early with kFailed when the connection
 // fails or is closed, kStalled when no byte has gone out for more than `stallLimitMs`,
-// kStopped when `stopFlag` (may be null) becomes non-zero; the flag is looked at
+// kStopped when `keepGoing` answers false (a stop, or the client has gone); it is asked
 // between waits of at most one second.
 SendOutcome SendWhileMoving(CEventSocket& socket, const char* bytes, uint32_t length,
-                            const std::atomic<int32_t>* stopFlag,
+                            const std::function<bool()>& keepGoing,
                             uint32_t stallLimitMs = kSendStallLimitMs);
 
 }  // namespace kestova
