@@ -1,7 +1,8 @@
-// The parts of CEventSocket that need no system call of their own: connecting by name
-// and the text forms of addresses.
+// The parts of CEventSocket that read the same on every system: holding, handing over
+// and closing the handle, listening, addresses and their texts, connecting by name.
 #include "net/event_socket.h"
 #include "net/host.h"
+#include "net/socket_system.h"
 
 namespace kestova {
 
@@ -14,6 +15,60 @@ void StoreTexts(uint32_t address, uint16_t port, CCountedString* addressText,
 }
 
 }  // namespace
+
+CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
+
+bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse addressUse) {
+  if (IsValid()) {
+    CloseSocketHandle(handle_);  // forgotten whether or not the close succeeded
+    handle_ = kInvalidSocket;
+  }
+  const SocketHandle handle = NewSocket(type == kStream);
+  if (handle == kInvalidSocket) return false;
+  handle_ = handle;
+  const int on = 1;
+  const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
+  if (!SetTimeout(timeoutMs) ||
+      setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
+                 reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
+      bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    CloseSocketHandle(handle);
+    handle_ = kInvalidSocket;
+    return false;
+  }
+  return true;
+}
+
+bool CEventSocket::Attach(SocketHandle handle) {
+  if (IsValid() && !CloseSocketHandle(handle_)) return false;
+  handle_ = handle;
+  return true;
+}
+
+SocketHandle CEventSocket::Detach() {
+  const SocketHandle handle = handle_;
+  handle_ = kInvalidSocket;
+  return handle;
+}
+
+bool CEventSocket::Close() {
+  if (!IsValid()) return true;
+  if (!CloseSocketHandle(handle_)) return false;
+  handle_ = kInvalidSocket;
+  return true;
+}
+
+bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
+
+bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
+
+bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, false, address, port);
+}
+
+bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
+  return QueryAddress(handle_, true, address, port);
+}
 
 // A name that cannot be resolved fails before any connection is attempted.
 bool CEventSocket::ConnectByName(const char* host, uint16_t port, int32_t timeoutMs) {

@@ -23,6 +23,8 @@
 
 #include <cstring>
 
+#include "net/socket_system.h"
+
 namespace kestova {
 
 const SocketHandle kInvalidSocket = -1;
@@ -72,38 +74,6 @@ bool MakeNonBlocking(int fd) {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
-  sockaddr_in result;
-  std::memset(&result, 0, sizeof(result));
-  result.sin_family = AF_INET;
-  result.sin_addr.s_addr = address;
-  result.sin_port = htons(port);
-  return result;
-}
-
-// close() that failed only by an interruption has still released the descriptor (Linux),
-// so retrying it could close a descriptor opened meanwhile elsewhere; it counts as closed.
-bool CloseDescriptor(int fd) { return close(fd) == 0 || errno == EINTR; }
-
-bool IsStream(int fd) {
-  int type = 0;
-  socklen_t length = sizeof(type);
-  return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
-}
-
-bool QueryAddress(int fd, bool peer, uint32_t* address, uint16_t* port) {
-  if (fd == kInvalidSocket) return false;
-  sockaddr_in name;
-  std::memset(&name, 0, sizeof(name));
-  socklen_t length = sizeof(name);
-  sockaddr* raw = reinterpret_cast<sockaddr*>(&name);
-  const int result = peer ? getpeername(fd, raw, &length) : getsockname(fd, raw, &length);
-  if (result != 0 || name.sin_family != AF_INET) return false;
-  if (address) *address = name.sin_addr.s_addr;
-  if (port) *port = ntohs(name.sin_port);
-  return true;
-}
-
 // Sends the buffer on `fd`, to `to` if given. A stream is sent piece by piece until the
 // whole buffer is out, a datagram in one piece. What cannot be completed within the
 // time-out fails with 0 bytes, even if part of it was already sent: the caller cannot
@@ -133,52 +103,19 @@ bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t lengt
 
 }  // namespace
 
-CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
+// close() that failed only by an interruption has still released the descriptor (Linux),
+// so retrying it could close a descriptor opened meanwhile elsewhere; it counts as closed.
+bool CloseSocketHandle(SocketHandle handle) { return close(handle) == 0 || errno == EINTR; }
+
+SocketHandle NewSocket(bool stream) {
+  const int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
+                        stream ? IPPROTO_TCP : IPPROTO_UDP);
+  return fd < 0 ? kInvalidSocket : fd;
+}
 
 // Address reuse on POSIX already refuses to bind a port on which a socket listens, so
 // both address uses set it.
-bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse) {
-  if (IsValid()) {
-    close(handle_);  // forgotten whether or not the close succeeded
-    handle_ = kInvalidSocket;
-  }
-  const bool stream = type == kStream;
-  const int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
-                        stream ? IPPROTO_TCP : IPPROTO_UDP);
-  if (fd < 0) return false;
-  handle_ = fd;
-  const int reuse = 1;
-  const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
-  if (!SetTimeout(timeoutMs) ||
-      setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse)) != 0 ||
-      bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
-    close(fd);
-    handle_ = kInvalidSocket;
-    return false;
-  }
-  return true;
-}
-
-bool CEventSocket::Attach(SocketHandle handle) {
-  if (IsValid() && !CloseDescriptor(handle_)) return false;
-  handle_ = handle;
-  return true;
-}
-
-SocketHandle CEventSocket::Detach() {
-  const SocketHandle handle = handle_;
-  handle_ = kInvalidSocket;
-  return handle;
-}
-
-bool CEventSocket::Close() {
-  if (!IsValid()) return true;
-  if (!CloseDescriptor(handle_)) return false;
-  handle_ = kInvalidSocket;
-  return true;
-}
-
-bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
+int AddressUseOption(CEventSocket::AddressUse) { return SO_REUSEADDR; }
 
 bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   if (!IsValid()) return false;
@@ -196,8 +133,6 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   return true;
 }
 
-bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
-
 bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
                           int32_t timeoutMs) {
   if (!IsValid() || !MakeNonBlocking(handle_)) return false;
@@ -209,13 +144,7 @@ bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t*
   const int fd =
       accept4(handle_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) return false;
-  if (peerAddress) *peerAddress = peer.sin_addr.s_addr;
-  if (peerPort) *peerPort = ntohs(peer.sin_port);
-  // Hand-over first, then close what the target held (the listening socket itself
-  // when the target is this object).
-  const SocketHandle old = target.handle_;
-  target.handle_ = fd;
-  if (old != kInvalidSocket) close(old);
+  HandOverAccepted(fd, peer, &target.handle_, peerAddress, peerPort);
   return true;
 }
 
@@ -335,14 +264,6 @@ bool CEventSocket::PeerHasClosed() const {
     result = recv(handle_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   } while (result < 0 && errno == EINTR);
   return result == 0 || (result < 0 && !WouldBlock(errno));
-}
-
-bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
-  return QueryAddress(handle_, false, address, port);
-}
-
-bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
-  return QueryAddress(handle_, true, address, port);
 }
 
 }  // namespace kestova

@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+#include "net/socket_system.h"
 #include "net/win32/receive_reported.h"
 
 namespace kestova {
@@ -65,22 +66,6 @@ DWORD Remaining(DWORD start, DWORD timeoutMs) {
   return elapsed < timeoutMs ? timeoutMs - elapsed : 0;
 }
 
-sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
-  sockaddr_in result;
-  std::memset(&result, 0, sizeof(result));
-  result.sin_family = AF_INET;
-  result.sin_addr.s_addr = address;
-  result.sin_port = htons(port);
-  return result;
-}
-
-bool IsStream(SOCKET socket) {
-  int type = 0;
-  int length = sizeof(type);
-  return getsockopt(socket, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length) == 0 &&
-         type == SOCK_STREAM;
-}
-
 // True if a stream has ended: its peer closed and nothing is left to receive (a peek of
 // 0 bytes), or the connection failed or never existed. The socket must be non-blocking.
 // *closedInOrder tells an orderly close (true) from an error (false) when it has ended.
@@ -90,19 +75,6 @@ bool StreamHasEnded(SOCKET socket, bool* closedInOrder = nullptr) {
   const int result = recv(socket, &byte, 1, MSG_PEEK);
   if (closedInOrder != nullptr) *closedInOrder = result == 0;
   return result == 0 || (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK);
-}
-
-bool QueryAddress(SOCKET socket, bool peer, uint32_t* address, uint16_t* port) {
-  if (socket == INVALID_SOCKET) return false;
-  sockaddr_in name;
-  std::memset(&name, 0, sizeof(name));
-  int length = sizeof(name);
-  sockaddr* raw = reinterpret_cast<sockaddr*>(&name);
-  const int result = peer ? getpeername(socket, raw, &length) : getsockname(socket, raw, &length);
-  if (result != 0 || name.sin_family != AF_INET) return false;
-  if (address) *address = name.sin_addr.s_addr;
-  if (port) *port = ntohs(name.sin_port);
-  return true;
 }
 
 // One attempt to send `length` bytes as one overlapped piece, waiting at most `timeoutMs`.
@@ -184,6 +156,19 @@ bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_
 
 }  // namespace
 
+bool CloseSocketHandle(SocketHandle handle) { return closesocket(handle) == 0; }
+
+SocketHandle NewSocket(bool stream) {
+  return WSASocket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
+                   nullptr, 0, WSA_FLAG_OVERLAPPED);
+}
+
+// Windows lets a socket with address reuse bind a port on which another socket listens,
+// so a listener that must not share its port binds exclusively instead.
+int AddressUseOption(CEventSocket::AddressUse use) {
+  return use == CEventSocket::kExclusiveAddress ? SO_EXCLUSIVEADDRUSE : SO_REUSEADDR;
+}
+
 bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
                      uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort,
                      bool* peerClosed) {
@@ -215,55 +200,6 @@ bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint
   return true;
 }
 
-CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
-
-bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse addressUse) {
-  if (IsValid()) {
-    closesocket(handle_);  // forgotten whether or not the close succeeded
-    handle_ = kInvalidSocket;
-  }
-  const bool stream = type == kStream;
-  const SOCKET socket =
-      WSASocket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
-                nullptr, 0, WSA_FLAG_OVERLAPPED);
-  if (socket == INVALID_SOCKET) return false;
-  handle_ = socket;
-  // Windows lets a socket with address reuse bind a port on which another socket
-  // listens, so a listener that must not share its port binds exclusively instead.
-  const BOOL on = TRUE;
-  const int option = addressUse == kExclusiveAddress ? SO_EXCLUSIVEADDRUSE : SO_REUSEADDR;
-  const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
-  if (!SetTimeout(timeoutMs) ||
-      setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
-      bind(socket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
-    closesocket(socket);
-    handle_ = kInvalidSocket;
-    return false;
-  }
-  return true;
-}
-
-bool CEventSocket::Attach(SocketHandle handle) {
-  if (IsValid() && closesocket(handle_) != 0) return false;
-  handle_ = handle;
-  return true;
-}
-
-SocketHandle CEventSocket::Detach() {
-  const SocketHandle handle = handle_;
-  handle_ = kInvalidSocket;
-  return handle;
-}
-
-bool CEventSocket::Close() {
-  if (!IsValid()) return true;
-  if (closesocket(handle_) != 0) return false;
-  handle_ = kInvalidSocket;
-  return true;
-}
-
-bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
-
 bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   if (!IsValid()) return false;
   const DWORD value = static_cast<DWORD>(timeoutMs);
@@ -275,8 +211,6 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   defaultTimeoutMs_ = timeoutMs;
   return true;
 }
-
-bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
 
 bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
                           int32_t timeoutMs) {
@@ -299,13 +233,7 @@ bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t*
   // The accepted socket inherits the listening socket's event selection, whose event is
   // now closed: end it there too (the socket stays non-blocking).
   WSAEventSelect(accepted, nullptr, 0);
-  if (peerAddress) *peerAddress = peer.sin_addr.s_addr;
-  if (peerPort) *peerPort = ntohs(peer.sin_port);
-  // Hand-over first, then close what the target held (the listening socket itself when
-  // the target is this object).
-  const SocketHandle old = target.handle_;
-  target.handle_ = accepted;
-  if (old != kInvalidSocket) closesocket(old);
+  HandOverAccepted(accepted, peer, &target.handle_, peerAddress, peerPort);
   return true;
 }
 
@@ -401,14 +329,6 @@ bool CEventSocket::PeerHasClosed() const {
   const int ready = select(0, &readable, nullptr, nullptr, &now);
   if (ready == SOCKET_ERROR) return true;
   return ready > 0 && StreamHasEnded(handle_);
-}
-
-bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
-  return QueryAddress(handle_, false, address, port);
-}
-
-bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
-  return QueryAddress(handle_, true, address, port);
 }
 
 }  // namespace kestova
