@@ -173,7 +173,9 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
 }
 
 void CProgrammeReception::Finish() {
-  file_.Close();
+  // A close that fails may have lost bytes the system had not yet written (a full disk, a
+  // network folder): reported like a failed write, never as complete.
+  if (!file_.Close()) writeFailed_ = true;
   std::vector<char>().swap(buffer_);
   link_.CloseDataConnection();
   if (writeFailed_) {

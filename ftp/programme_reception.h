@@ -10,11 +10,13 @@
 // How it ends: kReceived when the sender closed the data connection in order;
 // kInterrupted when the stop flag, more than the silence limit without data or a
 // receive error ended it (the file keeps every byte received); kWriteFailed when
-// writing to the file failed; kCreateFailed when the file could not be created.
+// writing to the file or closing it failed; kCreateFailed when the file could not be
+// created.
 //
 // Replies: 150 once the data connection is open; "226 Transfer complete" when the
 // stream ended, in order or interrupted (the recorder relies on it); 426 when the data
-// connection or the file could not be made; "451 ..." when writing to the file failed.
+// connection or the file could not be made; "451 ..." when writing to the file or
+// closing it failed.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +43,7 @@ enum class ReceptionOutcome {
   kCreateFailed,      // the file could not be created; the row says so
   kReceived,          // the sender closed the stream in order; the file holds all of it
   kInterrupted,       // stop flag, silence or receive error; the file holds what came
-  kWriteFailed,       // writing failed; the file holds what was written before
+  kWriteFailed,       // writing or closing the file failed; the file holds what was written
 };
 
 struct ProgrammeReceptionResult {

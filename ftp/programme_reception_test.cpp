@@ -17,6 +17,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 #endif
+#ifdef __linux__
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
 
 namespace kestova {
 namespace {
@@ -381,6 +387,56 @@ TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
       states[1]);
   EXPECT_GT(link.StepsLeft(), 0u);  // the rest of the stream was not waited for
   EXPECT_EQ('6', recorder_.CodesOfRow(0).back());
+}
+#endif
+
+#ifdef __linux__
+// Closes this process's descriptor of `fileName` behind the back of the file object that
+// holds it, so that the object's own close fails as a failing system close would.
+bool CloseDescriptorBehindTheBack(const std::string& fileName) {
+  DIR* descriptors = opendir("/proc/self/fd");
+  if (descriptors == nullptr) return false;
+  bool closed = false;
+  while (dirent* entry = readdir(descriptors)) {
+    char target[4096] = {};
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    const ssize_t length = readlink(link.c_str(), target, sizeof(target) - 1);
+    const std::string path(target, length > 0 ? static_cast<size_t>(length) : 0);
+    if (path.size() > fileName.size() &&
+        path.compare(path.size() - fileName.size() - 1, std::string::npos, "/" + fileName) == 0) {
+      closed = close(std::atoi(entry->d_name)) == 0;
+      break;
+    }
+  }
+  closedir(descriptors);
+  return closed;
+}
+
+// After the last piece, the programme file's close fails.
+class CCloseFailingLink : public CScriptedLink {
+ public:
+  bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override {
+    if (StepsLeft() == 0 && !closedBehind) closedBehind = CloseDescriptorBehindTheBack("SHUT.MPG");
+    return CScriptedLink::ReceiveData(buffer, capacity, received);
+  }
+  bool closedBehind = false;
+};
+
+TEST_F(ProgrammeReceptionTest, FailedCloseIsReportedAsAWriteFailure) {
+  CCloseFailingLink link;
+  const std::string stream = Stream("SHUT", 3000);
+  link.AddStream(stream, 1000);
+  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  ASSERT_TRUE(link.closedBehind);
+  EXPECT_EQ(ReceptionOutcome::kWriteFailed, result.outcome);
+  EXPECT_TRUE(FileContent("SHUT.MPG") == stream);  // what was written stays
+  EXPECT_EQ((std::vector<std::string>{kOpening,
+                                      "451 Requested action aborted: local error in processing."}),
+            link.replies);
+  EXPECT_EQ(
+      std::string(
+          CCountedString::Format(kTextWriteFailedFormat, folder_.PathOf("SHUT.MPG").CStr()).CStr()),
+      TextsOf(0, kStatusState).back());
 }
 #endif
 
