@@ -33,9 +33,8 @@ TEST(WindowHelpersTest, StringTableHoldsTheTextsTheReceptionReports) {
     const char* expected;  // Shift_JIS
   };
   const Case cases[] = {
-      {kStringReceiving, kTextReceiving},
-      {kStringReceived, kTextReceived},
-      {kStringCreateFailed, kTextCreateFailedFormat},
+      {kStringReceiving, kTextReceiving},           {kStringReceived, kTextReceived},
+      {kStringInterrupted, kTextInterrupted},       {kStringCreateFailed, kTextCreateFailedFormat},
       {kStringWriteFailed, kTextWriteFailedFormat},
   };
   for (const Case& c : cases) {

@@ -19,6 +19,7 @@ import shutil
 import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -32,6 +33,8 @@ BROADCAST = "10.213.1.255"
 # Texts of the program's string table.
 MAIN_CAPTION = "KESTOV-A"
 RECEIVED = "受信完了しました"
+RECEIVING = "受信中"
+INTERRUPTED = "受信が中断されました"
 ERROR_CAPTION = "エラー"
 DRIVER_MISSING = "KESTOVA.SYSファイルが見つからないため検索できません。"
 SERVER_ERROR_CAPTION = "サーバ起動エラー"
@@ -253,6 +256,65 @@ def recorder_dubbing(test, title, size, copy_to):
     return result
 
 
+class SlowStream:
+    """A recorder-like FTP client on loopback that sends a programme slowly until the
+    server ends the transfer, and keeps its control connection open afterwards."""
+
+    def __init__(self, title_shift_jis):
+        self.control = socket.create_connection(("127.0.0.1", 21), timeout=20)
+        self.pending = b""
+        assert self.line().startswith("220")
+        for command, code in (("USER recorder", "331"), ("PASS recorder", "230"),
+                              ("TYPE I", "200")):
+            reply = self.command(command)
+            assert reply.startswith(code), reply
+        reply = self.command("PASV")
+        numbers = [int(n) for n in re.search(r"\((\d+(?:,\d+){5})\)", reply).group(1).split(",")]
+        self.data = socket.create_connection(("127.0.0.1", numbers[4] * 256 + numbers[5]),
+                                             timeout=20)
+        reply = self.command("STOR $netdubbing$dev0.dat")
+        assert reply.startswith("150"), reply
+        header = bytearray(2048)
+        header[0:4] = b"KSTV"
+        header[132:132 + len(title_shift_jis)] = title_shift_jis
+        self.sent = bytearray(header)
+        self.data.sendall(header)
+        self.stopped = threading.Event()
+        self.sender = threading.Thread(target=self._send, daemon=True)
+        self.sender.start()
+
+    def line(self):
+        while b"\r\n" not in self.pending:
+            chunk = self.control.recv(4096)
+            if not chunk:
+                return ""
+            self.pending += chunk
+        line, self.pending = self.pending.split(b"\r\n", 1)
+        return line.decode("latin-1")
+
+    def command(self, text):
+        self.control.sendall(text.encode("latin-1") + b"\r\n")
+        return self.line()
+
+    def _send(self):
+        piece = 0
+        while not self.stopped.is_set() and len(self.sent) < 200 * 1024 * 1024:
+            block = bytes((piece * 7 + i) & 0xFF for i in range(256)) * 64  # 16 KiB
+            try:
+                self.data.sendall(block)
+            except OSError:
+                return
+            self.sent += block
+            piece += 1
+            time.sleep(0.05)
+
+    def stop(self):
+        self.stopped.set()
+        self.sender.join(timeout=30)
+        self.data.close()
+        self.control.close()
+
+
 class WindowsProgramTest(unittest.TestCase):
     network = None
     display = None
@@ -426,6 +488,38 @@ class WindowsProgramTest(unittest.TestCase):
             self.assertLess(program.close(), 10)
         finally:
             holder.close()
+
+    def test_closing_during_a_reception_keeps_the_bytes_and_shows_interrupted(self):
+        program = self.program("interrupted")
+        program.start()
+        program.wait_ready()
+        stream = SlowStream("中断番組".encode("cp932"))
+        try:
+            self.assertTrue(wait_for(lambda: (lambda r: r and r[0][6] == RECEIVING)(
+                program.rows()), 30), "no reception row: %r" % program.rows())
+            time.sleep(1.5)
+            settled = len(stream.sent)  # arrived long before the close
+            closing = threading.Thread(target=program.close, daemon=True)
+            start = time.monotonic()
+            closing.start()
+            # The row's states, read while the program waits for the session to end.
+            states = []
+            while program.proc.poll() is None and time.monotonic() - start < 30:
+                rows = program.rows()
+                if rows and rows[0][6] and (not states or states[-1] != rows[0][6]):
+                    states.append(rows[0][6])
+                time.sleep(0.05)
+            closing.join(timeout=60)
+            elapsed = time.monotonic() - start
+        finally:
+            stream.stop()
+        self.assertLess(elapsed, 10, "closing during a reception took %.1f s" % elapsed)
+        self.assertEqual(states[-1:], [INTERRUPTED], "states seen: %r" % states)
+        self.assertNotIn(RECEIVED, states)
+        with open(os.path.join(program.received, "中断番組.MPG"), "rb") as received:
+            data = received.read()
+        self.assertGreaterEqual(len(data), settled)
+        self.assertEqual(data, bytes(stream.sent[:len(data)]))
 
 
 def main():
