@@ -10,6 +10,7 @@ void CCommandLineReader::Append(const char* bytes, size_t length) {
 }
 
 CCommandLineReader::Line CCommandLineReader::Next(CCountedString* line) {
+  // Recorder quirk kept on purpose (docs/conventions.md): LF alone is no line end.
   static const char kLineEnd[] = {'\r', '\n'};
   for (;;) {
     const auto end = std::search(pending_.begin(), pending_.end(), kLineEnd, kLineEnd + 2);

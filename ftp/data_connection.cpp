@@ -60,6 +60,7 @@ void CFtpSession::OnPasv(CCountedString, CCountedString, CCountedString) {
   addressText.Replace(".", ",");
   Reply("227 Entering Passive Mode (%s,%d,%d).", addressText.CStr(), dataPort / 256,
         dataPort % 256);
+  // Recorder quirk kept on purpose (docs/conventions.md): 227 sent, no connection: 421.
   if (!AcceptFromControlPeer()) {
     if (ClientStillThere()) Reply("421 Failed to create socket.");
     return;

@@ -20,6 +20,7 @@ void SendStatusDocument(IDubbingLink& link, const CCountedString& document,
   link.Reply(kReplyOpening);
   if (!link.OpenDataConnection()) {
     link.CloseDataConnection();
+    // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
     link.Reply(kReplyAborted);
     return;
   }
@@ -35,6 +36,7 @@ void ReceiveDubbingInfo(IDubbingLink& link, uint64_t* titleSize, const DubbingTi
   if (!link.OpenDataConnection()) {
     link.ResetLoginState();
     link.CloseDataConnection();
+    // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
     link.Reply(kReplyAborted);
     return;
   }

@@ -150,6 +150,7 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
   if (!link_.OpenDataConnection()) {
     link_.ResetLoginState();
     link_.CloseDataConnection();
+    // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
     link_.Reply(kReplyAborted);
     return result_;
   }
@@ -182,7 +183,7 @@ void CProgrammeReception::Finish() {
     result_.outcome = ReceptionOutcome::kWriteFailed;
     link_.Reply(kReplyWriteFailed);
   } else {
-    // Interrupted or not, the recorder is answered as for a whole stream.
+    // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
     result_.outcome = closedInOrder_ ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
     link_.Reply(kReplyComplete);
   }

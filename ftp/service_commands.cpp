@@ -83,6 +83,7 @@ void CFtpSession::OnSize(CCountedString, CCountedString argument, CCountedString
     Reply("213 %llu", static_cast<unsigned long long>(entry.size));
     return;
   }
+  // Recorder quirk kept on purpose (docs/conventions.md): SIZE of anything else echoes a number.
   Reply("213 %d", LeadingInteger(argument));
 }
 
