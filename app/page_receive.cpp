@@ -1,6 +1,7 @@
 #include "app/page_receive.h"
 
 #include "app/resource.h"
+#include "app/rows_at_exit.h"
 #include "app/window_helpers.h"
 #include "ftp/status_callback.h"
 #include "platform/module.h"
@@ -118,7 +119,10 @@ bool CPageReceive::OnCommand(WORD id, WORD code, HWND control, LRESULT* result) 
 
 bool CPageReceive::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   // The controls still exist while the page handles its own destruction.
-  if (message == WM_DESTROY) SaveSettings();
+  if (message == WM_DESTROY) {
+    SaveSettings();
+    WriteRowsIfAsked(list_, kColumnCount);
+  }
   return CDefaultPage::OnMessage(message, wParam, lParam, result);
 }
 
