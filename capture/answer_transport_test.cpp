@@ -8,7 +8,7 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 TEST(AnswerAddressTest, OnlyAddressesARecorderCanReachAreUsable) {
   EXPECT_TRUE(IsUsableAnswerAddress(Address(192, 168, 10, 20)));

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "capture/test_support/name_query_frames.h"
 #include "capture/name_responder.h"
 #include "capture/name_service_frame.h"
+#include "capture/test_support/name_query_frames.h"
 #include "net/event_socket.h"
 #include "net/host.h"
 #include "platform/time.h"
@@ -16,7 +16,7 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 const uint32_t kLoopback = Address(127, 0, 0, 1);
 

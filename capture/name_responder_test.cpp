@@ -9,7 +9,7 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 // Keeps every answer instead of sending it.
 class CRecordingTransport : public IAnswerTransport {
@@ -43,22 +43,22 @@ class NameResponderTest : public ::testing::Test {
 };
 
 TEST_F(NameResponderTest, QueryForGrNameIsAnsweredByteExactToTheQuerier) {
-  EXPECT_TRUE(Handle(test_frames::GrTestQueryFrame()));
+  EXPECT_TRUE(Handle(testing::GrTestQueryFrame()));
   ASSERT_EQ(transport_.sent.size(), 1u);
   EXPECT_EQ(transport_.sent[0].querier, Address(192, 168, 10, 50));
-  EXPECT_EQ(transport_.sent[0].message, test_frames::KestovAAnswerMessage());
+  EXPECT_EQ(transport_.sent[0].message, testing::KestovAAnswerMessage());
   ASSERT_EQ(transport_.asked.size(), 1u);
   EXPECT_EQ(transport_.asked[0], Address(192, 168, 10, 50));
 }
 
 TEST_F(NameResponderTest, LowerCaseGrNameIsAnsweredExactlyLikeCapitals) {
-  EXPECT_TRUE(Handle(test_frames::GrTestQueryFrame("GHHCCNHEGFHDHECACACACACACACACACA")));
+  EXPECT_TRUE(Handle(testing::GrTestQueryFrame("GHHCCNHEGFHDHECACACACACACACACACA")));
   ASSERT_EQ(transport_.sent.size(), 1u);
-  EXPECT_EQ(transport_.sent[0].message, test_frames::KestovAAnswerMessage());
+  EXPECT_EQ(transport_.sent[0].message, testing::KestovAAnswerMessage());
 }
 
 TEST_F(NameResponderTest, AnswerCarriesOneThenTheQuerysSecondIdByte) {
-  std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   frame[42] = 0xAB;
   frame[43] = 0xCD;
   ASSERT_TRUE(Handle(frame));
@@ -68,7 +68,7 @@ TEST_F(NameResponderTest, AnswerCarriesOneThenTheQuerysSecondIdByte) {
 }
 
 TEST_F(NameResponderTest, TwoIdenticalQueriesGetTwoIdenticalAnswers) {
-  const std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  const std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   EXPECT_TRUE(Handle(frame));
   EXPECT_TRUE(Handle(frame));
   ASSERT_EQ(transport_.sent.size(), 2u);
@@ -78,17 +78,16 @@ TEST_F(NameResponderTest, TwoIdenticalQueriesGetTwoIdenticalAnswers) {
 
 TEST_F(NameResponderTest, QueriesThatAreNotForAGrNameAreIgnored) {
   // "GR" only: the length byte says 4 encoded characters, so the name has 2.
-  std::vector<uint8_t> shortName = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> shortName = testing::GrTestQueryFrame();
   shortName[54] = 4;
   // "WORKGROUP" and "GRX": other names.
-  std::vector<uint8_t> workgroup =
-      test_frames::GrTestQueryFrame("FHEPFCELEHFCEPFFFACACACACACACAAA");
-  std::vector<uint8_t> grx = test_frames::GrTestQueryFrame("EHFCFICACACACACACACACACACACACACA");
+  std::vector<uint8_t> workgroup = testing::GrTestQueryFrame("FHEPFCELEHFCEPFFFACACACACACACAAA");
+  std::vector<uint8_t> grx = testing::GrTestQueryFrame("EHFCFICACACACACACACACACACACACACA");
   // NBSTAT instead of NB.
-  std::vector<uint8_t> nodeStatus = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> nodeStatus = testing::GrTestQueryFrame();
   nodeStatus[89] = 0x21;
   // Question count 0.
-  std::vector<uint8_t> noQuestion = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> noQuestion = testing::GrTestQueryFrame();
   noQuestion[47] = 0;
 
   for (const auto* frame : {&shortName, &workgroup, &grx, &nodeStatus, &noQuestion}) {
@@ -99,20 +98,20 @@ TEST_F(NameResponderTest, QueriesThatAreNotForAGrNameAreIgnored) {
 }
 
 TEST_F(NameResponderTest, OwnAnswerIsNeverAnswered) {
-  std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   frame.resize(42);
-  const std::vector<uint8_t> answer = test_frames::KestovAAnswerMessage();
+  const std::vector<uint8_t> answer = testing::KestovAAnswerMessage();
   frame.insert(frame.end(), answer.begin(), answer.end());
   // Even when it would ask for a "GR-" name and its type field said NB.
   std::vector<uint8_t> grAnswer = frame;
-  for (size_t i = 0; i < 32; ++i) grAnswer[55 + i] = test_frames::kEncodedGrTest[i];
+  for (size_t i = 0; i < 32; ++i) grAnswer[55 + i] = testing::kEncodedGrTest[i];
   EXPECT_FALSE(Handle(frame));
   EXPECT_FALSE(Handle(grAnswer));
   EXPECT_TRUE(transport_.sent.empty());
 }
 
 TEST_F(NameResponderTest, FramesTooShortOrTooLongAreIgnored) {
-  const std::vector<uint8_t> query = test_frames::GrTestQueryFrame();
+  const std::vector<uint8_t> query = testing::GrTestQueryFrame();
   std::vector<uint8_t> headersOnly(query.begin(), query.begin() + 42);
   std::vector<uint8_t> shortOfType(query.begin(), query.begin() + 89);
   std::vector<uint8_t> oversized = query;
@@ -126,20 +125,20 @@ TEST_F(NameResponderTest, FramesTooShortOrTooLongAreIgnored) {
 }
 
 TEST_F(NameResponderTest, FramesAtTheSizeLimitsAreAnswered) {
-  const std::vector<uint8_t> query = test_frames::GrTestQueryFrame();
+  const std::vector<uint8_t> query = testing::GrTestQueryFrame();
   std::vector<uint8_t> shortest(query.begin(), query.begin() + CNameResponder::kShortestQueryFrame);
   std::vector<uint8_t> longest = query;
   longest.resize(CNameResponder::kFrameCopySize, 0xEE);
   EXPECT_TRUE(Handle(shortest));
   EXPECT_TRUE(Handle(longest));
   ASSERT_EQ(transport_.sent.size(), 2u);
-  EXPECT_EQ(transport_.sent[0].message, test_frames::KestovAAnswerMessage());
-  EXPECT_EQ(transport_.sent[1].message, test_frames::KestovAAnswerMessage());
+  EXPECT_EQ(transport_.sent[0].message, testing::KestovAAnswerMessage());
+  EXPECT_EQ(transport_.sent[1].message, testing::KestovAAnswerMessage());
 }
 
 TEST_F(NameResponderTest, NameLengthReachingPastTheFrameIsHandledSafely) {
   // 255 encoded characters claimed in a frame of 90 bytes: decoding must stay in the copy.
-  std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   frame.resize(90);
   frame[54] = 0xFF;
   EXPECT_TRUE(Handle(frame));  // the first three characters still read "GR-"
@@ -147,13 +146,13 @@ TEST_F(NameResponderTest, NameLengthReachingPastTheFrameIsHandledSafely) {
 
 TEST_F(NameResponderTest, NothingIsSentWithoutAnAddressToAnnounce) {
   transport_.announced = 0;
-  EXPECT_FALSE(Handle(test_frames::GrTestQueryFrame()));
+  EXPECT_FALSE(Handle(testing::GrTestQueryFrame()));
   EXPECT_EQ(transport_.asked.size(), 1u);
   EXPECT_TRUE(transport_.sent.empty());
 }
 
 TEST_F(NameResponderTest, FrameCallbackReachesTheResponderInItsContext) {
-  const std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  const std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   CNameResponder::OnFrame(0x33221100, 0x5544, frame.data(), static_cast<uint32_t>(frame.size()),
                           &responder_);
   CNameResponder::OnFrame(0, 0, frame.data(), static_cast<uint32_t>(frame.size()), nullptr);

@@ -10,10 +10,10 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 TEST(NameServiceFrameTest, QueryFrameHasTheNameServiceShape) {
-  const std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  const std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   EXPECT_TRUE(IsNameServiceFrame(frame.data(), frame.size()));
   EXPECT_TRUE(IsNameServiceFrame(frame.data(), 38));  // the ports are the last bytes tested
   EXPECT_FALSE(IsNameServiceFrame(frame.data(), 37));
@@ -36,14 +36,14 @@ TEST(NameServiceFrameTest, FramesOfAnyOtherShapeAreNot) {
       {34, 0x01, "source 393"},
   };
   for (const auto& change : changes) {
-    std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+    std::vector<uint8_t> frame = testing::GrTestQueryFrame();
     frame[change.offset] = change.value;
     EXPECT_FALSE(IsNameServiceFrame(frame.data(), frame.size())) << change.what;
   }
 }
 
 TEST(NameServiceFrameTest, BuiltFrameCarriesTheDatagramLikeAReceivedOne) {
-  const std::vector<uint8_t> message = test_frames::GrTestQueryMessage();
+  const std::vector<uint8_t> message = testing::GrTestQueryMessage();
   UdpDatagramAddresses addresses;
   addresses.sourceAddress = Address(192, 168, 10, 50);
   addresses.sourcePort = 137;
@@ -57,7 +57,7 @@ TEST(NameServiceFrameTest, BuiltFrameCarriesTheDatagramLikeAReceivedOne) {
 
   // Equal to the frame captured on the wire from the Ethernet type on, apart from the IPv4
   // identification (and so the header checksum) and the UDP checksum.
-  std::vector<uint8_t> expected = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> expected = testing::GrTestQueryFrame();
   expected[18] = 0;
   expected[19] = 0;
   expected[24] = 0xe4;  // checksum with identification 0
@@ -68,7 +68,7 @@ TEST(NameServiceFrameTest, BuiltFrameCarriesTheDatagramLikeAReceivedOne) {
 }
 
 TEST(NameServiceFrameTest, DatagramsThatDoNotFitAreRefused) {
-  const std::vector<uint8_t> message = test_frames::GrTestQueryMessage();
+  const std::vector<uint8_t> message = testing::GrTestQueryMessage();
   std::vector<uint8_t> frame(91);
   EXPECT_EQ(BuildUdpFrame({}, message.data(), message.size(), frame.data(), frame.size()), 0u);
   std::vector<uint8_t> huge(65536);

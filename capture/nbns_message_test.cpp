@@ -9,20 +9,20 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 TEST(NbnsMessageTest, ResponseAndQueryAreBuiltByteExact) {
   std::vector<uint8_t> response(kNameQueryResponseLength);
   BuildNameQueryResponse(0x34, kOwnNetbiosName, Address(192, 168, 10, 20), response.data());
-  EXPECT_EQ(response, test_frames::KestovAAnswerMessage());
+  EXPECT_EQ(response, testing::KestovAAnswerMessage());
 
   std::vector<uint8_t> query(kNameQueryLength);
   BuildNameQuery(0x1234, "GR-TEST", query.data());
-  EXPECT_EQ(query, test_frames::GrTestQueryMessage());
+  EXPECT_EQ(query, testing::GrTestQueryMessage());
 }
 
 TEST(NbnsMessageTest, PositiveAnswerGivesItsAddress) {
-  const std::vector<uint8_t> answer = test_frames::KestovAAnswerMessage();
+  const std::vector<uint8_t> answer = testing::KestovAAnswerMessage();
   uint32_t address = 0;
   EXPECT_TRUE(ParseNameQueryResponse(answer.data(), answer.size(), 0x1234, &address));
   EXPECT_EQ(address, Address(192, 168, 10, 20));
@@ -35,7 +35,7 @@ TEST(NbnsMessageTest, PositiveAnswerGivesItsAddress) {
 }
 
 TEST(NbnsMessageTest, MessagesThatAreNoPositiveAnswerToOurQueryAreRejected) {
-  const std::vector<uint8_t> answer = test_frames::KestovAAnswerMessage();
+  const std::vector<uint8_t> answer = testing::KestovAAnswerMessage();
   struct Change {
     size_t offset;
     uint8_t value;
@@ -56,7 +56,7 @@ TEST(NbnsMessageTest, MessagesThatAreNoPositiveAnswerToOurQueryAreRejected) {
   }
   uint32_t address = 0;
   EXPECT_FALSE(ParseNameQueryResponse(answer.data(), answer.size() - 1, 0x1234, &address));
-  const std::vector<uint8_t> query = test_frames::GrTestQueryMessage();
+  const std::vector<uint8_t> query = testing::GrTestQueryMessage();
   EXPECT_FALSE(ParseNameQueryResponse(query.data(), query.size(), 0x1234, &address));
 }
 

@@ -13,9 +13,9 @@ namespace {
 const uint8_t* Bytes(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
 TEST(NetbiosNameTest, EncodingAndDecodingOfPaddedNames) {
-  EXPECT_EQ(EncodeNetbiosName(PadNetbiosName("KESTOV-A")), test_frames::kEncodedKestovA);
-  EXPECT_EQ(EncodeNetbiosName(PadNetbiosName("GR-TEST")), test_frames::kEncodedGrTest);
-  EXPECT_EQ(DecodeNetbiosName(Bytes(test_frames::kEncodedGrTest), 32), "GR-TEST         ");
+  EXPECT_EQ(EncodeNetbiosName(PadNetbiosName("KESTOV-A")), testing::kEncodedKestovA);
+  EXPECT_EQ(EncodeNetbiosName(PadNetbiosName("GR-TEST")), testing::kEncodedGrTest);
+  EXPECT_EQ(DecodeNetbiosName(Bytes(testing::kEncodedGrTest), 32), "GR-TEST         ");
 }
 
 TEST(NetbiosNameTest, EncodingCoversEveryByteValue) {
@@ -50,7 +50,7 @@ TEST(NetbiosNameTest, SettingWritesExactlyThirtyTwoLetters) {
   std::memset(buffer, '#', sizeof(buffer));
   SetNetbiosName(buffer + 1, "KESTOV-A");
   EXPECT_EQ(buffer[0], '#');
-  EXPECT_EQ(std::memcmp(buffer + 1, test_frames::kEncodedKestovA, 32), 0);
+  EXPECT_EQ(std::memcmp(buffer + 1, testing::kEncodedKestovA, 32), 0);
   EXPECT_EQ(buffer[33], '#');
 }
 

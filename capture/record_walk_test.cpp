@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "capture/test_support/name_query_frames.h"
 #include "capture/name_responder.h"
+#include "capture/test_support/name_query_frames.h"
 #include "driver/kestova_shared.h"
 
 namespace kestova {
@@ -120,7 +120,7 @@ TEST(RecordWalkTest, WithoutCallbackRecordsAreStillCounted) {
 // The record walk feeding the responder, as the capture client's reader thread does.
 class CCountingTransport : public IAnswerTransport {
  public:
-  uint32_t AddressToAnnounce(uint32_t) override { return test_frames::Address(192, 168, 10, 20); }
+  uint32_t AddressToAnnounce(uint32_t) override { return testing::Address(192, 168, 10, 20); }
   void SendToNameService(uint32_t, const uint8_t* message, uint32_t length) override {
     answers.emplace_back(message, message + length);
   }
@@ -129,16 +129,16 @@ class CCountingTransport : public IAnswerTransport {
 
 TEST(RecordWalkTest, QueriesAmongOtherRecordsAreAnswered) {
   std::vector<uint8_t> buffer;
-  AppendRecord(buffer, 0, 1, 2, test_frames::GrTestQueryFrame());
+  AppendRecord(buffer, 0, 1, 2, testing::GrTestQueryFrame());
   AppendRecord(buffer, 1, 1, 2, Pattern(60, 0));
-  AppendRecord(buffer, 2, 1, 2, test_frames::GrTestQueryFrame());
+  AppendRecord(buffer, 2, 1, 2, testing::GrTestQueryFrame());
   CCountingTransport transport;
   CNameResponder responder(transport);
   EXPECT_EQ(WalkCapturedFrames(buffer.data(), buffer.size(), &CNameResponder::OnFrame, &responder),
             3u);
   ASSERT_EQ(transport.answers.size(), 2u);
-  EXPECT_EQ(transport.answers[0], test_frames::KestovAAnswerMessage());
-  EXPECT_EQ(transport.answers[1], test_frames::KestovAAnswerMessage());
+  EXPECT_EQ(transport.answers[0], testing::KestovAAnswerMessage());
+  EXPECT_EQ(transport.answers[1], testing::KestovAAnswerMessage());
 }
 
 }  // namespace

@@ -5,17 +5,17 @@
 
 #include "base/counted_string_printer.h"
 #include "net/event_socket.h"
-#include "net/test_support/loopback_sockets.h"
 #include "net/host.h"
+#include "net/test_support/loopback_sockets.h"
 
 namespace kestova {
 namespace {
 
-using testing_support::ConnectPair;
-using testing_support::kHangMs;
-using testing_support::LocalPort;
-using testing_support::Loopback;
-using testing_support::Stopwatch;
+using testing::ConnectPair;
+using testing::kHangMs;
+using testing::LocalPort;
+using testing::Loopback;
+using testing::Stopwatch;
 
 class EventSocketDatagramTest : public ::testing::Test {
  protected:

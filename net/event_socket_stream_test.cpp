@@ -13,13 +13,13 @@
 namespace kestova {
 namespace {
 
-using testing_support::ConnectPair;
-using testing_support::kHangMs;
-using testing_support::LocalPort;
-using testing_support::Loopback;
-using testing_support::RefusingPort;
-using testing_support::StartListener;
-using testing_support::Stopwatch;
+using testing::ConnectPair;
+using testing::kHangMs;
+using testing::LocalPort;
+using testing::Loopback;
+using testing::RefusingPort;
+using testing::StartListener;
+using testing::Stopwatch;
 
 class EventSocketStreamTest : public ::testing::Test {
  protected:
@@ -245,7 +245,7 @@ TEST_F(EventSocketStreamTest, ExclusiveListenerSharesItsPortWithNoOtherListener)
       {CEventSocket::kExclusiveAddress, CEventSocket::kExclusiveAddress},
   };
   for (const auto& order : orders) {
-    SCOPED_TRACE(testing::Message() << "first " << order[0] << ", second " << order[1]);
+    SCOPED_TRACE(::testing::Message() << "first " << order[0] << ", second " << order[1]);
     CEventSocket first, second;
     ASSERT_TRUE(first.Create(CEventSocket::kStream, 0, 1000, order[0]));
     ASSERT_TRUE(first.Listen(5));

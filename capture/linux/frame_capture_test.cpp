@@ -23,7 +23,7 @@
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 // Collects frames and failure reports from the reader thread; waits with a deadline.
 class CCollector {
@@ -240,14 +240,14 @@ TEST_F(FrameCaptureTest, StopEndsTheWaitForAnInterface) {
 class CaptureSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string reason = test_network::EnterPrivateNetwork();
+    const std::string reason = testing::EnterPrivateNetwork();
     if (!reason.empty()) GTEST_SKIP() << reason;
   }
 };
 
 // Frames of the query with one byte changed.
 std::vector<uint8_t> Changed(size_t offset, uint8_t value) {
-  std::vector<uint8_t> frame = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> frame = testing::GrTestQueryFrame();
   frame[offset] = value;
   return frame;
 }
@@ -262,18 +262,17 @@ TEST_F(CaptureSourceTest, PacketFilterPassesExactlyTheNameServiceFrames) {
   ASSERT_TRUE(capture.Start(&error)) << error;
 
   const std::vector<std::vector<uint8_t>> frames = {
-      test_frames::GrTestQueryFrame(),
-      Changed(13, 0x06),  // ARP
-      Changed(14, 0x46),  // IPv4 header with options
-      Changed(15, 0x10),  // type of service
-      Changed(23, 0x06),  // TCP
-      Changed(35, 0x8a),  // from port 138
-      Changed(37, 0x35),  // to port 53
-      Changed(43, 0x99),  // another query: passes
+      testing::GrTestQueryFrame(), Changed(13, 0x06),  // ARP
+      Changed(14, 0x46),                               // IPv4 header with options
+      Changed(15, 0x10),                               // type of service
+      Changed(23, 0x06),                               // TCP
+      Changed(35, 0x8a),                               // from port 138
+      Changed(37, 0x35),                               // to port 53
+      Changed(43, 0x99),                               // another query: passes
   };
   std::vector<std::vector<uint8_t>> expected;
   for (const auto& frame : frames) {
-    ASSERT_TRUE(test_network::InjectFrame(frame));
+    ASSERT_TRUE(testing::InjectFrame(frame));
     if (IsNameServiceFrame(frame.data(), frame.size())) expected.push_back(frame);
   }
   ASSERT_EQ(expected.size(), 2u);
@@ -294,11 +293,11 @@ TEST_F(CaptureSourceTest, SocketSourceWrapsDatagramsFromPort137IntoFrames) {
   ASSERT_TRUE(capture.Start(&error)) << error;
 
   const uint32_t querier = Address(192, 0, 2, 60);
-  const int otherPort = test_network::BoundUdpSocket(querier, 5000);
-  const int port137 = test_network::BoundUdpSocket(querier, 137);
+  const int otherPort = testing::BoundUdpSocket(querier, 5000);
+  const int port137 = testing::BoundUdpSocket(querier, 137);
   ASSERT_GE(otherPort, 0);
   ASSERT_GE(port137, 0);
-  const std::vector<uint8_t> message = test_frames::GrTestQueryMessage();
+  const std::vector<uint8_t> message = testing::GrTestQueryMessage();
   sockaddr_in to;
   std::memset(&to, 0, sizeof(to));
   to.sin_family = AF_INET;

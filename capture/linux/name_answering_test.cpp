@@ -9,13 +9,13 @@
 #include <cstring>
 #include <vector>
 
-#include "capture/test_support/name_query_frames.h"
 #include "capture/linux/test_support/private_network.h"
+#include "capture/test_support/name_query_frames.h"
 
 namespace kestova {
 namespace {
 
-using test_frames::Address;
+using testing::Address;
 
 TEST(CaptureMethodTest, NamesOfTheCommandLineAreRecognised) {
   for (CaptureMethod method : {CaptureMethod::kAuto, CaptureMethod::kPacket, CaptureMethod::kSocket,
@@ -41,7 +41,7 @@ TEST(NameAnsweringTest, NoneRunsNothing) {
 class NameAnsweringNetworkTest : public ::testing::TestWithParam<CaptureMethod> {
  protected:
   void SetUp() override {
-    const std::string reason = test_network::EnterPrivateNetwork();
+    const std::string reason = testing::EnterPrivateNetwork();
     if (!reason.empty()) GTEST_SKIP() << reason;
   }
 };
@@ -54,9 +54,9 @@ TEST_P(NameAnsweringNetworkTest, QueryFromPort137IsAnsweredWithTheRoutedAddress)
   ASSERT_TRUE(answering.Start(GetParam(), nullptr, &message)) << message;
   ASSERT_EQ(answering.Running(), GetParam()) << message;
 
-  const int querier = test_network::BoundUdpSocket(Address(192, 0, 2, 60), 137);
+  const int querier = testing::BoundUdpSocket(Address(192, 0, 2, 60), 137);
   ASSERT_GE(querier, 0);
-  const std::vector<uint8_t> query = test_frames::GrTestQueryMessage();
+  const std::vector<uint8_t> query = testing::GrTestQueryMessage();
   sockaddr_in to;
   std::memset(&to, 0, sizeof(to));
   to.sin_family = AF_INET;
@@ -65,10 +65,10 @@ TEST_P(NameAnsweringNetworkTest, QueryFromPort137IsAnsweredWithTheRoutedAddress)
   ASSERT_EQ(
       sendto(querier, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)),
       static_cast<ssize_t>(query.size()));
-  const std::vector<uint8_t> answer = test_network::ReceiveDatagram(querier, 5000);
+  const std::vector<uint8_t> answer = testing::ReceiveDatagram(querier, 5000);
   close(querier);
 
-  std::vector<uint8_t> expected = test_frames::KestovAAnswerMessage();
+  std::vector<uint8_t> expected = testing::KestovAAnswerMessage();
   const uint8_t announced[] = {192, 0, 2, 1};
   std::memcpy(expected.data() + 58, announced, 4);
   EXPECT_EQ(answer, expected);

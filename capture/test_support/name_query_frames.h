@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace kestova {
-namespace test_frames {
+namespace testing {
 
 // The byte arrays are laid out by protocol field.
 // clang-format off
@@ -67,5 +67,5 @@ inline uint32_t Address(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
 
 // clang-format on
 
-}  // namespace test_frames
+}  // namespace testing
 }  // namespace kestova

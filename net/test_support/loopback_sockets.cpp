@@ -3,7 +3,7 @@
 #include <cstring>
 
 namespace kestova {
-namespace testing_support {
+namespace testing {
 
 uint32_t Loopback() {
   const unsigned char bytes[4] = {127, 0, 0, 1};
@@ -39,5 +39,5 @@ uint16_t RefusingPort() {
   return port;
 }
 
-}  // namespace testing_support
+}  // namespace testing
 }  // namespace kestova

@@ -7,7 +7,7 @@
 #include "net/event_socket.h"
 
 namespace kestova {
-namespace testing_support {
+namespace testing {
 
 // 127.0.0.1 in network byte order, built from its bytes.
 uint32_t Loopback();
@@ -42,5 +42,5 @@ class Stopwatch {
 // No timed operation of these tests may take longer than this; more means a hang.
 constexpr int64_t kHangMs = 5000;
 
-}  // namespace testing_support
+}  // namespace testing
 }  // namespace kestova

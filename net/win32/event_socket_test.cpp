@@ -1,23 +1,24 @@
 // What the Windows body does where Wine behaves unlike Windows: Wine binds and reports
 // closes with Linux semantics, so these tests look at the socket options themselves and
 // hand the receive step the events real Windows reports.
+#include "net/event_socket.h"
+
 #include <gtest/gtest.h>
 #include <winsock2.h>
 
 #include <string>
 #include <utility>
 
-#include "net/event_socket.h"
+#include "net/host.h"
 #include "net/test_support/loopback_sockets.h"
 #include "net/win32/receive_reported.h"
-#include "net/host.h"
 
 namespace kestova {
 namespace {
 
-using testing_support::ConnectPair;
-using testing_support::kHangMs;
-using testing_support::Stopwatch;
+using testing::ConnectPair;
+using testing::kHangMs;
+using testing::Stopwatch;
 
 // Waits (bounded) until `count` bytes are ready to be received on the socket.
 bool WaitUntilReady(const CEventSocket& socket, u_long count) {

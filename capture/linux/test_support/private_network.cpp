@@ -15,7 +15,7 @@
 #include <cstring>
 
 namespace kestova {
-namespace test_network {
+namespace testing {
 namespace {
 
 std::string Failure(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -105,5 +105,5 @@ std::vector<uint8_t> ReceiveDatagram(int fd, int timeoutMs, uint32_t* sourceAddr
   return bytes;
 }
 
-}  // namespace test_network
+}  // namespace testing
 }  // namespace kestova

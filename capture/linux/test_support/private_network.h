@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace kestova {
-namespace test_network {
+namespace testing {
 
 // On first call: unshares the network namespace (for this thread and the threads it starts
 // later), brings "lo" up and adds 192.0.2.1/24 to it, which makes every 192.0.2.x a local
@@ -26,5 +26,5 @@ int BoundUdpSocket(uint32_t address, uint16_t port);
 // Waits up to `timeoutMs` for one datagram; its bytes, empty on time-out.
 std::vector<uint8_t> ReceiveDatagram(int fd, int timeoutMs, uint32_t* sourceAddress = nullptr);
 
-}  // namespace test_network
+}  // namespace testing
 }  // namespace kestova
