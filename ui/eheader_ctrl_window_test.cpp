@@ -1,7 +1,7 @@
 // EHeaderCtrl in a real list window (wine64, with a display).
 #include <gtest/gtest.h>
 
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {
@@ -10,7 +10,7 @@ class EHeaderCtrlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dialog_.Create(nullptr));
-    uitest::FillList(list(), 4, {{"a", "b", "c", "d"}});
+    testing::FillList(list(), 4, {{"a", "b", "c", "d"}});
   }
   EListCtrl& list() { return dialog_.list; }
   EHeaderCtrl& header() { return list().Header(); }
@@ -20,7 +20,7 @@ class EHeaderCtrlWindowTest : public ::testing::Test {
     return order;
   }
 
-  uitest::CListHostDialog dialog_;
+  testing::CListHostDialog dialog_;
 };
 
 TEST_F(EHeaderCtrlWindowTest, TheListSubclassesItsHeaderOnAttach) {
@@ -47,7 +47,7 @@ TEST_F(EHeaderCtrlWindowTest, APressNearAnItemEdgeShowsNoPressedLook) {
     EXPECT_EQ(header().GetPressedItem(), c.pressed) << c.x - item.left;
     header().Send(WM_LBUTTONUP, 0, MAKELPARAM(c.x, y));
     ::ReleaseCapture();
-    uitest::Pump(10);
+    testing::Pump(10);
     EXPECT_EQ(header().GetPressedItem(), -1) << "the capture's release clears it";
   }
 }
@@ -93,7 +93,7 @@ TEST_F(EHeaderCtrlWindowTest, ARightClickOpensTheColumnMenuWhenEnabled) {
   ::SetTimer(nullptr, 0, 200, &ChooseThirdEntry);
   header().Send(WM_RBUTTONDOWN, MK_RBUTTON, at);
   header().Send(WM_RBUTTONUP, 0, at);
-  uitest::Pump(50);
+  testing::Pump(50);
   EXPECT_EQ(list().GetColumnWidth(2), 0);
   EXPECT_EQ(Order(), (std::vector<int>{2, 0, 1, 3}));
 }

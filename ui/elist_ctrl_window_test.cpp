@@ -7,12 +7,12 @@
 #include "base/counted_string_printer.h"
 #include "ui/application.h"
 #include "ui/elist_edit.h"
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {
 
-using uitest::CListHostDialog;
+using testing::CListHostDialog;
 using Texts = std::vector<CCountedString>;
 
 class EListCtrlWindowTest : public ::testing::Test {
@@ -23,7 +23,7 @@ class EListCtrlWindowTest : public ::testing::Test {
     // Keys reach the active window's thread: make the dialog active, the list focused.
     ::SetForegroundWindow(dialog_.GetSafeHwnd());
     list().Focus();
-    uitest::Pump(20);
+    testing::Pump(20);
   }
   EListCtrl& list() { return dialog_.list; }
 
@@ -34,71 +34,71 @@ class EListCtrlWindowTest : public ::testing::Test {
     const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
     list().Header().Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
     list().Header().Send(WM_LBUTTONUP, 0, at);
-    uitest::Pump(20);
+    testing::Pump(20);
   }
   void Select(std::initializer_list<int> rows) {
     list().SelectAll(false);
     for (int row : rows) list().SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
   }
   void PressCtrl(char key) {
-    uitest::WithControlKey([&] { list().Send(WM_KEYDOWN, static_cast<WPARAM>(key), 0); });
+    testing::WithControlKey([&] { list().Send(WM_KEYDOWN, static_cast<WPARAM>(key), 0); });
   }
 
   CListHostDialog dialog_;
 };
 
 TEST_F(EListCtrlWindowTest, ColumnClicksSortAscendingThenDescendingAndAnotherColumnAscending) {
-  uitest::FillList(list(), 2, {{"10", "b"}, {"9", "a"}, {"100", "c"}});
+  testing::FillList(list(), 2, {{"10", "b"}, {"9", "a"}, {"100", "c"}});
   ClickHeader(0);
-  EXPECT_EQ(uitest::ColumnTexts(list(), 0), (Texts{"9", "10", "100"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 0), (Texts{"9", "10", "100"}));
   ClickHeader(0);
-  EXPECT_EQ(uitest::ColumnTexts(list(), 0), (Texts{"100", "10", "9"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 0), (Texts{"100", "10", "9"}));
   ClickHeader(1);
-  EXPECT_EQ(uitest::ColumnTexts(list(), 1), (Texts{"a", "b", "c"}));
-  EXPECT_EQ(uitest::ColumnTexts(list(), 0), (Texts{"9", "10", "100"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 1), (Texts{"a", "b", "c"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 0), (Texts{"9", "10", "100"}));
   EXPECT_EQ(dialog_.sortMessages, 3);
   EXPECT_EQ(list().GetSortColumn(), 1);
   EXPECT_TRUE(list().IsSortAscending());
 
   list().SetSortLock(true);
   ClickHeader(1);
-  EXPECT_EQ(uitest::ColumnTexts(list(), 1), (Texts{"a", "b", "c"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 1), (Texts{"a", "b", "c"}));
   EXPECT_EQ(dialog_.sortMessages, 3);
 }
 
 TEST_F(EListCtrlWindowTest, ACellSetByTheListViewItselfSortsByItsCachedText) {
-  uitest::FillList(list(), 1, {{"b"}, {"c"}, {"d"}});
+  testing::FillList(list(), 1, {{"b"}, {"c"}, {"d"}});
   list().SetCellText(2, 0, "a");  // shown, but not cached: sorts as "d"
   list().SortByColumn(0, true, kSortText);
-  EXPECT_EQ(uitest::ColumnTexts(list(), 0), (Texts{"b", "c", "a"}));
+  EXPECT_EQ(testing::ColumnTexts(list(), 0), (Texts{"b", "c", "a"}));
 }
 
 TEST_F(EListCtrlWindowTest, CtrlCCopiesSelectedRowsInRowOrderWithEveryTab) {
-  uitest::FillList(list(), 2, {{"x", "y"}, {"p", "q"}, {"m", "n"}, {"r", ""}});
+  testing::FillList(list(), 2, {{"x", "y"}, {"p", "q"}, {"m", "n"}, {"r", ""}});
   Select({3, 1});
-  uitest::SetClipboardText("before");
+  testing::SetClipboardText("before");
   PressCtrl('C');
-  EXPECT_EQ(uitest::ClipboardText(), "p\tq\t\r\nr\t\t\r\n");
+  EXPECT_EQ(testing::ClipboardText(), "p\tq\t\r\nr\t\t\r\n");
 }
 
 TEST_F(EListCtrlWindowTest, CtrlCWithoutSelectionLeavesTheClipboardAlone) {
-  uitest::FillList(list(), 2, {{"x", "y"}, {"p", "q"}});
+  testing::FillList(list(), 2, {{"x", "y"}, {"p", "q"}});
   Select({});
-  uitest::SetClipboardText("before");
+  testing::SetClipboardText("before");
   PressCtrl('C');
-  EXPECT_EQ(uitest::ClipboardText(), "before");
+  EXPECT_EQ(testing::ClipboardText(), "before");
   // Without Ctrl, C copies nothing either.
   Select({0});
   list().Send(WM_KEYDOWN, 'C', 0);
-  EXPECT_EQ(uitest::ClipboardText(), "before");
+  EXPECT_EQ(testing::ClipboardText(), "before");
 }
 
 TEST_F(EListCtrlWindowTest, CtrlAThenCtrlCCopiesEveryRow) {
-  uitest::FillList(list(), 2, {{"\x8E\xF3\x90M", "1"}, {"b", "2"}, {"c", "3"}});
+  testing::FillList(list(), 2, {{"\x8E\xF3\x90M", "1"}, {"b", "2"}, {"c", "3"}});
   Select({});
   PressCtrl('A');
   PressCtrl('C');
-  EXPECT_EQ(uitest::ClipboardText(), "\x8E\xF3\x90M\t1\t\r\nb\t2\t\r\nc\t3\t\r\n");
+  EXPECT_EQ(testing::ClipboardText(), "\x8E\xF3\x90M\t1\t\r\nb\t2\t\r\nc\t3\t\r\n");
 }
 
 TEST_F(EListCtrlWindowTest, InsertedRowsGetARecordWithTheLabelAndDefaultColours) {
@@ -125,7 +125,7 @@ TEST_F(EListCtrlWindowTest, SetItemTextFromFourThreadsWhileSortingKeepsEveryReco
   constexpr int kColumns = 3;
   constexpr int kWritesPerThread = 300;
   std::vector<std::vector<const char*>> rows(kRows, std::vector<const char*>(kColumns, "0"));
-  uitest::FillList(list(), kColumns, rows);
+  testing::FillList(list(), kColumns, rows);
   const UINT sortRequest = ::RegisterWindowMessageA("KESTOVA_TEST_SORT_REQUEST");
   dialog_.onMessage = [&](UINT message, WPARAM count) {
     if (message != sortRequest) return false;
@@ -151,9 +151,9 @@ TEST_F(EListCtrlWindowTest, SetItemTextFromFourThreadsWhileSortingKeepsEveryReco
     while (running > 0) ::SendMessageA(dialogWindow, sortRequest, sorts++, 0);
   });
   const DWORD start = ::GetTickCount();
-  while ((running > 0 || sorts == 0) && ::GetTickCount() - start < 60000) uitest::Pump(5);
+  while ((running > 0 || sorts == 0) && ::GetTickCount() - start < 60000) testing::Pump(5);
   running = 0;
-  uitest::Pump(50);
+  testing::Pump(50);
   for (std::thread& thread : threads) thread.join();
   EXPECT_GT(sorts, 10);
   for (int row = 0; row < kRows; ++row) {
@@ -166,7 +166,7 @@ TEST_F(EListCtrlWindowTest, SetItemTextFromFourThreadsWhileSortingKeepsEveryReco
 }
 
 TEST_F(EListCtrlWindowTest, EscInTheEditorEndsTheEditWithThePreviousText) {
-  uitest::FillList(list(), 2, {{"a", "old"}, {"b", "x"}});
+  testing::FillList(list(), 2, {{"a", "old"}, {"b", "x"}});
   list().SetEditableColumn(1, true);
   // A click on the label of cell (0, 1) makes column 1 the clicked column.
   RECT cell;
@@ -177,7 +177,7 @@ TEST_F(EListCtrlWindowTest, EscInTheEditorEndsTheEditWithThePreviousText) {
   ::SetCursorPos(screen.x, screen.y);
   list().Post(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
   list().Post(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-  uitest::Pump(100);
+  testing::Pump(100);
   ASSERT_EQ(list().GetClickedColumn(), 1);
 
   list().Send(LVM_EDITLABELA, 0, 0);
@@ -187,7 +187,7 @@ TEST_F(EListCtrlWindowTest, EscInTheEditorEndsTheEditWithThePreviousText) {
   editor->SetText("typed");
   MSG escape = {editor->GetSafeHwnd(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
   RouteMessage(&escape);
-  uitest::Pump(20);
+  testing::Pump(20);
   EXPECT_EQ(list().GetActiveEditor(), nullptr);
   EXPECT_EQ(dialog_.endEditTexts, (Texts{"old"}));
   EXPECT_EQ(list().GetItemText(0, 1), "old");

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {
@@ -29,14 +29,14 @@ class EListPaintWindowTest : public ::testing::Test {
   }
   EListCtrl& list() { return dialog_.list; }
   void Fill() {
-    uitest::FillList(list(), 2, {{"a", "1"}, {"b", "2"}, {"c", "3"}});
+    testing::FillList(list(), 2, {{"a", "1"}, {"b", "2"}, {"c", "3"}});
     list().SetItemState(1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     list().Focus();
   }
   void Repaint() {
     list().Invalidate(true);
     list().Header().Invalidate(true);
-    uitest::Pump(100);
+    testing::Pump(100);
   }
   RECT Row(int row) {
     RECT bounds;
@@ -53,7 +53,7 @@ class EListPaintWindowTest : public ::testing::Test {
     return marked;
   }
 
-  uitest::CListHostDialog dialog_;
+  testing::CListHostDialog dialog_;
 };
 
 TEST_F(EListPaintWindowTest, AFocusedRowGetsTheFocusRectangleOnlyWhileEnabled) {
@@ -85,7 +85,7 @@ TEST_F(EListPaintWindowTest, RowsAreBlendedOverTheBackgroundBitmapUnlessTheirCol
   EColourSet colours = list().DefaultColours();
   colours.background = RGB(255, 255, 255);
   list().SetDefaultColours(colours);
-  uitest::FillList(list(), 2, {{"a", "1"}, {"b", "2"}, {"c", "3"}});
+  testing::FillList(list(), 2, {{"a", "1"}, {"b", "2"}, {"c", "3"}});
   list().GetItemRecord(2, false)->SetNoBlendKey(RGB(255, 255, 255));
   // A 16 x 16 pure blue bitmap.
   HDC screen = ::GetDC(nullptr);

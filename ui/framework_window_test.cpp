@@ -6,7 +6,7 @@
 
 #include "ui/application.h"
 #include "ui/test_support/test_resource.h"
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {
@@ -68,7 +68,7 @@ TEST(FrameworkWindowTest, AMissingTemplateIsReportedNotShown) {
 }
 
 TEST(FrameworkWindowTest, OneObjectPerWindow) {
-  uitest::CListHostDialog dialog;
+  testing::CListHostDialog dialog;
   ASSERT_TRUE(dialog.Create(nullptr));
   EXPECT_EQ(CWnd::FromHandle(dialog.GetSafeHwnd()), &dialog);
   EXPECT_EQ(CWnd::FromHandle(dialog.list.GetSafeHwnd()), &dialog.list);

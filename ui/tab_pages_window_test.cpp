@@ -7,7 +7,7 @@
 #include "ui/default_page.h"
 #include "ui/etab_ctrl.h"
 #include "ui/test_support/test_resource.h"
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 namespace kestova {
 namespace {
@@ -20,7 +20,7 @@ COLORREF PixelOf(HWND window, int x, int y) {
 }
 
 TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
-  uitest::CListHostDialog dialog;
+  testing::CListHostDialog dialog;
   ASSERT_TRUE(dialog.Create(nullptr));
   EListCtrl& list = dialog.list;
   // "ファイル名", "サイズ(MByte)", "状態"
@@ -56,7 +56,7 @@ TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
   ::SetForegroundWindow(dialog.GetSafeHwnd());
   list.Focus();
   dialog.Invalidate(true);
-  uitest::Pump(500);
+  testing::Pump(500);
 
   // The header: light at the top of an item, darker towards the bottom, line at the bottom.
   RECT item;
@@ -77,7 +77,7 @@ TEST(ListScreenshotTest, RowsWithJapaneseTextOneSelectedAndTheGradientHeader) {
   const char* done = std::getenv("KESTOVA_SHOT_DONE");
   if (done != nullptr) {
     const DWORD start = ::GetTickCount();
-    while (!FileExists(done) && ::GetTickCount() - start < 120000) uitest::Pump(100);
+    while (!FileExists(done) && ::GetTickCount() - start < 120000) testing::Pump(100);
     EXPECT_TRUE(FileExists(done)) << "no screenshot was taken";
   }
 }

@@ -8,7 +8,7 @@
 #include "ui/elist_ctrl.h"
 
 namespace kestova {
-namespace uitest {
+namespace testing {
 
 // Dispatches the messages of this thread (through RouteMessage) for about `milliseconds`.
 void Pump(int milliseconds);
@@ -52,5 +52,5 @@ void WithControlKey(Body body) {
   InjectControlKey(false);
 }
 
-}  // namespace uitest
+}  // namespace testing
 }  // namespace kestova

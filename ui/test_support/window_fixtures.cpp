@@ -1,4 +1,4 @@
-#include "ui/test_support/window_test_support.h"
+#include "ui/test_support/window_fixtures.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 #include "ui/test_support/test_resource.h"
 
 namespace kestova {
-namespace uitest {
+namespace testing {
 
 void Pump(int milliseconds) {
   const DWORD start = ::GetTickCount();
@@ -101,5 +101,5 @@ void SetClipboardText(const char* text) {
   ::CloseClipboard();
 }
 
-}  // namespace uitest
+}  // namespace testing
 }  // namespace kestova
