@@ -13,7 +13,9 @@
 //            code 7:    an int32_t* into which the callback writes the index of the row
 //                       it has appended (-1 when it could not append one).
 //   context  the context given to SetStatusCallback, passed back unchanged.
-//   row      the row index obtained with code 7 (not used by code 7 itself).
+//   row      the row index obtained with code 7 (not used by code 7 itself). The
+//            reception only hands the value back: a list that reorders its rows hands
+//            out a value that stays with the row (an item id) and finds the row by it.
 //
 // Texts: codes 1-5 are ASCII. Code 0 is the file name as it was created (no folder),
 // in the system's file-name encoding: the ANSI code page (Shift_JIS on a Japanese
