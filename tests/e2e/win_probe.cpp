@@ -13,6 +13,12 @@
 //                                     edit, button, list
 //   win_probe resize CAPTION DX DY    changes the window's size by DX, DY (SetWindowPos)
 //   win_probe show CAPTION COMMAND    ShowWindow with the command (6 minimise, 9 restore)
+//   win_probe click CAPTION ID        clicks the control ID inside that window (BM_CLICK)
+//   win_probe owned CAPTION [ID]      the visible window that window owns (a folder
+//                                     browser, say): its caption, "contexthelp 0" or
+//                                     "contexthelp 1" (WS_EX_CONTEXTHELP), then the text of
+//                                     each of its static controls; with ID, sends it the
+//                                     button command ID instead (2 = Cancel)
 //
 // Exit status 0 on success, 1 when the window or control is missing, 2 on bad usage.
 #include <windows.h>
@@ -158,6 +164,42 @@ void PrintRect(const char* name, HWND window) {
   Print(line);
 }
 
+// The texts of the static controls anywhere inside `window`.
+BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"Static") == 0) {
+    const std::wstring text = WindowText(child);
+    if (!text.empty()) Print(Utf8(text));
+  }
+  return TRUE;
+}
+
+int PrintOwned(HWND owner, int command) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search = {owner, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        Search* s = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return 1;
+  if (command != 0) {
+    PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    return 0;
+  }
+  Print(Utf8(WindowText(search.found)));
+  const LONG_PTR exStyle = GetWindowLongPtrW(search.found, GWL_EXSTYLE);
+  Print((exStyle & WS_EX_CONTEXTHELP) != 0 ? "contexthelp 1" : "contexthelp 0");
+  EnumChildWindows(search.found, PrintStaticText, 0);
+  return 0;
+}
+
 int PrintRects(HWND dialog) {
   HWND tab = FindDescendant(dialog, kTabId);
   HWND list = FindDescendant(dialog, kListId);
@@ -211,6 +253,13 @@ int main() {
                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
                ? 0
                : 1;
+  }
+  if (command == L"owned") return PrintOwned(window, argc == 4 ? _wtoi(argv[3]) : 0);
+  if (command == L"click" && argc == 4) {
+    HWND control = FindDescendant(window, _wtoi(argv[3]));
+    if (control == nullptr) return 1;
+    PostMessageA(control, BM_CLICK, 0, 0);
+    return 0;
   }
   if (command == L"show" && argc == 4) {
     ShowWindow(window, _wtoi(argv[3]));

@@ -39,6 +39,7 @@ ERROR_CAPTION = "エラー"
 DRIVER_MISSING = "KESTOVA.SYSファイルが見つからないため検索できません。"
 SERVER_ERROR_CAPTION = "サーバ起動エラー"
 SERVER_ERROR = "FTPサーバーが起動できませんでした。他のFTPサーバーを終了してください。"
+BROWSE_TITLE = "保存フォルダを選択してください"
 VERSION_ERROR_CAPTION = "Windowsバージョンエラー"
 VERSION_ERROR = "Windows95/98/Meでは使用できません。"
 
@@ -360,6 +361,17 @@ class WindowsProgramTest(unittest.TestCase):
 
         self.check_layout(program)
         self.check_second_start_ends_at_once(program)
+
+        # 参照 opens the shell's folder browser with the page's title and no help button;
+        # cancelling it changes nothing (the saved folder is checked below).
+        program.probe("click", MAIN_CAPTION, "1043")
+        browser = wait_for(lambda: program.probe("owned", MAIN_CAPTION), 30)
+        self.assertIsNotNone(browser, "no folder browser")
+        self.assertIn(BROWSE_TITLE, browser[2:])
+        self.assertEqual(browser[1], "contexthelp 0")
+        self.display.screenshot(os.path.join(ARGS.work, "folder-browser.png"))
+        program.probe("owned", MAIN_CAPTION, "2")
+        self.assertTrue(wait_for(lambda: program.probe("owned", MAIN_CAPTION) is None, 20))
 
         # Enter (the OK command, as from the folder edit) does not end the program.
         program.probe("press", MAIN_CAPTION, "1")
