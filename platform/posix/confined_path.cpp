@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <linux/openat2.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -79,6 +80,25 @@ std::string WhereItLeads(const std::string& native, int depth = 0) {
   return (folder == "/" ? std::string() : folder) + "/" + native.substr(slash + 1);
 }
 
+// True when `native` is not there because a folder on its way is missing, and the deepest
+// part of it that exists is a folder (or a link to one) inside `realRoot`: no link is left
+// to follow, so the path is missing rather than leading anywhere.
+bool MissingBeneath(const std::string& realRoot, std::string native) {
+  struct stat status;
+  if (lstat(native.c_str(), &status) == 0 || errno != ENOENT) return false;
+  for (;;) {
+    const size_t slash = native.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return false;
+    native.resize(slash);
+    if (lstat(native.c_str(), &status) == 0) break;
+    if (errno != ENOENT) return false;
+  }
+  const std::string real = RealPath(native);
+  std::string below;
+  return !real.empty() && stat(real.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+         (realRoot == "/" || real == realRoot || RelativeTo(realRoot, real, &below));
+}
+
 // Opens `relative` beneath `root`; on EXDEV or a kernel without openat2, through the real
 // paths, which must lie inside the real root.
 int OpenBeneath(const std::string& root, const std::string& relative, int flags, mode_t mode) {
@@ -91,6 +111,10 @@ int OpenBeneath(const std::string& root, const std::string& relative, int flags,
 
   const std::string realRoot = RealPath(root.empty() ? "/" : root);
   const std::string real = WhereItLeads(relative.empty() ? root : root + "/" + relative);
+  if (real.empty() && !realRoot.empty() && MissingBeneath(realRoot, root + "/" + relative)) {
+    errno = ENOENT;  // as openat2 says it
+    return -1;
+  }
   std::string realRelative;
   if (realRoot.empty() || real.empty() ||
       !RelativeTo(realRoot == "/" ? std::string() : realRoot, real, &realRelative)) {

@@ -73,6 +73,8 @@ TEST_P(ConfinedPathTest, LinksInsideWorkAndLinksOutsideAreRefused) {
       {"/absin/file", false},
       {"/in/new", false},
       {"/new", false},
+      {"/missing/file", false},  // a folder that is not there is no way out
+      {"/sub/missing/deeper", false},
       {"/out/secret", true},
       {"/out/new", true},
       {"/absout/secret", true},
