@@ -563,11 +563,13 @@ def main():
         print("SKIP: %s" % skip)
         return 77
     finally:
-        if wine:
-            wine.stop()
-        if display:
-            display.stop()
-        network.destroy()
+        # Each step of the clean-up runs even when one before it fails.
+        for stop in (wine and wine.stop, display and display.stop, network.destroy):
+            if stop:
+                try:
+                    stop()
+                except (OSError, subprocess.SubprocessError) as error:
+                    print("clean-up: %s" % error)
 
 if __name__ == "__main__":
     sys.exit(main())
