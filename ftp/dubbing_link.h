@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include "net/socket_file_pump.h"
+#include "platform/file_system.h"
+
 namespace kestova {
 
 class IDubbingLink {
@@ -27,6 +30,9 @@ class IDubbingLink {
   // After ReceiveData returned false: true when the peer closed the data connection in
   // order (all its bytes received), false when the receive failed with an error.
   virtual bool DataClosedByPeer() const = 0;
+  // Receives as ReceiveData does, at most one block (kPumpBlockSize), and writes what came
+  // to `file`: kMoved, kEnded (closed or failed) or kFileFailed (see CSocketToFile).
+  virtual PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) = 0;
   // Sets the session's login state to 0 (logged in, no listing running), as a failed
   // dubbing transfer does.
   virtual void ResetLoginState() = 0;

@@ -32,11 +32,15 @@ class CDubbingSession::CLink : public IDubbingLink {
   bool DataClosedByPeer() const override {
     return session_.dataConnection_.LastReceiveEndedInOrder();
   }
+  PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override {
+    return pump_.Move(session_.dataConnection_, file, received);
+  }
   void ResetLoginState() override { session_.loginState_ = kLoggedIn; }
   bool StopRequested() const override { return session_.StopRequested(); }
 
  private:
   CDubbingSession& session_;
+  CSocketToFile pump_;  // one per transfer: a link is made for each
 };
 
 CDubbingSession::CDubbingSession() : statusDocument_(BuildStatusDocument()) {

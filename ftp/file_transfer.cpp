@@ -5,18 +5,16 @@
 // one reply that says why (425/421 from opening the data connection, 426, 451).
 // A REST offset applies to the next transfer: RETR starts there; STOR and APPE write
 // from there and keep the rest of the file. Without it APPE writes at the end.
-#include <vector>
-
 #include "ftp/ftp_session.h"
 #include "ftp/moving_send.h"
 #include "ftp/transfers_in_progress.h"
+#include "net/socket_file_pump.h"
 #include "platform/file_system.h"
 #include "platform/time.h"
 
 namespace kestova {
 namespace {
 
-constexpr uint32_t kTransferBlockSize = 65536;
 // One receive wait; short so that a stop ends the upload within about a second (the
 // silence limit below is measured apart from it).
 constexpr int32_t kStorReceiveTimeoutMs = 1000;
@@ -75,21 +73,11 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
     CloseDataConnection();
     return;
   }
-  std::vector<char> buffer(kTransferBlockSize);
-  const char* failure = nullptr;
-  for (;;) {
-    uint32_t bytesRead = 0;
-    if (!file.Read(buffer.data(), kTransferBlockSize, &bytesRead)) {
-      failure = kReplyLocalError;
-      break;
-    }
-    if (bytesRead == 0) break;
-    if (SendWhileMoving(dataConnection_, buffer.data(), bytesRead,
-                        [this] { return ClientStillThere(); }) != SendOutcome::kSent) {
-      failure = kReplyAborted;
-      break;
-    }
-  }
+  const SendOutcome sent =
+      SendFileWhileMoving(dataConnection_, file, [this] { return ClientStillThere(); });
+  const char* failure = sent == SendOutcome::kSent         ? nullptr
+                        : sent == SendOutcome::kFileFailed ? kReplyLocalError
+                                                           : kReplyAborted;
   CloseDataConnection();
   Reply("%s", failure != nullptr ? failure : kReplyComplete);
 }
@@ -153,24 +141,23 @@ void CFtpSession::OnStor(CCountedString command, CCountedString argument, CCount
     return;
   }
   Reply(kReplyOpening);
-  std::vector<char> buffer(kTransferBlockSize);
+  CSocketToFile pump;
   dataConnection_.SetTimeout(kStorReceiveTimeoutMs);
   uint32_t lastDataTick = TickCountMs();
   const char* failure = kReplyAborted;  // unless the client ends the data connection
   while (!StopRequested()) {
     uint32_t received = 0;
-    if (!dataConnection_.ReceiveFrom(buffer.data(), kTransferBlockSize, &received)) {
+    const PumpResult moved = pump.Move(dataConnection_, file, &received);
+    if (moved == PumpResult::kEnded) {
       failure = nullptr;  // the client's close: the normal end
       break;
     }
-    if (received > 0) {
-      if (!file.Write(buffer.data(), received)) {
-        // A full disk or a failing device: keep what was written, report the failure.
-        failure = kReplyLocalError;
-        break;
-      }
-      lastDataTick = TickCountMs();
+    if (moved == PumpResult::kFileFailed) {
+      // A full disk or a failing device: keep what was written, report the failure.
+      failure = kReplyLocalError;
+      break;
     }
+    if (received > 0) lastDataTick = TickCountMs();
     if (TickCountMs() - lastDataTick > kStorSilenceLimitMs) break;
   }
   if (!file.Close() && failure == nullptr) failure = kReplyLocalError;

@@ -1,5 +1,6 @@
 #include "ftp/moving_send.h"
 
+#include "net/socket_file_pump.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -26,6 +27,32 @@ SendOutcome SendWhileMoving(CEventSocket& socket, const char* bytes, uint32_t le
     }
   }
   return SendOutcome::kSent;
+}
+
+SendOutcome SendFileWhileMoving(CEventSocket& socket, CFile& file,
+                                const std::function<bool()>& keepGoing, uint32_t stallLimitMs) {
+  CFileToSocket pump;
+  uint32_t lastProgress = TickCountMs();
+  for (;;) {
+    if (!keepGoing()) return SendOutcome::kStopped;
+    uint32_t sent = 0;
+    switch (pump.SendSome(file, socket, &sent, kRoomWaitMs)) {
+      case PumpResult::kEnded:
+        return SendOutcome::kSent;
+      case PumpResult::kFileFailed:
+        return SendOutcome::kFileFailed;
+      case PumpResult::kSendFailed:
+        return SendOutcome::kFailed;
+      default:
+        break;
+    }
+    const uint32_t now = TickCountMs();
+    if (sent > 0) {
+      lastProgress = now;
+    } else if (now - lastProgress > stallLimitMs) {
+      return SendOutcome::kStalled;
+    }
+  }
 }
 
 }  // namespace kestova

@@ -129,12 +129,16 @@ bool CProgrammeReception::WriteToFile(const char* bytes, size_t length) {
 void CProgrammeReception::ReceiveRest() {
   while (!link_.StopRequested()) {
     uint32_t received = 0;
-    if (!link_.ReceiveData(buffer_.data(), kReceiveBufferSize, &received)) {
+    const PumpResult moved = link_.ReceiveDataToFile(file_, &received);
+    if (moved == PumpResult::kEnded) {
       NoteStreamEnd();
       return;
     }
     result_.receivedBytes += received;
-    if (!WriteToFile(buffer_.data(), received)) return;
+    if (moved == PumpResult::kFileFailed) {
+      writeFailed_ = true;
+      return;
+    }
     uint32_t now = TickCountMs();
     if (now - lastReport_ > setup_.timeouts.reportIntervalMs) {
       Notify(ReceptionEventKind::kProgress, ReceptionState::kReceiving, true);
@@ -168,6 +172,7 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
   }
   bool written = WriteToFile(firstBlock_.data(), firstBlock_.size());
   std::vector<char>().swap(firstBlock_);
+  std::vector<char>().swap(buffer_);  // the rest moves through the link's own pump
   if (written && !streamEnded_) ReceiveRest();
   Finish();
   return result_;

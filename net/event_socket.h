@@ -112,6 +112,8 @@ class CEventSocket {
   bool GetPeerAddressText(CCountedString* address, CCountedString* port) const;
 
  private:
+  friend class CSocketToFile;  // its kernel receives record how a stream ended, too
+
   SocketHandle handle_;
   int32_t defaultTimeoutMs_;
   bool endedInOrder_ = false;

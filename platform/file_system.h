@@ -116,6 +116,14 @@ class CFile {
   // Closes the file; true when nothing was open or the close succeeded.
   bool Close();
 
+  // The system's descriptor (POSIX) or handle (Windows) of the open file, for moves the
+  // kernel makes between it and a socket.
+#ifdef _WIN32
+  void* NativeHandle() const { return handle_; }
+#else
+  int NativeHandle() const { return fd_; }
+#endif
+
  private:
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));

@@ -54,6 +54,13 @@ bool CScriptedLink::ReceiveData(void* buffer, uint32_t capacity, uint32_t* recei
   return true;
 }
 
+PumpResult CScriptedLink::ReceiveDataToFile(CFile& file, uint32_t* received) {
+  std::vector<char> buffer(kPumpBlockSize);
+  if (!ReceiveData(buffer.data(), kPumpBlockSize, received)) return PumpResult::kEnded;
+  if (*received > 0 && !file.Write(buffer.data(), *received)) return PumpResult::kFileFailed;
+  return PumpResult::kMoved;
+}
+
 void CSocketLink::SetDataTimeout(int32_t timeoutMs) {
   CRecordingLink::SetDataTimeout(timeoutMs);
   data_.SetTimeout(timeoutMs);
@@ -72,6 +79,10 @@ bool CSocketLink::SendData(const void* bytes, uint32_t length) {
 
 bool CSocketLink::ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) {
   return data_.ReceiveFrom(buffer, capacity, received);
+}
+
+PumpResult CSocketLink::ReceiveDataToFile(CFile& file, uint32_t* received) {
+  return pump_.Move(data_, file, received);
 }
 
 bool ConnectLoopbackPair(CEventSocket& client, CEventSocket& server) {

@@ -52,6 +52,7 @@ class CScriptedLink : public CRecordingLink {
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
   // The end of the script is the peer's orderly close; a scripted error is not.
   bool DataClosedByPeer() const override { return closedByPeer_; }
+  PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override;
 
   bool sendSucceeds = true;
   int quietWaitMs = 0;  // how long a quiet wait takes
@@ -79,9 +80,13 @@ class CSocketLink : public CRecordingLink {
   bool SendData(const void* bytes, uint32_t length) override;
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
   bool DataClosedByPeer() const override { return data_.LastReceiveEndedInOrder(); }
+  PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override;
+  // Whether the kernel moved the blocks written to the file.
+  bool PumpInKernel() const { return pump_.InKernel(); }
 
  private:
   CEventSocket& data_;
+  CSocketToFile pump_;
 };
 
 // A connected loopback pair: `client` sends, `server` receives (the socket library is

@@ -173,11 +173,11 @@ bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent
 bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
                             int32_t timeoutMs) {
   *bytesSent = 0;
-  if (!IsValid() || (buffer == nullptr && length != 0) || !MakeNonBlocking(handle_)) return false;
+  if (!IsValid() || (buffer == nullptr && length != 0)) return false;
   if (length == 0) return true;
   const Deadline deadline(timeoutMs == 0 ? defaultTimeoutMs_ : timeoutMs);
   for (;;) {
-    const ssize_t result = send(handle_, buffer, length, MSG_NOSIGNAL);
+    const ssize_t result = send(handle_, buffer, length, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (result >= 0) {
       *bytesSent = static_cast<uint32_t>(result);
       return true;

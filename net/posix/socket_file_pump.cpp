@@ -1,0 +1,206 @@
+// The pumps on POSIX. On Linux the kernel moves the bytes: socket → pipe → file with
+// splice(2), file → socket with sendfile(2); each step waits as the socket layer does
+// (try first, poll only when it would block). Where the kernel refuses the first move of
+// a transfer, the pump falls back to the buffer for the rest of that transfer.
+#include "net/socket_file_pump.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#endif
+
+namespace kestova {
+
+namespace {
+
+#ifdef __linux__
+int64_t MonotonicMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The end of a wait of `timeoutMs` (negative: none).
+int64_t DeadlineOf(int32_t timeoutMs) { return timeoutMs < 0 ? -1 : MonotonicMs() + timeoutMs; }
+
+// Waits for `events` on `fd` until `deadline`: the reported events, 0 when the deadline
+// passed, -1 when poll failed.
+int WaitUntil(int fd, short events, int64_t deadline) {
+  for (;;) {
+    int left = -1;
+    if (deadline >= 0) {
+      const int64_t rest = deadline - MonotonicMs();
+      left = rest > 0 ? static_cast<int>(rest) : 0;
+    }
+    pollfd entry = {fd, events, 0};
+    const int result = poll(&entry, 1, left);
+    if (result > 0) return entry.revents;
+    if (result == 0) return 0;
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool MakeNonBlocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  return (flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+// The kernel has no such move for this pair of descriptors.
+bool Refused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
+// Whether the socket itself has failed (rather than the file).
+bool SocketFailed(int fd, int error) {
+  if (error == EPIPE || error == ECONNRESET || error == ENOTCONN) return true;
+  int pending = 0;
+  socklen_t length = sizeof(pending);
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0 || pending != 0;
+}
+#endif
+
+}  // namespace
+
+CSocketToFile::~CSocketToFile() { ClosePipe(); }
+
+void CSocketToFile::ClosePipe() {
+  for (int& end : pipe_) {
+    if (end >= 0) close(end);
+    end = -1;
+  }
+}
+
+PumpResult CSocketToFile::Move(CEventSocket& socket, CFile& file, uint32_t* received) {
+  *received = 0;
+  socket.endedInOrder_ = false;
+#ifdef __linux__
+  if (mode_ == Mode::kUntried) {
+    mode_ = Mode::kBuffer;
+    if (KernelTransfersAllowed() && socket.IsValid() && file.IsOpen() &&
+        MakeNonBlocking(socket.Handle()) && pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
+      fcntl(pipe_[1], F_SETPIPE_SZ, static_cast<int>(kPumpBlockSize));  // else the default
+      mode_ = Mode::kKernel;
+    }
+  }
+  if (mode_ == Mode::kKernel) return MoveInKernel(socket, file, received);
+#endif
+  return MoveThroughBuffer(socket, file, received);
+}
+
+#ifdef __linux__
+PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32_t* received) {
+  const int fd = socket.Handle();
+  const int64_t deadline = DeadlineOf(socket.DefaultTimeout());
+  bool waited = false;
+  ssize_t got;
+  for (;;) {
+    got = splice(fd, nullptr, pipe_[1], nullptr, kPumpBlockSize, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    if (got >= 0) break;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) {
+      if (waited) return PumpResult::kMoved;  // a false alarm reads as a quiet connection
+      const int events = WaitUntil(fd, POLLIN, deadline);
+      if (events == 0) return PumpResult::kMoved;  // a quiet connection is not an error
+      if (events < 0) return PumpResult::kEnded;
+      waited = true;
+      continue;
+    }
+    if (Refused(errno) && !kernelMoved_) {
+      ClosePipe();
+      mode_ = Mode::kBuffer;
+      return MoveThroughBuffer(socket, file, received);
+    }
+    return PumpResult::kEnded;  // an error: not an orderly end
+  }
+  if (got == 0) {  // the peer closed, every byte delivered
+    socket.endedInOrder_ = true;
+    return PumpResult::kEnded;
+  }
+  *received = static_cast<uint32_t>(got);
+  size_t left = static_cast<size_t>(got);
+  while (left > 0) {
+    const ssize_t put =
+        splice(pipe_[0], nullptr, file.NativeHandle(), nullptr, left, SPLICE_F_MOVE);
+    if (put > 0) {
+      left -= static_cast<size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && Refused(errno) && !kernelMoved_ && left == static_cast<size_t>(got)) {
+      // The file system takes no splice: the block is still whole in the pipe; it and
+      // the rest of the transfer go through the buffer.
+      buffer_.resize(kPumpBlockSize);
+      size_t taken = 0;
+      while (taken < left) {
+        const ssize_t part = read(pipe_[0], buffer_.data() + taken, left - taken);
+        if (part < 0 && errno == EINTR) continue;
+        if (part <= 0) break;
+        taken += static_cast<size_t>(part);
+      }
+      ClosePipe();
+      mode_ = Mode::kBuffer;
+      if (taken != left || !file.Write(buffer_.data(), static_cast<uint32_t>(taken))) {
+        return PumpResult::kFileFailed;
+      }
+      return PumpResult::kMoved;
+    }
+    // A full disk, a size limit, a failing device: the file keeps what it took, the
+    // rest is dropped with the pipe (a later Move starts with a fresh one).
+    ClosePipe();
+    mode_ = Mode::kBuffer;
+    return PumpResult::kFileFailed;
+  }
+  kernelMoved_ = true;
+  return PumpResult::kMoved;
+}
+#endif
+
+PumpResult CFileToSocket::SendSome(CFile& file, CEventSocket& socket, uint32_t* sent,
+                                   int32_t roomWaitMs) {
+  *sent = 0;
+#ifdef __linux__
+  if (mode_ == Mode::kUntried) {
+    const bool kernel = KernelTransfersAllowed() && socket.IsValid() && file.IsOpen() &&
+                        MakeNonBlocking(socket.Handle());
+    mode_ = kernel ? Mode::kKernel : Mode::kBuffer;
+  }
+  if (mode_ == Mode::kKernel) return SendInKernel(file, socket, sent, roomWaitMs);
+#endif
+  return SendThroughBuffer(file, socket, sent, roomWaitMs);
+}
+
+#ifdef __linux__
+PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32_t* sent,
+                                       int32_t roomWaitMs) {
+  const int fd = socket.Handle();
+  const int64_t deadline = DeadlineOf(roomWaitMs == 0 ? socket.DefaultTimeout() : roomWaitMs);
+  for (;;) {
+    // Without an offset, sendfile reads from the file's position and advances it.
+    const ssize_t put = sendfile(fd, file.NativeHandle(), nullptr, kPumpBlockSize);
+    if (put > 0) {
+      kernelMoved_ = true;
+      *sent = static_cast<uint32_t>(put);
+      return PumpResult::kMoved;
+    }
+    if (put == 0) return PumpResult::kEnded;  // the end of the file
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) {
+      const int events = WaitUntil(fd, POLLOUT, deadline);
+      if (events == 0) return PumpResult::kMoved;  // no room within the wait
+      if (events < 0) return PumpResult::kSendFailed;
+      continue;  // room, or an error the next sendfile reports
+    }
+    if (Refused(errno) && !kernelMoved_) {
+      mode_ = Mode::kBuffer;
+      return SendThroughBuffer(file, socket, sent, roomWaitMs);
+    }
+    return SocketFailed(fd, errno) ? PumpResult::kSendFailed : PumpResult::kFileFailed;
+  }
+}
+#endif
+
+}  // namespace kestova
