@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Transfers of kestov-a against vsftpd and against the raw limit (run by hand, not in CI).
+
+Each round runs, in an order that alternates from round to round, every server on:
+  (a) one STOR of SIZE (1 GiB)            (b) 4 concurrent STORs of SIZE/4
+  (c) one RETR of SIZE                    (d) one programme dubbing of SIZE by kestov-recorder
+Servers: kestov-a (kernel moves), kestov-a with KESTOVA_PLAIN_TRANSFERS=1 (buffered moves),
+vsftpd, and raw baselines from bench/raw_ftp_baseline.c (recv+write and splice for uploads,
+read+send and sendfile for downloads). curl is the client of (a)-(c); (d) is kestov-a only
+(the recorder's own CPU is reported apart). Prints medians in MB/s, ratios to vsftpd and to
+the baselines, server CPU seconds per GiB and peak RSS.
+
+Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
+       [--rounds 5]
+Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache).
+"""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from stor_bench import (cpu_ticks, descendants, peak_rss_kib, start_kestova,  # noqa: E402
+                        start_vsftpd, stop)
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class Server:
+    def __init__(self, name, proc, port, folder, prefix):
+        self.name, self.proc, self.port, self.folder, self.prefix = (name, proc, port, folder,
+                                                                     prefix)
+        self.peak_kib = 0
+
+
+def start_raw(binary, mode, work):
+    folder = os.path.join(work, "raw-" + mode)
+    os.makedirs(folder)
+    proc = subprocess.Popen([binary, mode, folder], stdout=subprocess.PIPE)
+    port = int(proc.stdout.readline().split()[1])
+    return Server("raw " + mode, proc, port, folder, "")
+
+
+def run_clients(server, commands):
+    """Runs the client commands at once; returns (seconds, server CPU seconds). Samples
+    the server's processes meanwhile for CPU and peak RSS."""
+    pids = [server.proc.pid] + descendants(server.proc.pid)
+    first = {pid: cpu_ticks(pid) or 0 for pid in pids}
+    last = dict(first)
+    start = time.monotonic()
+    clients = [subprocess.Popen(c, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+               for c in commands]
+    while any(c.poll() is None for c in clients):
+        for pid in [server.proc.pid] + descendants(server.proc.pid):
+            server.peak_kib = max(server.peak_kib, peak_rss_kib(pid) or 0)
+            ticks = cpu_ticks(pid)
+            if ticks is not None:
+                first.setdefault(pid, 0)  # a new session process starts from nothing
+                last[pid] = max(last.get(pid, 0), ticks)
+        time.sleep(0.01)
+    seconds = time.monotonic() - start
+    for c in clients:
+        if c.returncode != 0:
+            sys.exit("%s: client failed: %s" % (server.name, c.stderr.read().decode()))
+    hertz = os.sysconf("SC_CLK_TCK")
+    return seconds, sum(last[p] - first[p] for p in last) / hertz
+
+
+def curl_stor(server, source, name):
+    return ["curl", "-sS", "-o", "/dev/null", "-T", source,
+            "ftp://127.0.0.1:%d/%s%s" % (server.port, server.prefix, name)]
+
+
+def curl_retr(server, name):
+    return ["curl", "-sS", "-o", "/dev/null",
+            "ftp://127.0.0.1:%d/%s%s" % (server.port, server.prefix, name)]
+
+
+def remove(server, name, size):
+    path = os.path.join(server.folder, name)
+    if os.path.getsize(path) != size:
+        sys.exit("%s stored %s with the wrong size" % (server.name, name))
+    os.remove(path)
+
+
+def make_file(path, mib):
+    with open(path, "wb") as f:
+        for _ in range(mib):
+            f.write(os.urandom(1 << 20))
+
+
+def median_line(label, results, size_bytes):
+    """results: name -> list of (seconds, cpu). Returns name -> (median MB/s, cpu s/GiB)."""
+    table = {}
+    for name, runs in results.items():
+        rates = [size_bytes / s / 1e6 for s, _ in runs]
+        cpus = [c / (size_bytes / (1 << 30)) for _, c in runs]
+        table[name] = (statistics.median(rates), statistics.median(cpus), rates)
+    return table
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("kestova")
+    parser.add_argument("recorder")
+    parser.add_argument("--size-mib", type=int, default=1024)
+    parser.add_argument("--rounds", type=int, default=5)
+    args = parser.parse_args()
+    for tool in ("curl", "vsftpd", "cc"):
+        if shutil.which(tool) is None:
+            sys.exit(tool + " is not installed")
+    size = args.size_mib << 20
+    work = tempfile.mkdtemp(prefix="kestova-bench-")
+    os.chmod(work, 0o755)
+    servers = []
+    try:
+        raw_binary = os.path.join(work, "raw_ftp_baseline")
+        subprocess.check_call(["cc", "-O2", "-o", raw_binary,
+                               os.path.join(HERE, "raw_ftp_baseline.c")])
+        source = os.path.join(work, "source.bin")
+        make_file(source, args.size_mib)
+        quarter = os.path.join(work, "quarter.bin")
+        make_file(quarter, args.size_mib // 4)
+
+        kestova = Server("kestov-a", *start_kestova(os.path.abspath(args.kestova), work))
+        os.environ["KESTOVA_PLAIN_TRANSFERS"] = "1"
+        plain_work = os.path.join(work, "plain")
+        os.makedirs(plain_work)
+        plain = Server("kestov-a plain", *start_kestova(os.path.abspath(args.kestova),
+                                                        plain_work))
+        del os.environ["KESTOVA_PLAIN_TRANSFERS"]
+        vsftpd = Server("vsftpd", *start_vsftpd(work))
+        raws = {m: start_raw(raw_binary, m, work) for m in ("recv", "splice", "send", "sendfile")}
+        servers = [kestova, plain, vsftpd] + list(raws.values())
+        # kestov-a's memory after a small upload, before the large ones.
+        small = os.path.join(work, "small.bin")
+        make_file(small, 16)
+        run_clients(kestova, [curl_stor(kestova, small, "small.bin")])
+        small_peak = kestova.peak_kib
+
+        # The file every download reads, in each server's folder.
+        for s in (kestova, plain, vsftpd, raws["send"], raws["sendfile"]):
+            shutil.copyfile(source, os.path.join(s.folder, "down.bin"))
+            os.chmod(os.path.join(s.folder, "down.bin"), 0o644)
+
+        uploaders = [kestova, plain, vsftpd, raws["recv"], raws["splice"]]
+        downloaders = [kestova, plain, vsftpd, raws["send"], raws["sendfile"]]
+        results = {k: {} for k in "abcd"}
+        recorder_cpu = []
+        for round_ in range(args.rounds):
+            flip = (lambda xs: xs) if round_ % 2 == 0 else (lambda xs: list(reversed(xs)))
+            for s in flip(uploaders):
+                results["a"].setdefault(s.name, []).append(
+                    run_clients(s, [curl_stor(s, source, "one.bin")]))
+                remove(s, "one.bin", size)
+            for s in flip(uploaders):
+                names = ["four%d.bin" % i for i in range(4)]
+                results["b"].setdefault(s.name, []).append(
+                    run_clients(s, [curl_stor(s, quarter, n) for n in names]))
+                for n in names:
+                    remove(s, n, size // 4 // (1 << 20) << 20)
+            for s in flip(downloaders):
+                results["c"].setdefault(s.name, []).append(
+                    run_clients(s, [curl_retr(s, "down.bin")]))
+            for s in flip([kestova, plain]):
+                before = os.times()
+                results["d"].setdefault(s.name, []).append(run_clients(s, [[
+                    args.recorder, "--host", "127.0.0.1", "--port", str(s.port),
+                    "--title", "BENCH", "--size", "%dM" % args.size_mib]]))
+                after = os.times()
+                recorder_cpu.append((after.children_user + after.children_system -
+                                     before.children_user - before.children_system) /
+                                    (size / (1 << 30)))
+                for entry in os.listdir(s.folder):
+                    if entry.endswith(".MPG"):
+                        os.remove(os.path.join(s.folder, entry))
+        for s in servers:
+            stop(s.proc) if s.proc.poll() is None else None
+
+        titles = {"a": "(a) one STOR of %d MiB" % args.size_mib,
+                  "b": "(b) 4 concurrent STORs of %d MiB" % (args.size_mib // 4),
+                  "c": "(c) one RETR of %d MiB" % args.size_mib,
+                  "d": "(d) programme dubbing of %d MiB with kestov-recorder" % args.size_mib}
+        print("%d rounds, order alternating per round; MB/s medians (10^6 bytes/s)" %
+              args.rounds)
+        for key in "abcd":
+            table = median_line(titles[key], results[key], size)
+            print("\n" + titles[key])
+            print("  %-16s %9s %8s %8s %8s %10s  %s" % ("server", "MB/s", "/vsftpd",
+                                                       "/copying", "/kernel", "CPU s/GiB",
+                                                       "runs"))
+            copying = table.get("raw recv", table.get("raw send"))
+            kernel = table.get("raw splice", table.get("raw sendfile"))
+            if key in "d":
+                copying = median_line("", results["a"], size).get("raw recv")
+                kernel = median_line("", results["a"], size).get("raw splice")
+            vs = table.get("vsftpd") or median_line("", results["a"], size).get("vsftpd")
+            for name, (rate, cpu, rates) in table.items():
+                print("  %-16s %9.0f %8.2f %8.2f %8.2f %10.2f  %s" % (
+                    name, rate, rate / vs[0], rate / copying[0], rate / kernel[0], cpu,
+                    " ".join("%.0f" % r for r in rates)))
+            if key == "d":
+                print("  kestov-recorder's own CPU: %.2f s/GiB (median); ratios to the "
+                      "(a) STOR figures" % statistics.median(recorder_cpu))
+        print("\npeak RSS (KiB): " + ", ".join("%s %d" % (s.name, s.peak_kib) for s in servers))
+        print("kestov-a peak RSS after a 16 MiB upload only: %d KiB" % small_peak)
+    finally:
+        for s in servers:
+            if s.proc.poll() is None:
+                s.proc.kill()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
