@@ -22,8 +22,8 @@ size_t WalkCapturedFrames(const uint8_t* buffer, size_t length, FrameCallback ca
     const size_t remaining = length - offset - kCapturedFrameHeaderSize;
     if (frameLength > remaining) break;
     if (callback != nullptr) {
-      callback(ReadLittleEndian32(header + offsetof(CapturedFrameHeader, key_low)),
-               ReadLittleEndian32(header + offsetof(CapturedFrameHeader, key_high)),
+      callback(ReadLittleEndian32(header + offsetof(CapturedFrameHeader, keyLow)),
+               ReadLittleEndian32(header + offsetof(CapturedFrameHeader, keyHigh)),
                header + kCapturedFrameHeaderSize, frameLength, context);
     }
     offset += kCapturedFrameHeaderSize + frameLength;

@@ -59,10 +59,10 @@ void DestroyCaptureBuffer(CaptureBuffer* buffer) {
 // and uses no sequence number.
 void AppendRecord(CaptureBuffer* buffer, PNDIS_PACKET packet, const UCHAR key[8]) {
   PNDIS_BUFFER first = NULL;
-  UINT total_length = QueryPacketLength(packet, &first);
+  UINT totalLength = QueryPacketLength(packet, &first);
 
   NdisAcquireSpinLock(&buffer->lock);
-  if (buffer->storage == NULL || static_cast<ULONG>(total_length) + kCapturedFrameHeaderSize >
+  if (buffer->storage == NULL || static_cast<ULONG>(totalLength) + kCapturedFrameHeaderSize >
                                      kCaptureBufferLimit - buffer->used) {
     NdisReleaseSpinLock(&buffer->lock);
     return;
@@ -74,7 +74,7 @@ void AppendRecord(CaptureBuffer* buffer, PNDIS_PACKET packet, const UCHAR key[8]
     PVOID address = NULL;
     UINT length = 0;
     NdisQueryBufferSafe(current, &address, &length, NormalPagePriority);
-    if (length > total_length - copied) length = total_length - copied;
+    if (length > totalLength - copied) length = totalLength - copied;
     if (address != NULL && length != 0) {
       NdisMoveMemory(buffer->storage + end, address, length);
       end += length;

@@ -34,9 +34,9 @@ void WriteWord(UCHAR* bytes, ULONG value) {
 }
 
 // Query or set an OID of the adapter named by the key at the start of `buffer`. The OID data
-// starts at byte 12 and is `data_length` long. Returns the NDIS result; *information is the byte
+// starts at byte 12 and is `dataLength` long. Returns the NDIS result; *information is the byte
 // count the request reports.
-NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG data_length,
+NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG dataLength,
                               ULONG* information) {
   NDIS_OID oid = ReadWord(buffer + 8);
   // The adapter first: an unknown key is "not ready" whatever the OID.
@@ -48,7 +48,7 @@ NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG data_
   }
   ULONG processed = 0;
   NDIS_STATUS status =
-      DoRequest(pOpenContext, type, oid, buffer + kOidRequestDataOffset, data_length, &processed);
+      DoRequest(pOpenContext, type, oid, buffer + kOidRequestDataOffset, dataLength, &processed);
   DerefRequests(pOpenContext);
   if (status == NDIS_STATUS_SUCCESS && type == NdisRequestQueryInformation) {
     *information = processed + kOidRequestDataOffset;
@@ -57,7 +57,7 @@ NDIS_STATUS AdapterOidRequest(NDIS_REQUEST_TYPE type, UCHAR* buffer, ULONG data_
 }
 
 // Fills `buffer` with the n-th active binding (n in its first 4 bytes).
-NDIS_STATUS QueryBinding(UCHAR* buffer, ULONG output_length, ULONG* information) {
+NDIS_STATUS QueryBinding(UCHAR* buffer, ULONG outputLength, ULONG* information) {
   ULONG index = ReadWord(buffer);
   NDIS_STATUS status = NDIS_STATUS_ADAPTER_NOT_FOUND;
   AcquireGlobalLock();
@@ -65,11 +65,11 @@ NDIS_STATUS QueryBinding(UCHAR* buffer, ULONG output_length, ULONG* information)
   for (LIST_ENTRY* entry = g_globals.OpenList.Flink; entry != &g_globals.OpenList;
        entry = entry->Flink) {
     OpenContext* pOpenContext = CONTAINING_RECORD(entry, OpenContext, Link);
-    if (!NUIO_TEST_FLAGS(pOpenContext->Flags, BIND_STATE_MASK, BIND_ACTIVE)) continue;
+    if (!TestFlags(pOpenContext->Flags, kBindStateMask, kBindActive)) continue;
     if (seen++ != index) continue;
-    ULONG name_length = pOpenContext->DeviceName.capacity;
-    ULONG description_length = pOpenContext->DeviceDescription.capacity;
-    if (kBindingInfoHeaderSize + name_length + description_length > output_length) {
+    ULONG nameLength = pOpenContext->DeviceName.capacity;
+    ULONG descriptionLength = pOpenContext->DeviceDescription.capacity;
+    if (kBindingInfoHeaderSize + nameLength + descriptionLength > outputLength) {
       status = NDIS_STATUS_BUFFER_OVERFLOW;
       break;
     }
@@ -78,14 +78,14 @@ NDIS_STATUS QueryBinding(UCHAR* buffer, ULONG output_length, ULONG* information)
     WriteWord(buffer + 4, ReadWord(key));
     WriteWord(buffer + 8, ReadWord(key + 4));
     WriteWord(buffer + 12, kBindingInfoHeaderSize);
-    WriteWord(buffer + 16, name_length);
-    WriteWord(buffer + 20, kBindingInfoHeaderSize + name_length);
-    WriteWord(buffer + 24, description_length);
+    WriteWord(buffer + 16, nameLength);
+    WriteWord(buffer + 20, kBindingInfoHeaderSize + nameLength);
+    WriteWord(buffer + 24, descriptionLength);
     UCHAR* text = buffer + kBindingInfoHeaderSize;
-    NdisZeroMemory(text, output_length - kBindingInfoHeaderSize);
-    NdisMoveMemory(text, pOpenContext->DeviceName.buffer, name_length);
-    NdisMoveMemory(text + name_length, pOpenContext->DeviceDescription.buffer, description_length);
-    *information = kBindingInfoHeaderSize + name_length + description_length;
+    NdisZeroMemory(text, outputLength - kBindingInfoHeaderSize);
+    NdisMoveMemory(text, pOpenContext->DeviceName.buffer, nameLength);
+    NdisMoveMemory(text + nameLength, pOpenContext->DeviceDescription.buffer, descriptionLength);
+    *information = kBindingInfoHeaderSize + nameLength + descriptionLength;
     status = NDIS_STATUS_SUCCESS;
     break;
   }
@@ -123,8 +123,8 @@ NTSTATUS MapOperationStatus(NDIS_STATUS status) {
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
-  ULONG input_length = stack->Parameters.DeviceIoControl.InputBufferLength;
-  ULONG output_length = stack->Parameters.DeviceIoControl.OutputBufferLength;
+  ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+  ULONG outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
   UCHAR* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
   ULONG information = 0;
   NTSTATUS status;
@@ -136,30 +136,30 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
       break;
     case kIoctlQueryOid:
       // The key and the OID are read from the input, so it must hold them too.
-      if (output_length < kOidRequestMinimumLength || input_length < kOidRequestDataOffset ||
+      if (outputLength < kOidRequestMinimumLength || inputLength < kOidRequestDataOffset ||
           buffer == NULL) {
         status = MapOperationStatus(NDIS_STATUS_BUFFER_TOO_SHORT);
       } else {
         status = MapOperationStatus(AdapterOidRequest(NdisRequestQueryInformation, buffer,
-                                                      output_length - kOidRequestDataOffset,
+                                                      outputLength - kOidRequestDataOffset,
                                                       &information));
       }
       break;
     case kIoctlSetOid:
-      if (input_length < kOidRequestMinimumLength || buffer == NULL) {
+      if (inputLength < kOidRequestMinimumLength || buffer == NULL) {
         status = MapOperationStatus(NDIS_STATUS_BUFFER_TOO_SHORT);
       } else {
         status = MapOperationStatus(AdapterOidRequest(
-            NdisRequestSetInformation, buffer, input_length - kOidRequestDataOffset, &information));
+            NdisRequestSetInformation, buffer, inputLength - kOidRequestDataOffset, &information));
       }
       break;
     case kIoctlQueryBinding:
-      if (input_length < kBindingInfoHeaderSize || buffer == NULL) {
+      if (inputLength < kBindingInfoHeaderSize || buffer == NULL) {
         status = MapOperationStatus(NDIS_STATUS_RESOURCES);
-      } else if (output_length < kBindingInfoHeaderSize) {
+      } else if (outputLength < kBindingInfoHeaderSize) {
         status = MapOperationStatus(NDIS_STATUS_BUFFER_OVERFLOW);
       } else {
-        status = MapOperationStatus(QueryBinding(buffer, output_length, &information));
+        status = MapOperationStatus(QueryBinding(buffer, outputLength, &information));
       }
       break;
     default:

@@ -135,22 +135,22 @@ void DestroyGlobals() {
 
 using namespace kestova;
 
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STRING);
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING);
 
 // Builds the globals, creates the control device and its link, registers the protocol and
 // installs the dispatch routines. Passive level.
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STRING) {
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING) {
   if (!ConstructGlobals()) {
     DestroyGlobals();
     return STATUS_INSUFFICIENT_RESOURCES;
   }
   PrintBanner();
 
-  g_globals.DriverObject = driver_object;
-  UNICODE_STRING device_name;
-  RtlInitUnicodeString(&device_name, kDeviceName);
+  g_globals.DriverObject = driverObject;
+  UNICODE_STRING deviceName;
+  RtlInitUnicodeString(&deviceName, kDeviceName);
   PDEVICE_OBJECT device = NULL;
-  NTSTATUS status = IoCreateDevice(driver_object, 0, &device_name, FILE_DEVICE_NETWORK,
+  NTSTATUS status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_NETWORK,
                                    FILE_DEVICE_SECURE_OPEN, FALSE, &device);
   if (!NT_SUCCESS(status)) {
     DestroyGlobals();
@@ -158,9 +158,9 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STR
   }
   g_globals.ControlDevice = device;
 
-  UNICODE_STRING link_name;
-  RtlInitUnicodeString(&link_name, kSymbolicLinkName);
-  status = IoCreateSymbolicLink(&link_name, &device_name);
+  UNICODE_STRING linkName;
+  RtlInitUnicodeString(&linkName, kSymbolicLinkName);
+  status = IoCreateSymbolicLink(&linkName, &deviceName);
   if (!NT_SUCCESS(status)) {
     DeleteControlDevice();
     DestroyGlobals();
@@ -175,12 +175,12 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STR
     return STATUS_UNSUCCESSFUL;
   }
 
-  driver_object->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
-  driver_object->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
-  driver_object->MajorFunction[IRP_MJ_READ] = DispatchRead;
-  driver_object->MajorFunction[IRP_MJ_WRITE] = DispatchWrite;
-  driver_object->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
-  driver_object->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
-  driver_object->DriverUnload = DriverUnload;
+  driverObject->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+  driverObject->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
+  driverObject->MajorFunction[IRP_MJ_READ] = DispatchRead;
+  driverObject->MajorFunction[IRP_MJ_WRITE] = DispatchWrite;
+  driverObject->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
+  driverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  driverObject->DriverUnload = DriverUnload;
   return STATUS_SUCCESS;
 }

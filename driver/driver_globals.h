@@ -20,26 +20,30 @@ constexpr ULONG kPoolTag = 0x3238766Bu;        // 'k' 'v' '8' '2'
 constexpr ULONG kCopyMemoryTag = 0x32385648u;  // 'K' 'V' '8' '2'
 
 // Debug assertions are reports, never stops: the expression text and the source module are
-// printed through the kernel debugger print.
+// printed through the kernel debugger print. KESTOVA_ASSERT_REPORTING prints `report` instead,
+// where a check keeps the wording the driver has always reported for it.
 void ReportAssertion(const char* expression, const char* module, int line);
-#define KESTOVA_ASSERT(expression) \
-  ((expression) ? (void)0 : ::kestova::ReportAssertion(#expression, __FILE__, __LINE__))
+#define KESTOVA_ASSERT_REPORTING(expression, report) \
+  ((expression) ? (void)0 : ::kestova::ReportAssertion(report, __FILE__, __LINE__))
+#define KESTOVA_ASSERT(expression) KESTOVA_ASSERT_REPORTING(expression, #expression)
 
 // Flags words are tested and changed through these (mask + value).
-#define NUIO_TEST_FLAGS(flags, mask, value) (((flags) & (mask)) == (value))
-#define NUIO_SET_FLAGS(flags, mask, value) ((flags) = ((flags) & ~(mask)) | (value))
+inline BOOLEAN TestFlags(ULONG flags, ULONG mask, ULONG value) {
+  return (flags & mask) == value ? TRUE : FALSE;
+}
+inline void SetFlags(ULONG& flags, ULONG mask, ULONG value) { flags = (flags & ~mask) | value; }
 
 // Fields of OpenContext::Flags.
-constexpr ULONG BIND_STATE_MASK = 0x0000000F;
-constexpr ULONG BIND_IDLE = 0x00000000;
-constexpr ULONG BIND_ACTIVE = 0x00000004;
-constexpr ULONG BIND_CLOSING = 0x00000008;
-constexpr ULONG RESET_FLAG_MASK = 0x00000100;
-constexpr ULONG RESET_FLAG_IN_PROGRESS = 0x00000100;
-constexpr ULONG MEDIA_FLAG_MASK = 0x00000200;
-constexpr ULONG MEDIA_DISCONNECTED = 0x00000200;
-constexpr ULONG UNBIND_FLAG_MASK = 0x10000000;
-constexpr ULONG UNBIND_RECEIVED = 0x10000000;
+constexpr ULONG kBindStateMask = 0x0000000F;
+constexpr ULONG kBindIdle = 0x00000000;
+constexpr ULONG kBindActive = 0x00000004;
+constexpr ULONG kBindClosing = 0x00000008;
+constexpr ULONG kResetFlagMask = 0x00000100;
+constexpr ULONG kResetInProgress = 0x00000100;
+constexpr ULONG kMediaFlagMask = 0x00000200;
+constexpr ULONG kMediaDisconnected = 0x00000200;
+constexpr ULONG kUnbindFlagMask = 0x10000000;
+constexpr ULONG kUnbindReceived = 0x10000000;
 
 // Power states as NDIS reports them (NetDeviceStateD0 = 1, D1 = 2, ...).
 constexpr ULONG kPowerStateD0 = 1;
@@ -113,10 +117,10 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp);
 
 // --- NdisBind (ndis_bind.cpp, ndis_handlers.cpp) ------------------------------------------------
 
-// Makes a synchronous query or set request on an opened adapter; on success *bytes_processed is
+// Makes a synchronous query or set request on an opened adapter; on success *bytesProcessed is
 // the number of bytes written or read, at most `length`. Passive level, no spin lock held.
 NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid, PVOID buffer,
-                      ULONG length, PULONG bytes_processed);
+                      ULONG length, PULONG bytesProcessed);
 
 // Finds the active binding with this key and raises its outstanding-request count, both under the
 // global lock; NULL if there is none. The caller lowers the count with DerefRequests.
@@ -126,31 +130,31 @@ void DerefRequests(OpenContext* pOpenContext);
 // Waits (polling every second, at most a minute) until no adapter operation is outstanding.
 void WaitForPendingRequests(OpenContext* pOpenContext);
 
-VOID NTAPI BindAdapter(PNDIS_STATUS status, NDIS_HANDLE bind_context, PNDIS_STRING device_name,
-                       PVOID system_specific1, PVOID system_specific2);
-VOID NTAPI UnbindAdapter(PNDIS_STATUS status, NDIS_HANDLE protocol_binding_context,
-                         NDIS_HANDLE unbind_context);
-VOID NTAPI OpenAdapterComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status,
-                               NDIS_STATUS open_error_status);
-VOID NTAPI CloseAdapterComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status);
-VOID NTAPI RequestComplete(NDIS_HANDLE protocol_binding_context, PNDIS_REQUEST request,
+VOID NTAPI BindAdapter(PNDIS_STATUS status, NDIS_HANDLE bindContext, PNDIS_STRING deviceName,
+                       PVOID systemSpecific1, PVOID systemSpecific2);
+VOID NTAPI UnbindAdapter(PNDIS_STATUS status, NDIS_HANDLE protocolBindingContext,
+                         NDIS_HANDLE unbindContext);
+VOID NTAPI OpenAdapterComplete(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status,
+                               NDIS_STATUS openErrorStatus);
+VOID NTAPI CloseAdapterComplete(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status);
+VOID NTAPI RequestComplete(NDIS_HANDLE protocolBindingContext, PNDIS_REQUEST request,
                            NDIS_STATUS status);
-VOID NTAPI StatusIndication(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status,
-                            PVOID status_buffer, UINT status_buffer_size);
-VOID NTAPI StatusComplete(NDIS_HANDLE protocol_binding_context);
-VOID NTAPI ResetComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status);
-NDIS_STATUS NTAPI PnPEvent(NDIS_HANDLE protocol_binding_context, PNET_PNP_EVENT event);
+VOID NTAPI StatusIndication(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status,
+                            PVOID statusBuffer, UINT statusBufferSize);
+VOID NTAPI StatusComplete(NDIS_HANDLE protocolBindingContext);
+VOID NTAPI ResetComplete(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status);
+NDIS_STATUS NTAPI PnPEvent(NDIS_HANDLE protocolBindingContext, PNET_PNP_EVENT event);
 
 // --- Receive (receive.cpp, capture_buffer.cpp, read_queue.cpp) ---------------------------------
 
-NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
-                                    NDIS_HANDLE mac_receive_context, PVOID header_buffer,
-                                    UINT header_buffer_size, PVOID lookahead_buffer,
-                                    UINT lookahead_buffer_size, UINT packet_size);
-VOID NTAPI ReceiveComplete(NDIS_HANDLE protocol_binding_context);
-INT NTAPI ReceivePacket(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet);
-VOID NTAPI TransferDataComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet,
-                                NDIS_STATUS status, UINT bytes_transferred);
+NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocolBindingContext,
+                                    NDIS_HANDLE macReceiveContext, PVOID headerBuffer,
+                                    UINT headerBufferSize, PVOID lookaheadBuffer,
+                                    UINT lookaheadBufferSize, UINT packetSize);
+VOID NTAPI ReceiveComplete(NDIS_HANDLE protocolBindingContext);
+INT NTAPI ReceivePacket(NDIS_HANDLE protocolBindingContext, PNDIS_PACKET packet);
+VOID NTAPI TransferDataComplete(NDIS_HANDLE protocolBindingContext, PNDIS_PACKET packet,
+                                NDIS_STATUS status, UINT bytesTransferred);
 
 // Capture buffer: allocate/free the storage, append one packet's frame as a record (caller holds
 // the global lock), copy the front of the stream into a read buffer.
@@ -173,7 +177,7 @@ void CancelPendingReads();
 // --- Send (send.cpp) ---------------------------------------------------------------------------
 
 NTSTATUS NTAPI DispatchWrite(PDEVICE_OBJECT device, PIRP irp);
-VOID NTAPI SendComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet,
+VOID NTAPI SendComplete(NDIS_HANDLE protocolBindingContext, PNDIS_PACKET packet,
                         NDIS_STATUS status);
 
 }  // namespace kestova

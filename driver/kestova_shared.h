@@ -65,16 +65,16 @@ inline void AdapterKeyToAddress(AdapterKey key, uint8_t* address) {
 // the driver and must be ignored.
 struct CapturedFrameHeader {
   uint32_t sequence;  // 0 for the first record after load, then +1 per record (wraps)
-  uint32_t key_low;   // adapter key of the receiving adapter
-  uint32_t key_high;
+  uint32_t keyLow;    // adapter key of the receiving adapter
+  uint32_t keyHigh;
   uint32_t length;  // frame length N in bytes
   uint8_t reserved[20];
 };
 constexpr size_t kCapturedFrameHeaderSize = 36;
 static_assert(sizeof(CapturedFrameHeader) == kCapturedFrameHeaderSize, "record header size");
 static_assert(offsetof(CapturedFrameHeader, sequence) == 0, "record sequence offset");
-static_assert(offsetof(CapturedFrameHeader, key_low) == 4, "record key low offset");
-static_assert(offsetof(CapturedFrameHeader, key_high) == 8, "record key high offset");
+static_assert(offsetof(CapturedFrameHeader, keyLow) == 4, "record key low offset");
+static_assert(offsetof(CapturedFrameHeader, keyHigh) == 8, "record key high offset");
 static_assert(offsetof(CapturedFrameHeader, length) == 12, "record length offset");
 static_assert(offsetof(CapturedFrameHeader, reserved) == 16, "record reserved offset");
 
@@ -86,15 +86,15 @@ static_assert(kCaptureBufferLimit == 65436, "capture limit");
 
 // Query/set OID buffer: this header, then the OID's data. Input and output share the buffer.
 struct OidRequestHeader {
-  uint32_t key_low;
-  uint32_t key_high;
+  uint32_t keyLow;
+  uint32_t keyHigh;
   uint32_t oid;
 };
 constexpr size_t kOidRequestDataOffset = 12;
 constexpr size_t kOidRequestMinimumLength = 16;  // shortest buffer accepted by query and set
 static_assert(sizeof(OidRequestHeader) == kOidRequestDataOffset, "OID header size");
-static_assert(offsetof(OidRequestHeader, key_low) == 0, "OID key low offset");
-static_assert(offsetof(OidRequestHeader, key_high) == 4, "OID key high offset");
+static_assert(offsetof(OidRequestHeader, keyLow) == 0, "OID key low offset");
+static_assert(offsetof(OidRequestHeader, keyHigh) == 4, "OID key high offset");
 static_assert(offsetof(OidRequestHeader, oid) == 8, "OID offset");
 
 // Query-binding: the input starts with the binding index n (from 0) and must be at least
@@ -102,22 +102,22 @@ static_assert(offsetof(OidRequestHeader, oid) == 8, "OID offset");
 // adapter description, both UTF-16 and zero-padded to their reported lengths.
 struct BindingInfoHeader {
   uint32_t index;
-  uint32_t key_low;
-  uint32_t key_high;
-  uint32_t device_name_offset;  // always kBindingInfoHeaderSize
-  uint32_t device_name_length;  // bytes
-  uint32_t description_offset;  // kBindingInfoHeaderSize + device_name_length
-  uint32_t description_length;  // bytes
+  uint32_t keyLow;
+  uint32_t keyHigh;
+  uint32_t deviceNameOffset;   // always kBindingInfoHeaderSize
+  uint32_t deviceNameLength;   // bytes
+  uint32_t descriptionOffset;  // kBindingInfoHeaderSize + deviceNameLength
+  uint32_t descriptionLength;  // bytes
 };
 constexpr size_t kBindingInfoHeaderSize = 28;
 static_assert(sizeof(BindingInfoHeader) == kBindingInfoHeaderSize, "binding header size");
 static_assert(offsetof(BindingInfoHeader, index) == 0, "binding index offset");
-static_assert(offsetof(BindingInfoHeader, key_low) == 4, "binding key low offset");
-static_assert(offsetof(BindingInfoHeader, key_high) == 8, "binding key high offset");
-static_assert(offsetof(BindingInfoHeader, device_name_offset) == 12, "name offset offset");
-static_assert(offsetof(BindingInfoHeader, device_name_length) == 16, "name length offset");
-static_assert(offsetof(BindingInfoHeader, description_offset) == 20, "description offset offset");
-static_assert(offsetof(BindingInfoHeader, description_length) == 24, "description length offset");
+static_assert(offsetof(BindingInfoHeader, keyLow) == 4, "binding key low offset");
+static_assert(offsetof(BindingInfoHeader, keyHigh) == 8, "binding key high offset");
+static_assert(offsetof(BindingInfoHeader, deviceNameOffset) == 12, "name offset offset");
+static_assert(offsetof(BindingInfoHeader, deviceNameLength) == 16, "name length offset");
+static_assert(offsetof(BindingInfoHeader, descriptionOffset) == 20, "description offset offset");
+static_assert(offsetof(BindingInfoHeader, descriptionLength) == 24, "description length offset");
 
 }  // namespace kestova
 

@@ -19,9 +19,9 @@ constexpr ULONG kPacketTypeAllLocal = 0x00000080;
 
 // Wraps an NDIS request with the event and status its completion fills in.
 struct RequestWrapper {
-  NDIS_REQUEST Request;
-  NDIS_EVENT Event;
-  NDIS_STATUS Status;
+  NDIS_REQUEST request;
+  NDIS_EVENT event;
+  NDIS_STATUS status;
 };
 
 void FreeStoredString(StoredString* text) {
@@ -86,11 +86,11 @@ OpenContext* ConstructOpenContext() {
 }
 
 // Reads the protocol's "Environment" value: 1 on the NT family clears running-on-Windows-9x.
-void ReadEnvironment(OpenContext* pOpenContext, PVOID protocol_section) {
+void ReadEnvironment(OpenContext* pOpenContext, PVOID protocolSection) {
   NDIS_STATUS status;
   NDIS_HANDLE configuration = NULL;
   NdisOpenProtocolConfiguration(&status, &configuration,
-                                static_cast<PNDIS_STRING>(protocol_section));
+                                static_cast<PNDIS_STRING>(protocolSection));
   if (status != NDIS_STATUS_SUCCESS) return;
   NDIS_STRING keyword;
   RtlInitUnicodeString(&keyword, KESTOVA_WIDE("Environment"));
@@ -137,8 +137,8 @@ void QueryInstanceName(OpenContext* pOpenContext) {
 
 // Steps after the open: configuration, pools, names, the adapter's address and properties, the
 // packet filter, the media state, and finally the switch to active.
-NDIS_STATUS CompleteBinding(OpenContext* pOpenContext, PVOID protocol_section) {
-  ReadEnvironment(pOpenContext, protocol_section);
+NDIS_STATUS CompleteBinding(OpenContext* pOpenContext, PVOID protocolSection) {
+  ReadEnvironment(pOpenContext, protocolSection);
   NDIS_STATUS status = AllocatePools(pOpenContext);
   if (status != NDIS_STATUS_SUCCESS) return status;
   QueryInstanceName(pOpenContext);
@@ -167,12 +167,12 @@ NDIS_STATUS CompleteBinding(OpenContext* pOpenContext, PVOID protocol_section) {
 
   pOpenContext->PowerState = kPowerStateD0;
   AcquireGlobalLock();
-  NUIO_SET_FLAGS(pOpenContext->Flags, MEDIA_FLAG_MASK, value == 0 ? 0 : MEDIA_DISCONNECTED);
+  SetFlags(pOpenContext->Flags, kMediaFlagMask, value == 0 ? 0 : kMediaDisconnected);
   // An unbind that arrived meanwhile wins: the binding never becomes active.
-  if (NUIO_TEST_FLAGS(pOpenContext->Flags, UNBIND_FLAG_MASK, UNBIND_RECEIVED)) {
+  if (TestFlags(pOpenContext->Flags, kUnbindFlagMask, kUnbindReceived)) {
     status = NDIS_STATUS_FAILURE;
   } else {
-    NUIO_SET_FLAGS(pOpenContext->Flags, BIND_STATE_MASK, BIND_ACTIVE);
+    SetFlags(pOpenContext->Flags, kBindStateMask, kBindActive);
   }
   ReleaseGlobalLock();
   return status;
@@ -184,22 +184,21 @@ void ShutDownBinding(OpenContext* pOpenContext) {
   AcquireGlobalLock();
   RemoveEntryList(&pOpenContext->Link);
   InitializeListHead(&pOpenContext->Link);
-  NUIO_SET_FLAGS(pOpenContext->Flags, BIND_STATE_MASK, BIND_CLOSING);
-  NUIO_SET_FLAGS(pOpenContext->Flags, UNBIND_FLAG_MASK, UNBIND_RECEIVED);
+  SetFlags(pOpenContext->Flags, kBindStateMask, kBindClosing);
+  SetFlags(pOpenContext->Flags, kUnbindFlagMask, kUnbindReceived);
   ReleaseGlobalLock();
 
   WaitForPendingRequests(pOpenContext);
   CancelPendingReads();
 
-  // Named so that a failed close is reported as "Status == NDIS_STATUS_SUCCESS".
-  NDIS_STATUS Status;
+  NDIS_STATUS closeStatus;
   NdisResetEvent(&pOpenContext->BindEvent);
-  NdisCloseAdapter(&Status, pOpenContext->BindingHandle);
-  if (Status == NDIS_STATUS_PENDING) {
+  NdisCloseAdapter(&closeStatus, pOpenContext->BindingHandle);
+  if (closeStatus == NDIS_STATUS_PENDING) {
     NdisWaitEvent(&pOpenContext->BindEvent, 0);
-    Status = pOpenContext->BindStatus;
+    closeStatus = pOpenContext->BindStatus;
   }
-  KESTOVA_ASSERT(Status == NDIS_STATUS_SUCCESS);
+  KESTOVA_ASSERT_REPORTING(closeStatus == NDIS_STATUS_SUCCESS, "Status == NDIS_STATUS_SUCCESS");
   pOpenContext->BindingHandle = NULL;
 
   if (pOpenContext->SendPacketPool != NULL) NdisFreePacketPool(pOpenContext->SendPacketPool);
@@ -212,44 +211,44 @@ void ShutDownBinding(OpenContext* pOpenContext) {
 }  // namespace
 
 NDIS_STATUS DoRequest(OpenContext* pOpenContext, NDIS_REQUEST_TYPE type, NDIS_OID oid, PVOID buffer,
-                      ULONG length, PULONG bytes_processed) {
+                      ULONG length, PULONG bytesProcessed) {
   RequestWrapper wrapper;
   NdisZeroMemory(&wrapper, sizeof(wrapper));
-  InitializeNotificationEvent(&wrapper.Event);
-  wrapper.Request.RequestType = type;
+  InitializeNotificationEvent(&wrapper.event);
+  wrapper.request.RequestType = type;
   if (type == NdisRequestQueryInformation) {
-    wrapper.Request.DATA.QUERY_INFORMATION.Oid = oid;
-    wrapper.Request.DATA.QUERY_INFORMATION.InformationBuffer = buffer;
-    wrapper.Request.DATA.QUERY_INFORMATION.InformationBufferLength = length;
+    wrapper.request.DATA.QUERY_INFORMATION.Oid = oid;
+    wrapper.request.DATA.QUERY_INFORMATION.InformationBuffer = buffer;
+    wrapper.request.DATA.QUERY_INFORMATION.InformationBufferLength = length;
   } else if (type == NdisRequestSetInformation) {
-    wrapper.Request.DATA.SET_INFORMATION.Oid = oid;
-    wrapper.Request.DATA.SET_INFORMATION.InformationBuffer = buffer;
-    wrapper.Request.DATA.SET_INFORMATION.InformationBufferLength = length;
+    wrapper.request.DATA.SET_INFORMATION.Oid = oid;
+    wrapper.request.DATA.SET_INFORMATION.InformationBuffer = buffer;
+    wrapper.request.DATA.SET_INFORMATION.InformationBufferLength = length;
   } else {
     KESTOVA_ASSERT(FALSE);
     return NDIS_STATUS_NOT_SUPPORTED;
   }
 
   NDIS_STATUS status;
-  NdisRequest(&status, pOpenContext->BindingHandle, &wrapper.Request);
+  NdisRequest(&status, pOpenContext->BindingHandle, &wrapper.request);
   if (status == NDIS_STATUS_PENDING) {
-    NdisWaitEvent(&wrapper.Event, 0);
-    status = wrapper.Status;
+    NdisWaitEvent(&wrapper.event, 0);
+    status = wrapper.status;
   }
   if (status == NDIS_STATUS_SUCCESS) {
     ULONG done = type == NdisRequestQueryInformation
-                     ? wrapper.Request.DATA.QUERY_INFORMATION.BytesWritten
-                     : wrapper.Request.DATA.SET_INFORMATION.BytesRead;
-    *bytes_processed = done < length ? done : length;
+                     ? wrapper.request.DATA.QUERY_INFORMATION.BytesWritten
+                     : wrapper.request.DATA.SET_INFORMATION.BytesRead;
+    *bytesProcessed = done < length ? done : length;
   }
   return status;
 }
 
 // Up to dispatch level: hands the final status of a pended request to the waiting DoRequest.
 VOID NTAPI RequestComplete(NDIS_HANDLE, PNDIS_REQUEST request, NDIS_STATUS status) {
-  RequestWrapper* wrapper = CONTAINING_RECORD(request, RequestWrapper, Request);
-  wrapper->Status = status;
-  NdisSetEvent(&wrapper->Event);
+  RequestWrapper* wrapper = CONTAINING_RECORD(request, RequestWrapper, request);
+  wrapper->status = status;
+  NdisSetEvent(&wrapper->event);
 }
 
 // Lookup and reference in one lock section, so that an unbind cannot free the context between
@@ -260,7 +259,7 @@ OpenContext* ReferenceActiveByKey(const UCHAR key[8]) {
   for (LIST_ENTRY* entry = g_globals.OpenList.Flink; entry != &g_globals.OpenList;
        entry = entry->Flink) {
     OpenContext* pOpenContext = CONTAINING_RECORD(entry, OpenContext, Link);
-    if (NUIO_TEST_FLAGS(pOpenContext->Flags, BIND_STATE_MASK, BIND_ACTIVE) &&
+    if (TestFlags(pOpenContext->Flags, kBindStateMask, kBindActive) &&
         NdisEqualMemory(pOpenContext->AdapterKey, key, sizeof(pOpenContext->AdapterKey))) {
       NdisInterlockedIncrement(&pOpenContext->PendingRequests);
       found = pOpenContext;
@@ -276,40 +275,40 @@ void DerefRequests(OpenContext* pOpenContext) {
 }
 
 void WaitForPendingRequests(OpenContext* pOpenContext) {
-  ULONG LoopCount = 0;
+  ULONG loopCount = 0;
   while (InterlockedCompareExchange(&pOpenContext->PendingRequests, 0, 0) != 0 &&
-         LoopCount < kPendingPollLimit) {
+         loopCount < kPendingPollLimit) {
     NdisMSleep(kPendingPollMs * 1000);
-    ++LoopCount;
+    ++loopCount;
   }
   // Given up after a minute: reported, and the caller goes on.
   if (InterlockedCompareExchange(&pOpenContext->PendingRequests, 0, 0) != 0) {
-    KESTOVA_ASSERT(LoopCount < 60);
+    KESTOVA_ASSERT_REPORTING(loopCount < kPendingPollLimit, "LoopCount < 60");
   }
 }
 
 // Passive level. The result reaches NDIS through *status.
-VOID NTAPI BindAdapter(PNDIS_STATUS status, NDIS_HANDLE, PNDIS_STRING device_name,
-                       PVOID system_specific1, PVOID) {
+VOID NTAPI BindAdapter(PNDIS_STATUS status, NDIS_HANDLE, PNDIS_STRING deviceName,
+                       PVOID systemSpecific1, PVOID) {
   OpenContext* pOpenContext = ConstructOpenContext();
   if (pOpenContext == NULL) {
     *status = NDIS_STATUS_RESOURCES;
     return;
   }
-  if (!StoreString(&pOpenContext->DeviceName, reinterpret_cast<const UCHAR*>(device_name->Buffer),
-                   device_name->Length)) {
+  if (!StoreString(&pOpenContext->DeviceName, reinterpret_cast<const UCHAR*>(deviceName->Buffer),
+                   deviceName->Length)) {
     FreeOpenContext(pOpenContext);
     *status = NDIS_STATUS_RESOURCES;
     return;
   }
 
   NDIS_MEDIUM media[1] = {NdisMedium802_3};
-  UINT medium_index = 0;
-  NDIS_STATUS open_error = NDIS_STATUS_SUCCESS;
+  UINT mediumIndex = 0;
+  NDIS_STATUS openError = NDIS_STATUS_SUCCESS;
   NDIS_STATUS result;
   NdisResetEvent(&pOpenContext->BindEvent);
-  NdisOpenAdapter(&result, &open_error, &pOpenContext->BindingHandle, &medium_index, media, 1,
-                  g_globals.ProtocolHandle, pOpenContext, device_name, 0, NULL);
+  NdisOpenAdapter(&result, &openError, &pOpenContext->BindingHandle, &mediumIndex, media, 1,
+                  g_globals.ProtocolHandle, pOpenContext, deviceName, 0, NULL);
   if (result == NDIS_STATUS_PENDING) {
     NdisWaitEvent(&pOpenContext->BindEvent, 0);
     result = pOpenContext->BindStatus;
@@ -324,34 +323,34 @@ VOID NTAPI BindAdapter(PNDIS_STATUS status, NDIS_HANDLE, PNDIS_STRING device_nam
   InsertTailList(&g_globals.OpenList, &pOpenContext->Link);
   ReleaseGlobalLock();
 
-  result = CompleteBinding(pOpenContext, system_specific1);
+  result = CompleteBinding(pOpenContext, systemSpecific1);
   if (result != NDIS_STATUS_SUCCESS) ShutDownBinding(pOpenContext);
   *status = result;
 }
 
 // Passive level. An unbind that arrives while the bind is still finishing only marks the context;
 // the bind sees the mark, fails and takes the binding down itself.
-VOID NTAPI UnbindAdapter(PNDIS_STATUS status, NDIS_HANDLE protocol_binding_context, NDIS_HANDLE) {
+VOID NTAPI UnbindAdapter(PNDIS_STATUS status, NDIS_HANDLE protocolBindingContext, NDIS_HANDLE) {
   *status = NDIS_STATUS_SUCCESS;
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
   if (pOpenContext == NULL) return;
   AcquireGlobalLock();
-  BOOLEAN active = NUIO_TEST_FLAGS(pOpenContext->Flags, BIND_STATE_MASK, BIND_ACTIVE);
-  NUIO_SET_FLAGS(pOpenContext->Flags, UNBIND_FLAG_MASK, UNBIND_RECEIVED);
+  BOOLEAN active = TestFlags(pOpenContext->Flags, kBindStateMask, kBindActive);
+  SetFlags(pOpenContext->Flags, kUnbindFlagMask, kUnbindReceived);
   ReleaseGlobalLock();
   if (active) ShutDownBinding(pOpenContext);
 }
 
 // Up to dispatch level: the pended open or close has finished; its waiter takes BindStatus.
-VOID NTAPI OpenAdapterComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status,
+VOID NTAPI OpenAdapterComplete(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status,
                                NDIS_STATUS) {
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
   pOpenContext->BindStatus = status;
   NdisSetEvent(&pOpenContext->BindEvent);
 }
 
-VOID NTAPI CloseAdapterComplete(NDIS_HANDLE protocol_binding_context, NDIS_STATUS status) {
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+VOID NTAPI CloseAdapterComplete(NDIS_HANDLE protocolBindingContext, NDIS_STATUS status) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
   pOpenContext->BindStatus = status;
   NdisSetEvent(&pOpenContext->BindEvent);
 }

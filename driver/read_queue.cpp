@@ -71,7 +71,7 @@ NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT, PIRP irp) {
   }
 
   IoMarkIrpPending(irp);
-  BOOLEAN cancelled_already = FALSE;
+  BOOLEAN cancelledAlready = FALSE;
   AcquireGlobalLock();
   InsertTailList(&g_globals.PendedReads, &irp->Tail.Overlay.ListEntry);
   ++g_globals.PendedReadCount;
@@ -82,11 +82,11 @@ NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT, PIRP irp) {
     RemoveEntryList(&irp->Tail.Overlay.ListEntry);
     InitializeListHead(&irp->Tail.Overlay.ListEntry);
     --g_globals.PendedReadCount;
-    cancelled_already = TRUE;
+    cancelledAlready = TRUE;
   }
   ReleaseGlobalLock();
 
-  if (cancelled_already) {
+  if (cancelledAlready) {
     CompleteRead(irp, STATUS_CANCELLED, 0);
   } else {
     ServiceReads();
@@ -109,15 +109,16 @@ void ServiceReads() {
       return;
     }
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    UCHAR* pDst =
+    UCHAR* destination =
         static_cast<UCHAR*>(MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority));
-    KESTOVA_ASSERT(pDst != NULL);
+    KESTOVA_ASSERT_REPORTING(destination != NULL, "pDst != NULL");
     ULONG copied = 0;
-    if (pDst != NULL) {
-      copied = TakeFromCaptureBuffer(&g_globals.Capture, pDst, stack->Parameters.Read.Length);
+    if (destination != NULL) {
+      copied =
+          TakeFromCaptureBuffer(&g_globals.Capture, destination, stack->Parameters.Read.Length);
     }
     ReleaseGlobalLock();
-    CompleteRead(irp, pDst != NULL ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES, copied);
+    CompleteRead(irp, destination != NULL ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES, copied);
   }
 }
 

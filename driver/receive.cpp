@@ -12,8 +12,8 @@ constexpr UINT kShortestFilteredBuffer = 43;  // the first buffer must hold more
 // What a copy packet keeps in its protocol-reserved area (12 bytes): the packet's own buffer
 // descriptor while a transfer uses a temporary one, and the size of the memory it owns.
 struct CopyPacketReserved {
-  PNDIS_BUFFER own_buffer;
-  ULONG memory_length;
+  PNDIS_BUFFER ownBuffer;
+  ULONG memoryLength;
 };
 constexpr UINT kReservedOwnBufferOffset = 0;
 constexpr UINT kReservedLengthOffset = sizeof(PNDIS_BUFFER);
@@ -21,18 +21,18 @@ static_assert(kReservedLengthOffset + sizeof(ULONG) <= 12, "fits the receive poo
 
 CopyPacketReserved ReadReserved(PNDIS_PACKET packet) {
   CopyPacketReserved reserved;
-  NdisMoveMemory(&reserved.own_buffer, packet->ProtocolReserved + kReservedOwnBufferOffset,
-                 sizeof(reserved.own_buffer));
-  NdisMoveMemory(&reserved.memory_length, packet->ProtocolReserved + kReservedLengthOffset,
-                 sizeof(reserved.memory_length));
+  NdisMoveMemory(&reserved.ownBuffer, packet->ProtocolReserved + kReservedOwnBufferOffset,
+                 sizeof(reserved.ownBuffer));
+  NdisMoveMemory(&reserved.memoryLength, packet->ProtocolReserved + kReservedLengthOffset,
+                 sizeof(reserved.memoryLength));
   return reserved;
 }
 
 void WriteReserved(PNDIS_PACKET packet, const CopyPacketReserved& reserved) {
-  NdisMoveMemory(packet->ProtocolReserved + kReservedOwnBufferOffset, &reserved.own_buffer,
-                 sizeof(reserved.own_buffer));
-  NdisMoveMemory(packet->ProtocolReserved + kReservedLengthOffset, &reserved.memory_length,
-                 sizeof(reserved.memory_length));
+  NdisMoveMemory(packet->ProtocolReserved + kReservedOwnBufferOffset, &reserved.ownBuffer,
+                 sizeof(reserved.ownBuffer));
+  NdisMoveMemory(packet->ProtocolReserved + kReservedLengthOffset, &reserved.memoryLength,
+                 sizeof(reserved.memoryLength));
 }
 
 // Keeps IPv4 UDP frames from port 137 to port 137 with a 20-byte IP header and type of service
@@ -97,7 +97,7 @@ void FreeCopyPacket(PNDIS_PACKET packet) {
     NdisFreeBuffer(buffer);
     NdisUnchainBufferAtFront(packet, &buffer);
   }
-  if (memory != NULL) NdisFreeMemory(memory, reserved.memory_length, 0);
+  if (memory != NULL) NdisFreeMemory(memory, reserved.memoryLength, 0);
   NdisFreePacket(packet);
 }
 
@@ -112,13 +112,13 @@ void TrimCopyPacket(PNDIS_PACKET packet, UINT length) {
 
 // Captures the packet if it passes the filter, releases it if it is a copy, then serves reads.
 // A packet that NDIS indicated stays NDIS's: the handler returns it by its return value.
-void FrameIntake(OpenContext* pOpenContext, PNDIS_PACKET packet, BOOLEAN is_copy) {
+void FrameIntake(OpenContext* pOpenContext, PNDIS_PACKET packet, BOOLEAN isCopy) {
   if (PassesFilter(packet)) {
     AcquireGlobalLock();
     AppendRecord(&g_globals.Capture, packet, pOpenContext->AdapterKey);
     ReleaseGlobalLock();
   }
-  if (is_copy) FreeCopyPacket(packet);
+  if (isCopy) FreeCopyPacket(packet);
   ServiceReads();
 }
 
@@ -126,20 +126,19 @@ void FrameIntake(OpenContext* pOpenContext, PNDIS_PACKET packet, BOOLEAN is_copy
 
 // Lookahead indication: the frame is copied into a copy packet, whole from the lookahead when it
 // is all there, else through NdisTransferData.
-NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
-                                    NDIS_HANDLE mac_receive_context, PVOID header_buffer,
-                                    UINT header_buffer_size, PVOID lookahead_buffer,
-                                    UINT lookahead_buffer_size, UINT packet_size) {
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
-  if (header_buffer_size != kEthernetHeaderSize) return NDIS_STATUS_NOT_ACCEPTED;
+NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocolBindingContext,
+                                    NDIS_HANDLE macReceiveContext, PVOID headerBuffer,
+                                    UINT headerBufferSize, PVOID lookaheadBuffer,
+                                    UINT lookaheadBufferSize, UINT packetSize) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
+  if (headerBufferSize != kEthernetHeaderSize) return NDIS_STATUS_NOT_ACCEPTED;
   UCHAR* memory = NULL;
-  PNDIS_PACKET packet =
-      AllocateCopyPacket(pOpenContext, packet_size + kEthernetHeaderSize, &memory);
+  PNDIS_PACKET packet = AllocateCopyPacket(pOpenContext, packetSize + kEthernetHeaderSize, &memory);
   if (packet == NULL) return NDIS_STATUS_NOT_ACCEPTED;
-  NdisMoveMemory(memory, header_buffer, kEthernetHeaderSize);
+  NdisMoveMemory(memory, headerBuffer, kEthernetHeaderSize);
 
-  if (lookahead_buffer_size >= packet_size) {
-    NdisMoveMemory(memory + kEthernetHeaderSize, lookahead_buffer, packet_size);
+  if (lookaheadBufferSize >= packetSize) {
+    NdisMoveMemory(memory + kEthernetHeaderSize, lookaheadBuffer, packetSize);
     FrameIntake(pOpenContext, packet, TRUE);
     return NDIS_STATUS_SUCCESS;
   }
@@ -149,19 +148,19 @@ NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
   NDIS_STATUS status;
   PNDIS_BUFFER partial = NULL;
   NdisAllocateBuffer(&status, &partial, pOpenContext->RecvBufferPool, memory + kEthernetHeaderSize,
-                     packet_size);
+                     packetSize);
   if (status != NDIS_STATUS_SUCCESS) {
     TransferDataComplete(pOpenContext, packet, status, 0);
     return NDIS_STATUS_SUCCESS;
   }
   CopyPacketReserved reserved = ReadReserved(packet);
-  NdisUnchainBufferAtFront(packet, &reserved.own_buffer);
+  NdisUnchainBufferAtFront(packet, &reserved.ownBuffer);
   WriteReserved(packet, reserved);
   NdisChainBufferAtFront(packet, partial);
 
   UINT transferred = 0;
-  NdisTransferData(&status, pOpenContext->BindingHandle, mac_receive_context, 0, packet_size,
-                   packet, &transferred);
+  NdisTransferData(&status, pOpenContext->BindingHandle, macReceiveContext, 0, packetSize, packet,
+                   &transferred);
   if (status != NDIS_STATUS_PENDING) {
     TransferDataComplete(pOpenContext, packet, status, transferred);
   }
@@ -170,16 +169,16 @@ NDIS_STATUS NTAPI ReceiveIndication(NDIS_HANDLE protocol_binding_context,
 
 // Up to dispatch level: the transfer into a copy packet has ended; restores the packet's own
 // buffer and captures the frame, or drops it if the transfer failed.
-VOID NTAPI TransferDataComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet,
-                                NDIS_STATUS status, UINT bytes_transferred) {
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+VOID NTAPI TransferDataComplete(NDIS_HANDLE protocolBindingContext, PNDIS_PACKET packet,
+                                NDIS_STATUS status, UINT bytesTransferred) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
   CopyPacketReserved reserved = ReadReserved(packet);
-  BOOLEAN transferred = reserved.own_buffer != NULL;
+  BOOLEAN transferred = reserved.ownBuffer != NULL;
   if (transferred) {
     PNDIS_BUFFER partial = NULL;
     NdisUnchainBufferAtFront(packet, &partial);
-    NdisChainBufferAtFront(packet, reserved.own_buffer);
-    reserved.own_buffer = NULL;
+    NdisChainBufferAtFront(packet, reserved.ownBuffer);
+    reserved.ownBuffer = NULL;
     WriteReserved(packet, reserved);
     if (partial != NULL) NdisFreeBuffer(partial);
   }
@@ -187,8 +186,8 @@ VOID NTAPI TransferDataComplete(NDIS_HANDLE protocol_binding_context, PNDIS_PACK
     FreeCopyPacket(packet);
     return;
   }
-  if (transferred && bytes_transferred + kEthernetHeaderSize < reserved.memory_length) {
-    TrimCopyPacket(packet, bytes_transferred + kEthernetHeaderSize);
+  if (transferred && bytesTransferred + kEthernetHeaderSize < reserved.memoryLength) {
+    TrimCopyPacket(packet, bytesTransferred + kEthernetHeaderSize);
   }
   FrameIntake(pOpenContext, packet, TRUE);
 }
@@ -197,15 +196,15 @@ VOID NTAPI ReceiveComplete(NDIS_HANDLE) {}
 
 // Packet indication. The frame is captured (copied) before this returns, so no reference is kept
 // and the result is always 0: NDIS owns its packet again as soon as the handler returns.
-INT NTAPI ReceivePacket(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packet) {
-  OpenContext* pOpenContext = static_cast<OpenContext*>(protocol_binding_context);
+INT NTAPI ReceivePacket(NDIS_HANDLE protocolBindingContext, PNDIS_PACKET packet) {
+  OpenContext* pOpenContext = static_cast<OpenContext*>(protocolBindingContext);
   PNDIS_BUFFER first = NULL;
-  UINT total_length = QueryPacketLength(packet, &first);
+  UINT totalLength = QueryPacketLength(packet, &first);
   if (first == NULL) return 0;
   PVOID address = NULL;
-  UINT first_length = 0;
-  NdisQueryBufferSafe(first, &address, &first_length, NormalPagePriority);
-  if (first_length <= 13) return 0;
+  UINT firstLength = 0;
+  NdisQueryBufferSafe(first, &address, &firstLength, NormalPagePriority);
+  if (firstLength <= 13) return 0;
 
   if (NDIS_GET_PACKET_STATUS(packet) != NDIS_STATUS_RESOURCES && !pOpenContext->RunningOnWin9x) {
     FrameIntake(pOpenContext, packet, FALSE);
@@ -213,13 +212,12 @@ INT NTAPI ReceivePacket(NDIS_HANDLE protocol_binding_context, PNDIS_PACKET packe
   }
 
   UCHAR* memory = NULL;
-  PNDIS_PACKET copy = AllocateCopyPacket(pOpenContext, total_length, &memory);
+  PNDIS_PACKET copy = AllocateCopyPacket(pOpenContext, totalLength, &memory);
   if (copy == NULL) return 0;
-  UINT BytesCopied = 0;
-  UINT TotalPacketLength = total_length;
-  NdisCopyFromPacketToPacket(copy, 0, TotalPacketLength, packet, 0, &BytesCopied);
-  KESTOVA_ASSERT(BytesCopied == TotalPacketLength);
-  if (BytesCopied < TotalPacketLength) TrimCopyPacket(copy, BytesCopied);
+  UINT bytesCopied = 0;
+  NdisCopyFromPacketToPacket(copy, 0, totalLength, packet, 0, &bytesCopied);
+  KESTOVA_ASSERT_REPORTING(bytesCopied == totalLength, "BytesCopied == TotalPacketLength");
+  if (bytesCopied < totalLength) TrimCopyPacket(copy, bytesCopied);
   FrameIntake(pOpenContext, copy, TRUE);
   return 0;
 }

@@ -56,8 +56,8 @@ struct Calls {
 void AppendRecord(std::vector<uint8_t>* bytes, uint32_t keyLow, uint32_t keyHigh, uint32_t length,
                   uint8_t fill) {
   CapturedFrameHeader header = {};
-  header.key_low = keyLow;
-  header.key_high = keyHigh;
+  header.keyLow = keyLow;
+  header.keyHigh = keyHigh;
   header.length = length;
   const uint8_t* raw = reinterpret_cast<const uint8_t*>(&header);
   bytes->insert(bytes->end(), raw, raw + sizeof header);

@@ -46,8 +46,8 @@ TEST_F(BindingTest, BindingOpensAndConfiguresTheAdapter) {
   ASSERT_TRUE(adapter->is_open());
   EXPECT_EQ(adapter->packet_filter(), 0x80u);  // all local packets
   OpenContext* context = ContextOf(adapter);
-  EXPECT_TRUE(NUIO_TEST_FLAGS(context->Flags, BIND_STATE_MASK, BIND_ACTIVE));
-  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, 0u);
+  EXPECT_TRUE(TestFlags(context->Flags, kBindStateMask, kBindActive));
+  EXPECT_EQ(context->Flags & kMediaDisconnected, 0u);
   EXPECT_EQ(context->PowerState, kPowerStateD0);
   EXPECT_EQ(context->MaxFrameSize, 1500u);
   EXPECT_FALSE(context->RunningOnWin9x);  // "Environment" is 1 on the NT family
@@ -73,7 +73,7 @@ TEST_F(BindingTest, WithoutTheEnvironmentValueTheWindows9xFlagStaysSet) {
   OpenContext* context = ContextOf(adapter);
   EXPECT_TRUE(context->RunningOnWin9x);
   EXPECT_NE(context->SendBufferPool, nullptr);
-  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, MEDIA_DISCONNECTED);
+  EXPECT_EQ(context->Flags & kMediaDisconnected, kMediaDisconnected);
 }
 
 TEST_F(BindingTest, AnAdapterThatIsNot8023IsNotBound) {
@@ -138,7 +138,7 @@ TEST_F(BindingTest, UnbindRemovesTheBinding) {
   ASSERT_EQ(query->status(), STATUS_SUCCESS);
   BindingInfoHeader info;
   memcpy(&info, query->buffer().data(), sizeof(info));
-  EXPECT_EQ(info.key_high, 0x00000244u);  // the second adapter is now binding 0
+  EXPECT_EQ(info.keyHigh, 0x00000244u);  // the second adapter is now binding 0
   std::vector<uint8_t> oid(16, 0);
   const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
   AdapterKey key = MakeAdapterKey(address);
@@ -201,7 +201,7 @@ TEST_F(BindingTest, MediaIndicationsCountOnlyInD0) {
   Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   OpenContext* context = ContextOf(adapter);
   adapter->IndicateStatus(NDIS_STATUS_MEDIA_DISCONNECT);
-  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, MEDIA_DISCONNECTED);
+  EXPECT_EQ(context->Flags & kMediaDisconnected, kMediaDisconnected);
 
   EXPECT_EQ(adapter->IndicatePnP(NetEventSetPower, NetDeviceStateD3), NDIS_STATUS_SUCCESS);
   ULONG before = context->Flags;
@@ -211,16 +211,16 @@ TEST_F(BindingTest, MediaIndicationsCountOnlyInD0) {
 
   EXPECT_EQ(adapter->IndicatePnP(NetEventSetPower, NetDeviceStateD0), NDIS_STATUS_SUCCESS);
   adapter->IndicateStatus(NDIS_STATUS_MEDIA_CONNECT);
-  EXPECT_EQ(context->Flags & MEDIA_DISCONNECTED, 0u);
+  EXPECT_EQ(context->Flags & kMediaDisconnected, 0u);
 }
 
 TEST_F(BindingTest, ResetIndicationsSetAndClearTheResetFlag) {
   Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   OpenContext* context = ContextOf(adapter);
   adapter->IndicateStatus(NDIS_STATUS_RESET_START);
-  EXPECT_EQ(context->Flags & RESET_FLAG_MASK, RESET_FLAG_IN_PROGRESS);
+  EXPECT_EQ(context->Flags & kResetFlagMask, kResetInProgress);
   adapter->IndicateStatus(NDIS_STATUS_RESET_END);
-  EXPECT_EQ(context->Flags & RESET_FLAG_MASK, 0u);
+  EXPECT_EQ(context->Flags & kResetFlagMask, 0u);
   EXPECT_EQ(standin::AssertionReports().size(), 0u);
 
   expect_assertions_ = true;

@@ -84,15 +84,15 @@ TEST_F(DeviceControlTest, QueryBindingListsBindingsInBindOrder) {
     memcpy(&info, query->buffer().data(), sizeof(info));
     EXPECT_EQ(info.index, index);
     uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, static_cast<uint8_t>(index + 1)};
-    EXPECT_EQ(info.key_low, MakeAdapterKey(address).low);
-    EXPECT_EQ(info.key_high, MakeAdapterKey(address).high);
-    EXPECT_EQ(info.device_name_offset, 28u);
-    EXPECT_EQ(info.device_name_length, 64u);  // "\Device\{FIRST}" is 30 bytes
-    EXPECT_EQ(info.description_offset, 28u + info.device_name_length);
-    EXPECT_EQ(info.description_length, index == 0 ? 64u : 128u);
-    EXPECT_EQ(query->information(), 28u + info.device_name_length + info.description_length);
+    EXPECT_EQ(info.keyLow, MakeAdapterKey(address).low);
+    EXPECT_EQ(info.keyHigh, MakeAdapterKey(address).high);
+    EXPECT_EQ(info.deviceNameOffset, 28u);
+    EXPECT_EQ(info.deviceNameLength, 64u);  // "\Device\{FIRST}" is 30 bytes
+    EXPECT_EQ(info.descriptionOffset, 28u + info.deviceNameLength);
+    EXPECT_EQ(info.descriptionLength, index == 0 ? 64u : 128u);
+    EXPECT_EQ(query->information(), 28u + info.deviceNameLength + info.descriptionLength);
     std::u16string name(reinterpret_cast<const char16_t*>(query->buffer().data() + 28),
-                        info.device_name_length / 2);
+                        info.deviceNameLength / 2);
     EXPECT_EQ(name.c_str(),
               std::u16string(index == 0 ? u"\\Device\\{FIRST}" : u"\\Device\\{SECOND}"));
     // Zero bytes fill the stored string up to its reported length.

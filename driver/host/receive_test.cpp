@@ -75,8 +75,8 @@ TEST_F(ReceiveTest, RecordsCarrySequenceKeyAndLength) {
   EXPECT_EQ(header.sequence, 1u);
   EXPECT_EQ(header.length, 92u);
   const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
-  EXPECT_EQ(header.key_low, MakeAdapterKey(address).low);
-  EXPECT_EQ(header.key_high, 0x00000144u);
+  EXPECT_EQ(header.keyLow, MakeAdapterKey(address).low);
+  EXPECT_EQ(header.keyHigh, 0x00000144u);
   EXPECT_EQ(memcmp(bytes + 96 + 36, second.data(), 92), 0);
 }
 
@@ -106,7 +106,7 @@ TEST_F(ReceiveTest, SequenceNumbersStayConsecutiveAcrossAdapters) {
   ASSERT_EQ(records.size(), 10u);
   for (uint32_t i = 0; i < 10; ++i) {
     EXPECT_EQ(records[i].sequence, i);
-    EXPECT_EQ(records[i].key_high, i % 3 == 0 ? 0x00000244u : 0x00000144u);
+    EXPECT_EQ(records[i].keyHigh, i % 3 == 0 ? 0x00000244u : 0x00000144u);
   }
 }
 

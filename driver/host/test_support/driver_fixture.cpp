@@ -47,7 +47,7 @@ bool ParseRecords(const std::vector<uint8_t>& stream, size_t length, std::vector
     memcpy(&header, stream.data() + offset, sizeof(header));
     if (length - offset - kCapturedFrameHeaderSize < header.length) return false;
     const uint8_t* frame = stream.data() + offset + kCapturedFrameHeaderSize;
-    records->push_back(Record{header.sequence, header.key_low, header.key_high,
+    records->push_back(Record{header.sequence, header.keyLow, header.keyHigh,
                               std::vector<uint8_t>(frame, frame + header.length)});
     offset += kCapturedFrameHeaderSize + header.length;
   }

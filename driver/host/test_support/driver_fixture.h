@@ -22,8 +22,8 @@ bool IsIntactFrame(const uint8_t* frame, size_t length, uint32_t* tag);
 
 struct Record {
   uint32_t sequence;
-  uint32_t key_low;
-  uint32_t key_high;
+  uint32_t keyLow;
+  uint32_t keyHigh;
   std::vector<uint8_t> frame;
 };
 // Splits a read stream into records; false if it ends inside one.
