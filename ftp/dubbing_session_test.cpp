@@ -8,9 +8,9 @@
 #include "ftp/dubbing_documents.h"
 #include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 #include "platform/time.h"
 
 namespace kestova {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
+#include "platform/test_support/scratch_folder.h"
 #include "platform/time.h"
 
 namespace kestova {

@@ -14,9 +14,9 @@
 #endif
 
 #include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace testing {

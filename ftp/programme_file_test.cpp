@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "ftp/served_path.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

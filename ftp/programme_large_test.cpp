@@ -12,9 +12,9 @@
 #include "ftp/programme_reception.h"
 #include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "net/event_socket.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/statvfs.h>

@@ -10,8 +10,8 @@
 #include "ftp/dubbing_documents.h"
 #include "ftp/dubbing_transfers.h"
 #include "ftp/test_support/dubbing_doubles.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <signal.h>

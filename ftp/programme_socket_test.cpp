@@ -9,8 +9,8 @@
 #include "ftp/programme_reception.h"
 #include "ftp/test_support/dubbing_doubles.h"
 #include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "net/event_socket.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ftp/test_support/scratch_folder.h"
 #include "ftp/title_cleaning.h"
 #include "platform/file_system.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

@@ -47,12 +47,11 @@ long long MinutesOf(const CalendarTime& t) {
 
 class FileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(scratch_.IsReady()); }
-  CScratchFolder scratch_;
+  testing::CScratchFolder scratch_;
 };
 
 TEST_F(FileSystemTest, AttributesTellFilesFoldersAndMissingNames) {
-  const CCountedString file = scratch_ / "file.txt";
+  const CCountedString file = scratch_.PathOf("file.txt");
   MakeFile(file, "x");
   PathAttributes attributes;
   ASSERT_TRUE(GetPathAttributes(file, &attributes));
@@ -61,10 +60,10 @@ TEST_F(FileSystemTest, AttributesTellFilesFoldersAndMissingNames) {
   EXPECT_TRUE(PathExists(file));
   EXPECT_FALSE(IsDirectory(file));
 
-  EXPECT_TRUE(IsDirectory(scratch_.Path()));
-  EXPECT_FALSE(IsReadOnly(scratch_.Path()));
+  EXPECT_TRUE(IsDirectory(scratch_.PathWithoutSeparator()));
+  EXPECT_FALSE(IsReadOnly(scratch_.PathWithoutSeparator()));
 
-  const CCountedString missing = scratch_ / "missing";
+  const CCountedString missing = scratch_.PathOf("missing");
   EXPECT_FALSE(GetPathAttributes(missing, &attributes));
   EXPECT_FALSE(PathExists(missing));
   EXPECT_FALSE(IsDirectory(missing));
@@ -73,25 +72,26 @@ TEST_F(FileSystemTest, AttributesTellFilesFoldersAndMissingNames) {
 }
 
 TEST_F(FileSystemTest, BackslashAndSlashBothSeparate) {
-  ASSERT_EQ(CreateFolder(scratch_ / "outer"), CreateFolderResult::kCreated);
-  ASSERT_EQ(CreateFolder(scratch_.Path() + "\\outer\\inner"), CreateFolderResult::kCreated);
-  EXPECT_TRUE(IsDirectory(scratch_ / "outer/inner"));
-  MakeFile(scratch_.Path() + "\\outer/inner\\file", "abc");
-  EXPECT_EQ(ReadFile(scratch_ / "outer/inner/file"), "abc");
+  ASSERT_EQ(CreateFolder(scratch_.PathOf("outer")), CreateFolderResult::kCreated);
+  ASSERT_EQ(CreateFolder(scratch_.PathWithoutSeparator() + "\\outer\\inner"),
+            CreateFolderResult::kCreated);
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("outer/inner")));
+  MakeFile(scratch_.PathWithoutSeparator() + "\\outer/inner\\file", "abc");
+  EXPECT_EQ(ReadFile(scratch_.PathOf("outer/inner/file")), "abc");
 }
 
 TEST_F(FileSystemTest, CreateFolderReportsExistingNamesAndMissingParents) {
-  const CCountedString folder = scratch_ / "folder";
+  const CCountedString folder = scratch_.PathOf("folder");
   EXPECT_EQ(CreateFolder(folder), CreateFolderResult::kCreated);
   EXPECT_EQ(CreateFolder(folder), CreateFolderResult::kAlreadyExists);
-  MakeFile(scratch_ / "file", "");
-  EXPECT_EQ(CreateFolder(scratch_ / "file"), CreateFolderResult::kAlreadyExists);
-  EXPECT_EQ(CreateFolder(scratch_ / "no/such/parent"), CreateFolderResult::kFailed);
+  MakeFile(scratch_.PathOf("file"), "");
+  EXPECT_EQ(CreateFolder(scratch_.PathOf("file")), CreateFolderResult::kAlreadyExists);
+  EXPECT_EQ(CreateFolder(scratch_.PathOf("no/such/parent")), CreateFolderResult::kFailed);
 }
 
 TEST_F(FileSystemTest, RemoveAndDeleteTakeOnlyTheirOwnKind) {
-  const CCountedString folder = scratch_ / "folder";
-  const CCountedString file = scratch_ / "folder/file";
+  const CCountedString folder = scratch_.PathOf("folder");
+  const CCountedString file = scratch_.PathOf("folder/file");
   ASSERT_EQ(CreateFolder(folder), CreateFolderResult::kCreated);
   MakeFile(file, "x");
   EXPECT_FALSE(DeleteFileAt(folder));
@@ -105,33 +105,33 @@ TEST_F(FileSystemTest, RemoveAndDeleteTakeOnlyTheirOwnKind) {
 }
 
 TEST_F(FileSystemTest, MoveRenamesButNeverReplaces) {
-  const CCountedString a = scratch_ / "a";
-  const CCountedString b = scratch_ / "b";
+  const CCountedString a = scratch_.PathOf("a");
+  const CCountedString b = scratch_.PathOf("b");
   MakeFile(a, "first");
   MakeFile(b, "second");
   EXPECT_FALSE(MovePath(a, b));
   EXPECT_EQ(ReadFile(a), "first");
   EXPECT_EQ(ReadFile(b), "second");
 
-  const CCountedString c = scratch_ / "c";
+  const CCountedString c = scratch_.PathOf("c");
   EXPECT_TRUE(MovePath(a, c));
   EXPECT_FALSE(PathExists(a));
   EXPECT_EQ(ReadFile(c), "first");
 
-  ASSERT_EQ(CreateFolder(scratch_ / "dir"), CreateFolderResult::kCreated);
-  EXPECT_FALSE(MovePath(c, scratch_ / "dir"));  // a folder is an existing target too
-  EXPECT_TRUE(MovePath(scratch_ / "dir", scratch_ / "dir2"));
-  EXPECT_TRUE(IsDirectory(scratch_ / "dir2"));
-  EXPECT_FALSE(MovePath(scratch_ / "missing", scratch_ / "d"));
+  ASSERT_EQ(CreateFolder(scratch_.PathOf("dir")), CreateFolderResult::kCreated);
+  EXPECT_FALSE(MovePath(c, scratch_.PathOf("dir")));  // a folder is an existing target too
+  EXPECT_TRUE(MovePath(scratch_.PathOf("dir"), scratch_.PathOf("dir2")));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("dir2")));
+  EXPECT_FALSE(MovePath(scratch_.PathOf("missing"), scratch_.PathOf("d")));
 }
 
 TEST_F(FileSystemTest, ListDirectoryGivesSizesDatesAndFolderFlags) {
-  MakeFile(scratch_ / "big.bin", std::string(70000, 'z'));
-  MakeFile(scratch_ / "empty.bin", "");
-  ASSERT_EQ(CreateFolder(scratch_ / "sub"), CreateFolderResult::kCreated);
+  MakeFile(scratch_.PathOf("big.bin"), std::string(70000, 'z'));
+  MakeFile(scratch_.PathOf("empty.bin"), "");
+  ASSERT_EQ(CreateFolder(scratch_.PathOf("sub")), CreateFolderResult::kCreated);
 
   std::vector<DirectoryEntry> entries;
-  ASSERT_TRUE(ListDirectory(scratch_.Path(), &entries));
+  ASSERT_TRUE(ListDirectory(scratch_.PathWithoutSeparator(), &entries));
   int seen = 0;
   const long long now = MinutesOf(LocalTimeNow());
   for (const DirectoryEntry& entry : entries) {
@@ -161,16 +161,16 @@ TEST_F(FileSystemTest, ListDirectoryGivesSizesDatesAndFolderFlags) {
 
   // A trailing separator names the same folder.
   std::vector<DirectoryEntry> again;
-  ASSERT_TRUE(ListDirectory(scratch_.Path() + "/", &again));
+  ASSERT_TRUE(ListDirectory(scratch_.PathWithoutSeparator() + "/", &again));
   EXPECT_EQ(again.size(), entries.size());
 
-  EXPECT_FALSE(ListDirectory(scratch_ / "missing", &entries));
+  EXPECT_FALSE(ListDirectory(scratch_.PathOf("missing"), &entries));
   EXPECT_TRUE(entries.empty());
-  EXPECT_FALSE(ListDirectory(scratch_ / "big.bin", &entries));
+  EXPECT_FALSE(ListDirectory(scratch_.PathOf("big.bin"), &entries));
 }
 
 TEST_F(FileSystemTest, WrittenBytesReadBackAndOpenForWriteEmptiesTheFile) {
-  const CCountedString path = scratch_ / "data";
+  const CCountedString path = scratch_.PathOf("data");
   std::string bytes;
   for (int i = 0; i < 5000; ++i) bytes += static_cast<char>(i * 7);
   {
@@ -196,30 +196,30 @@ TEST_F(FileSystemTest, WrittenBytesReadBackAndOpenForWriteEmptiesTheFile) {
 
 TEST_F(FileSystemTest, OpenForReadNeedsAnExistingFile) {
   CFile file;
-  EXPECT_FALSE(file.OpenForRead(scratch_ / "missing"));
-  EXPECT_FALSE(file.OpenForRead(scratch_.Path()));
-  EXPECT_FALSE(file.OpenForWrite(scratch_.Path()));
-  EXPECT_FALSE(file.OpenForWrite(scratch_ / "missing/file"));
+  EXPECT_FALSE(file.OpenForRead(scratch_.PathOf("missing")));
+  EXPECT_FALSE(file.OpenForRead(scratch_.PathWithoutSeparator()));
+  EXPECT_FALSE(file.OpenForWrite(scratch_.PathWithoutSeparator()));
+  EXPECT_FALSE(file.OpenForWrite(scratch_.PathOf("missing/file")));
   EXPECT_FALSE(file.IsOpen());
 }
 
 TEST_F(FileSystemTest, CreateNewNeverOverwrites) {
-  const CCountedString path = scratch_ / "kept";
+  const CCountedString path = scratch_.PathOf("kept");
   MakeFile(path, "precious");
   CFile file;
   EXPECT_FALSE(file.CreateNew(path));
   EXPECT_EQ(ReadFile(path), "precious");
 
-  ASSERT_EQ(CreateFolder(scratch_ / "folder"), CreateFolderResult::kCreated);
-  EXPECT_FALSE(file.CreateNew(scratch_ / "folder"));
-  EXPECT_TRUE(IsDirectory(scratch_ / "folder"));
+  ASSERT_EQ(CreateFolder(scratch_.PathOf("folder")), CreateFolderResult::kCreated);
+  EXPECT_FALSE(file.CreateNew(scratch_.PathOf("folder")));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("folder")));
 
-  EXPECT_TRUE(file.CreateNew(scratch_ / "fresh"));
-  EXPECT_TRUE(PathExists(scratch_ / "fresh"));
+  EXPECT_TRUE(file.CreateNew(scratch_.PathOf("fresh")));
+  EXPECT_TRUE(PathExists(scratch_.PathOf("fresh")));
 }
 
 TEST_F(FileSystemTest, AnOpenFileExcludesEveryOtherOpener) {
-  const CCountedString path = scratch_ / "held";
+  const CCountedString path = scratch_.PathOf("held");
   MakeFile(path, "content");
 
   {
@@ -246,9 +246,9 @@ TEST_F(FileSystemTest, AnOpenFileExcludesEveryOtherOpener) {
 
   {
     CFile creator;
-    ASSERT_TRUE(creator.CreateNew(scratch_ / "created"));
+    ASSERT_TRUE(creator.CreateNew(scratch_.PathOf("created")));
     CFile other;
-    EXPECT_FALSE(other.OpenForRead(scratch_ / "created"));
+    EXPECT_FALSE(other.OpenForRead(scratch_.PathOf("created")));
   }
 
   // Once closed, the file opens again.

@@ -86,27 +86,26 @@ TEST(FolderTreeWalkTest, ShiftJisTrailBytesAreNeitherSplitNorDropped) {
 
 class FolderTreeTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(scratch_.IsReady()); }
-  CScratchFolder scratch_;
+  testing::CScratchFolder scratch_;
 };
 
 TEST_F(FolderTreeTest, CreatesEveryMissingLevel) {
-  const CCountedString deep = scratch_.Path() + "\\one\\two/three\\";
+  const CCountedString deep = scratch_.PathWithoutSeparator() + "\\one\\two/three\\";
   EXPECT_TRUE(CreateFolderTree(deep));
-  EXPECT_TRUE(IsDirectory(scratch_ / "one"));
-  EXPECT_TRUE(IsDirectory(scratch_ / "one/two"));
-  EXPECT_TRUE(IsDirectory(scratch_ / "one/two/three"));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("one")));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("one/two")));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("one/two/three")));
   EXPECT_TRUE(CreateFolderTree(deep));  // again: it exists
-  EXPECT_TRUE(CreateFolderTree(scratch_ / "one/two"));
+  EXPECT_TRUE(CreateFolderTree(scratch_.PathOf("one/two")));
 }
 
 TEST_F(FolderTreeTest, AnExistingFileCountsAsSuccessAndEmptyAsFailure) {
   CFile file;
-  ASSERT_TRUE(file.CreateNew(scratch_ / "file"));
+  ASSERT_TRUE(file.CreateNew(scratch_.PathOf("file")));
   ASSERT_TRUE(file.Close());
-  EXPECT_TRUE(CreateFolderTree(scratch_ / "file"));
-  EXPECT_FALSE(IsDirectory(scratch_ / "file"));
-  EXPECT_FALSE(CreateFolderTree(scratch_ / "file/below"));
+  EXPECT_TRUE(CreateFolderTree(scratch_.PathOf("file")));
+  EXPECT_FALSE(IsDirectory(scratch_.PathOf("file")));
+  EXPECT_FALSE(CreateFolderTree(scratch_.PathOf("file/below")));
   EXPECT_FALSE(CreateFolderTree(""));
 }
 
@@ -125,21 +124,21 @@ void CreateRacingTree(void* argument) {
 TEST_F(FolderTreeTest, ThreadsCreatingTheSameTreeAllSucceed) {
   constexpr int kThreads = 6;
   Race race;
-  race.path = scratch_.Path() + "\\race\\a\\b\\c\\d\\";
+  race.path = scratch_.PathWithoutSeparator() + "\\race\\a\\b\\c\\d\\";
   int started = 0;
   for (int t = 0; t < kThreads; ++t) started += StartDetachedThread(&CreateRacingTree, &race);
   ASSERT_EQ(started, kThreads);
   for (int i = 0; i < 10000 && race.finished.load() < kThreads; ++i) SleepMs(1);
   ASSERT_EQ(race.finished.load(), kThreads);
   EXPECT_EQ(race.succeeded.load(), kThreads);
-  EXPECT_TRUE(IsDirectory(scratch_ / "race/a/b/c/d"));
+  EXPECT_TRUE(IsDirectory(scratch_.PathOf("race/a/b/c/d")));
 }
 
 // With the Japanese code page (Windows under LANG=ja_JP), real Shift_JIS folder
 // names whose trail byte is 0x5C are created and found by the system.
 TEST_F(FolderTreeTest, ShiftJisFolderNamesOnASystemWithCodePage932) {
   if (!CodePage::System().IsLeadByte(0x95)) GTEST_SKIP() << "system code page is not 932";
-  const CCountedString top = scratch_.Path() + "\\" + kOmote;
+  const CCountedString top = scratch_.PathWithoutSeparator() + "\\" + kOmote;
   const CCountedString below = top + "\\" + kSo;
   EXPECT_TRUE(CreateFolderTree(below + "\\"));
   EXPECT_TRUE(IsDirectory(top));

@@ -6,19 +6,17 @@
 
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/module.h"
-#include "platform/test_support/scratch_folder.h"
 #include "platform/settings_file.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(scratch_.IsReady());
-    file_ = scratch_ / "KESTOV-A.ini";
-  }
+  void SetUp() override { file_ = scratch_.PathOf("KESTOV-A.ini"); }
 
   void MakeFile(const std::string& text) {
     CFile file;
@@ -47,7 +45,7 @@ class SettingsTest : public ::testing::Test {
     return std::string(value.CStr(), value.Length());
   }
 
-  CScratchFolder scratch_;
+  testing::CScratchFolder scratch_;
   CCountedString file_;
 };
 
@@ -143,7 +141,7 @@ TEST_F(SettingsTest, WritesThatWouldBreakTheFileAreRefused) {
 }
 
 TEST_F(SettingsTest, AWriteIntoAMissingFolderFails) {
-  const CCountedString nowhere = scratch_ / "missing/KESTOV-A.ini";
+  const CCountedString nowhere = scratch_.PathOf("missing/KESTOV-A.ini");
   EXPECT_FALSE(WriteSettingTo(nowhere, "PageReceive", "Folder", "x"));
   EXPECT_FALSE(PathExists(nowhere));
 }
@@ -153,7 +151,7 @@ TEST_F(SettingsTest, AWriteIntoAMissingFolderFails) {
 TEST_F(SettingsTest, TheRunsSettingsFileIsFixedAtFirstUse) {
   SetSettingsFilePath(file_);
   EXPECT_EQ(GetSettingsFilePath(), file_);
-  SetSettingsFilePath(scratch_ / "other.ini");  // too late: ignored
+  SetSettingsFilePath(scratch_.PathOf("other.ini"));  // too late: ignored
   EXPECT_EQ(GetSettingsFilePath(), file_);
 
   CCountedString value;
@@ -162,7 +160,7 @@ TEST_F(SettingsTest, TheRunsSettingsFileIsFixedAtFirstUse) {
   EXPECT_TRUE(WriteSetting("PageReceive", "Folder", "C:\\rec\\"));
   EXPECT_EQ(ReadSetting("PageReceive", "Folder", "default", &value), 7u);
   EXPECT_EQ(value, "C:\\rec\\");
-  EXPECT_FALSE(PathExists(scratch_ / "other.ini"));
+  EXPECT_FALSE(PathExists(scratch_.PathOf("other.ini")));
 }
 
 }  // namespace

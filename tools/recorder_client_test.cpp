@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "ftp/dubbing_session.h"
-#include "ftp/test_support/scratch_folder.h"
 #include "ftp/test_support/test_ftp_server.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

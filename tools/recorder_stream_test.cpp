@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ftp/test_support/scratch_folder.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {

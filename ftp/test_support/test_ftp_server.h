@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ftp/ftp_service.h"
-#include "ftp/test_support/scratch_folder.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace testing {

@@ -33,17 +33,16 @@ bool WriteText(const CCountedString& path, const std::string& text) {
 class ConfinedPathTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(scratch_.IsReady());
     UseRealPathContainment(GetParam());
-    base_ = scratch_ / "";
-    root_ = scratch_ / "root";
-    ASSERT_EQ(CreateFolder(scratch_ / "outside"), CreateFolderResult::kCreated);
-    ASSERT_TRUE(WriteText(scratch_ / "outside/secret", "secret"));
+    base_ = scratch_.Path();
+    root_ = scratch_.PathOf("root");
+    ASSERT_EQ(CreateFolder(scratch_.PathOf("outside")), CreateFolderResult::kCreated);
+    ASSERT_TRUE(WriteText(scratch_.PathOf("outside/secret"), "secret"));
     ASSERT_EQ(CreateFolder(root_), CreateFolderResult::kCreated);
     ASSERT_EQ(CreateFolder(root_ + "/sub"), CreateFolderResult::kCreated);
     ASSERT_TRUE(WriteText(root_ + "/sub/file", "inside"));
     const std::string root = root_.CStr();
-    const std::string outside = std::string(scratch_.Path().CStr()) + "/outside";
+    const std::string outside = std::string(scratch_.PathWithoutSeparator().CStr()) + "/outside";
     links_ = {{"out", "../outside"}, {"absout", outside},      {"fileout", outside + "/secret"},
               {"in", "sub"},         {"absin", root + "/sub"}, {"dangling", "/nonexistent/kestova"},
               {"up", ".."}};
@@ -56,7 +55,7 @@ class ConfinedPathTest : public ::testing::TestWithParam<bool> {
     for (const auto& link : links_) unlink((std::string(root_.CStr()) + "/" + link.first).c_str());
   }
 
-  CScratchFolder scratch_;
+  testing::CScratchFolder scratch_;
   CCountedString base_;
   CCountedString root_;
   std::vector<std::pair<std::string, std::string>> links_;
@@ -115,9 +114,9 @@ TEST_P(ConfinedPathTest, NothingOutsideIsReadWrittenListedOrChanged) {
     EXPECT_TRUE(NameIsTaken(root_ + "/dangling"));
   }
   std::vector<DirectoryEntry> outside;
-  ASSERT_TRUE(ListDirectory(scratch_ / "outside", &outside));
+  ASSERT_TRUE(ListDirectory(scratch_.PathOf("outside"), &outside));
   EXPECT_EQ(outside.size(), 3u);  // ".", ".." and secret
-  EXPECT_EQ(ReadAll(scratch_ / "outside/secret"), "secret");
+  EXPECT_EQ(ReadAll(scratch_.PathOf("outside/secret")), "secret");
 }
 
 INSTANTIATE_TEST_SUITE_P(OpenAt2AndRealPath, ConfinedPathTest, ::testing::Bool());

@@ -1,5 +1,7 @@
 // What only the POSIX bodies can show: permission bits, a file-size limit standing
 // in for a full disk, and the atomic replacement of the settings file.
+#include "platform/file_system.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -7,21 +9,19 @@
 
 #include <string>
 
-#include "platform/file_system.h"
-#include "platform/test_support/scratch_folder.h"
 #include "platform/settings_file.h"
+#include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
 namespace {
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(scratch_.IsReady()); }
-  CScratchFolder scratch_;
+  testing::CScratchFolder scratch_;
 };
 
 TEST_F(PosixFileSystemTest, AFileWithoutWritePermissionIsReadOnly) {
-  const CCountedString path = scratch_ / "locked";
+  const CCountedString path = scratch_.PathOf("locked");
   CFile file;
   ASSERT_TRUE(file.CreateNew(path));
   ASSERT_TRUE(file.Close());
@@ -47,7 +47,7 @@ TEST_F(PosixFileSystemTest, AWriteThatDoesNotFitIsReported) {
   small.rlim_cur = 4096;
 
   CFile file;
-  ASSERT_TRUE(file.CreateNew(scratch_ / "full"));
+  ASSERT_TRUE(file.CreateNew(scratch_.PathOf("full")));
   const std::string bytes(10000, 'x');
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   const bool firstFits = file.Write(bytes.data(), 4000);
@@ -59,7 +59,7 @@ TEST_F(PosixFileSystemTest, AWriteThatDoesNotFitIsReported) {
 }
 
 TEST_F(PosixFileSystemTest, SettingsAreReplacedWholeAndKeepTheirPermissions) {
-  const CCountedString ini = scratch_ / "KESTOV-A.ini";
+  const CCountedString ini = scratch_.PathOf("KESTOV-A.ini");
   ASSERT_TRUE(WriteSettingTo(ini, "PageReceive", "Folder", "/srv/a/"));
   ASSERT_EQ(chmod(ini.CStr(), 0600), 0);
   ASSERT_TRUE(WriteSettingTo(ini, "PageReceive", "Folder", "/srv/b/"));
@@ -68,7 +68,7 @@ TEST_F(PosixFileSystemTest, SettingsAreReplacedWholeAndKeepTheirPermissions) {
   ASSERT_EQ(stat(ini.CStr(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
   std::vector<DirectoryEntry> entries;
-  ASSERT_TRUE(ListDirectory(scratch_.Path(), &entries));
+  ASSERT_TRUE(ListDirectory(scratch_.PathWithoutSeparator(), &entries));
   EXPECT_EQ(entries.size(), 3u);  // ".", ".." and the settings file: no temporary left
 
   // A read-only settings file is not replaced.

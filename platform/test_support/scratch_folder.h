@@ -1,66 +1,42 @@
-// A scratch folder for one test, in the system's temporary folder, removed with all
-// its content when the guard goes out of scope. Built on platform/ itself, so it
-// works the same natively and under Wine.
+// A scratch folder for one test, removed with everything in it by the destructor. Built on
+// platform/ alone, so the tests of every layer use it, natively and under Wine alike.
 #pragma once
 
-#include <cstdlib>
-#include <vector>
+#include <string>
 
 #include "base/counted_string.h"
-#include "platform/file_system.h"
-#include "platform/time.h"
 
 namespace kestova {
+namespace testing {
 
 class CScratchFolder {
  public:
-  CScratchFolder() {
-    const char* base = FirstSetVariable({"TEMP", "TMP", "TMPDIR"});
-    const CCountedString root = base != nullptr ? base : "/tmp";
-    for (unsigned attempt = 0; attempt < 1000 && path_.IsEmpty(); ++attempt) {
-      CCountedString candidate =
-          CCountedString::Format("%s/kestova-platform-%u-%u", root.CStr(), TickCountMs(), attempt);
-      if (CreateFolder(candidate) == CreateFolderResult::kCreated) path_ = candidate;
-    }
-  }
-  ~CScratchFolder() {
-    if (!path_.IsEmpty()) RemoveTree(path_, 0);
-  }
+  // Creates a new, empty folder below the system's temporary folder; aborts the test program
+  // when none can be made.
+  CScratchFolder();
+  ~CScratchFolder();
   CScratchFolder(const CScratchFolder&) = delete;
   CScratchFolder& operator=(const CScratchFolder&) = delete;
 
-  bool IsReady() const { return !path_.IsEmpty(); }
+  // The folder's path, ending with a separator.
   const CCountedString& Path() const { return path_; }
-  // The scratch folder's path, a separator and `name`.
-  CCountedString operator/(const char* name) const { return path_ + "/" + name; }
+  // The folder's path without the final separator (for checks of how paths may be written).
+  CCountedString PathWithoutSeparator() const;
+  // Path() + relative ('/' separated).
+  CCountedString PathOf(const std::string& relative) const;
 
  private:
-  static const char* FirstSetVariable(std::vector<const char*> names) {
-    for (const char* name : names) {
-      const char* value = std::getenv(name);
-      if (value != nullptr && *value != '\0') return value;
-    }
-    return nullptr;
-  }
-
-  // Removes a folder and everything in it; bounded in depth.
-  static void RemoveTree(const CCountedString& folder, int depth) {
-    std::vector<DirectoryEntry> entries;
-    if (depth < 16 && ListDirectory(folder, &entries)) {
-      for (const DirectoryEntry& entry : entries) {
-        if (entry.name == "." || entry.name == "..") continue;
-        const CCountedString child = folder + "/" + entry.name;
-        if (entry.isDirectory) {
-          RemoveTree(child, depth + 1);
-        } else {
-          DeleteFileAt(child);
-        }
-      }
-    }
-    RemoveFolder(folder);
-  }
-
   CCountedString path_;
 };
 
+// Removes a folder with everything below it (at most 16 folders deep); true when it is gone.
+bool RemoveTree(const CCountedString& folder);
+// Whole-file helpers (through CFile); ReadWholeFile gives "" for a missing file and
+// sets *exists when given.
+bool WriteWholeFile(const CCountedString& path, const std::string& content);
+std::string ReadWholeFile(const CCountedString& path, bool* exists = nullptr);
+// Deterministic bytes of the given length, different for each seed.
+std::string PatternBytes(size_t length, unsigned seed);
+
+}  // namespace testing
 }  // namespace kestova

@@ -1,4 +1,4 @@
-#include "ftp/test_support/scratch_folder.h"
+#include "platform/test_support/scratch_folder.h"
 
 #include <atomic>
 #include <chrono>
@@ -23,6 +23,26 @@ CCountedString TemporaryRoot() {
 #endif
 }
 
+// Removes a folder and everything in it, at most kMaxRemovalDepth folders deep.
+constexpr int kMaxRemovalDepth = 16;
+
+bool RemoveTreeAtDepth(const CCountedString& folder, int depth) {
+  std::vector<DirectoryEntry> entries;
+  if (depth < kMaxRemovalDepth) ListDirectory(folder, &entries);
+  CCountedString base = folder;
+  if (!base.EndsWith("/") && !base.EndsWith("\\")) base.AppendChar('/');
+  for (const DirectoryEntry& entry : entries) {
+    if (entry.name == "." || entry.name == "..") continue;
+    const CCountedString child = base + entry.name;
+    if (entry.isDirectory) {
+      RemoveTreeAtDepth(child, depth + 1);
+    } else {
+      DeleteFileAt(child);
+    }
+  }
+  return RemoveFolder(folder);
+}
+
 }  // namespace
 
 CScratchFolder::CScratchFolder() {
@@ -33,7 +53,7 @@ CScratchFolder::CScratchFolder() {
       static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     CCountedString candidate = root;
-    candidate.AppendFormat("kestova-ftp-%llx-%u/", stamp, counter.fetch_add(1));
+    candidate.AppendFormat("kestova-test-%llx-%u/", stamp, counter.fetch_add(1));
     if (CreateFolder(candidate) == CreateFolderResult::kCreated) {
       path_ = candidate;
       return;
@@ -46,26 +66,15 @@ CScratchFolder::~CScratchFolder() {
   if (!path_.IsEmpty()) RemoveTree(path_);
 }
 
+CCountedString CScratchFolder::PathWithoutSeparator() const {
+  return path_.Left(path_.Length() - 1);
+}
+
 CCountedString CScratchFolder::PathOf(const std::string& relative) const {
   return path_ + relative.c_str();
 }
 
-bool RemoveTree(const CCountedString& folder) {
-  std::vector<DirectoryEntry> entries;
-  ListDirectory(folder, &entries);
-  CCountedString base = folder;
-  if (!base.EndsWith("/") && !base.EndsWith("\\")) base.AppendChar('/');
-  for (const DirectoryEntry& entry : entries) {
-    if (entry.name == "." || entry.name == "..") continue;
-    const CCountedString child = base + entry.name;
-    if (entry.isDirectory) {
-      RemoveTree(child);
-    } else {
-      DeleteFileAt(child);
-    }
-  }
-  return RemoveFolder(folder);
-}
+bool RemoveTree(const CCountedString& folder) { return RemoveTreeAtDepth(folder, 0); }
 
 bool WriteWholeFile(const CCountedString& path, const std::string& content) {
   CFile file;
