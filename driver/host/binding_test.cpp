@@ -12,12 +12,12 @@ namespace kestova {
 namespace testing {
 namespace {
 
-using standin::Adapter;
 using standin::AdapterConfig;
-using standin::Request;
+using standin::CAdapter;
+using standin::CRequest;
 
-OpenContext* ContextOf(Adapter* adapter) {
-  return static_cast<OpenContext*>(adapter->binding_context());
+OpenContext* ContextOf(CAdapter* adapter) {
+  return static_cast<OpenContext*>(adapter->BindingContext());
 }
 
 bool OpenListIsEmpty() { return IsListEmpty(&g_globals.OpenList) != 0; }
@@ -32,19 +32,19 @@ class BindingTest : public DriverTest {
   void ExpectNothingLeftOfBinding() {
     standin::Outstanding now = standin::Counts();
     EXPECT_TRUE(OpenListIsEmpty());
-    EXPECT_EQ(now.pool_blocks, baseline_.pool_blocks);
-    EXPECT_EQ(now.packet_pools, 0);
-    EXPECT_EQ(now.buffer_pools, 0);
-    EXPECT_EQ(now.open_bindings, 0);
+    EXPECT_EQ(now.poolBlocks, baseline_.poolBlocks);
+    EXPECT_EQ(now.packetPools, 0);
+    EXPECT_EQ(now.bufferPools, 0);
+    EXPECT_EQ(now.openBindings, 0);
     EXPECT_EQ(now.configurations, 0);
   }
   standin::Outstanding baseline_;
 };
 
 TEST_F(BindingTest, BindingOpensAndConfiguresTheAdapter) {
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
-  ASSERT_TRUE(adapter->is_open());
-  EXPECT_EQ(adapter->packet_filter(), 0x80u);  // all local packets
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  ASSERT_TRUE(adapter->IsOpen());
+  EXPECT_EQ(adapter->PacketFilter(), 0x80u);  // all local packets
   OpenContext* context = ContextOf(adapter);
   EXPECT_TRUE(TestFlags(context->Flags, kBindStateMask, kBindActive));
   EXPECT_EQ(context->Flags & kMediaDisconnected, 0u);
@@ -68,8 +68,8 @@ TEST_F(BindingTest, BindingOpensAndConfiguresTheAdapter) {
 TEST_F(BindingTest, WithoutTheEnvironmentValueTheWindows9xFlagStaysSet) {
   standin::SetEnvironmentValue(false, 0);
   AdapterConfig config;
-  config.media_connect_status = 1;  // disconnected
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  config.mediaConnectStatus = 1;  // disconnected
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
   OpenContext* context = ContextOf(adapter);
   EXPECT_TRUE(context->RunningOnWin9x);
   EXPECT_NE(context->SendBufferPool, nullptr);
@@ -79,44 +79,44 @@ TEST_F(BindingTest, WithoutTheEnvironmentValueTheWindows9xFlagStaysSet) {
 TEST_F(BindingTest, AnAdapterThatIsNot8023IsNotBound) {
   AdapterConfig config;
   config.medium = NdisMediumWan;
-  Adapter* adapter = AddAdapter(u"\\Device\\{WAN}", 1, config);
+  CAdapter* adapter = AddAdapter(u"\\Device\\{WAN}", 1, config);
   EXPECT_EQ(adapter->Bind(), NDIS_STATUS_UNSUPPORTED_MEDIA);
-  EXPECT_FALSE(adapter->is_open());
+  EXPECT_FALSE(adapter->IsOpen());
   ExpectNothingLeftOfBinding();
 }
 
 TEST_F(BindingTest, AnAdapterWhoseAddressCannotBeReadIsNotBound) {
   AdapterConfig config;
-  config.fail_address_query = true;
-  config.pend_close = true;
-  Adapter* adapter = AddAdapter(u"\\Device\\{A}", 1, config);
+  config.failAddressQuery = true;
+  config.pendClose = true;
+  CAdapter* adapter = AddAdapter(u"\\Device\\{A}", 1, config);
   EXPECT_NE(adapter->Bind(), NDIS_STATUS_SUCCESS);
-  EXPECT_FALSE(adapter->is_open());
+  EXPECT_FALSE(adapter->IsOpen());
   ExpectNothingLeftOfBinding();
   EXPECT_EQ(
-      OpenHandle()->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512)->status(),
+      OpenHandle()->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512)->Status(),
       STATUS_NO_MORE_ENTRIES);
 }
 
 TEST_F(BindingTest, AnUnbindRacingAFinishingBindMakesTheBindFail) {
-  Adapter* adapter = nullptr;
-  NDIS_STATUS unbind_status = NDIS_STATUS_FAILURE;
+  CAdapter* adapter = nullptr;
+  NDIS_STATUS unbindStatus = NDIS_STATUS_FAILURE;
   AdapterConfig config;
-  config.on_media_query = [&] { unbind_status = adapter->Unbind(); };
+  config.onMediaQuery = [&] { unbindStatus = adapter->Unbind(); };
   adapter = AddAdapter(u"\\Device\\{A}", 1, config);
   EXPECT_EQ(adapter->Bind(), NDIS_STATUS_FAILURE);
-  EXPECT_EQ(unbind_status, NDIS_STATUS_SUCCESS);
-  EXPECT_FALSE(adapter->is_open());
+  EXPECT_EQ(unbindStatus, NDIS_STATUS_SUCCESS);
+  EXPECT_FALSE(adapter->IsOpen());
   ExpectNothingLeftOfBinding();
 }
 
 TEST_F(BindingTest, AFailedCloseIsReportedAndTheBindingIsStillFreed) {
   for (bool pend : {false, true}) {
     AdapterConfig failing;
-    failing.pend_close = pend;
-    failing.close_status = NDIS_STATUS_FAILURE;
-    Adapter* adapter = BindAdapter(pend ? u"\\Device\\{P}" : u"\\Device\\{S}", 1, failing);
-    expect_assertions_ = true;
+    failing.pendClose = pend;
+    failing.closeStatus = NDIS_STATUS_FAILURE;
+    CAdapter* adapter = BindAdapter(pend ? u"\\Device\\{P}" : u"\\Device\\{S}", 1, failing);
+    expectAssertions_ = true;
     EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);
     adapter->DrainPending();
     std::vector<std::string> reports = standin::AssertionReports();
@@ -128,16 +128,16 @@ TEST_F(BindingTest, AFailedCloseIsReportedAndTheBindingIsStillFreed) {
 }
 
 TEST_F(BindingTest, UnbindRemovesTheBinding) {
-  Adapter* first = BindAdapter(u"\\Device\\{A}", 1);
+  CAdapter* first = BindAdapter(u"\\Device\\{A}", 1);
   BindAdapter(u"\\Device\\{B}", 2);
   EXPECT_EQ(first->Unbind(), NDIS_STATUS_SUCCESS);
-  EXPECT_FALSE(first->is_open());
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> query =
+  EXPECT_FALSE(first->IsOpen());
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> query =
       handle->DeviceControl(kIoctlQueryBinding, std::vector<uint8_t>(28, 0), 512);
-  ASSERT_EQ(query->status(), STATUS_SUCCESS);
+  ASSERT_EQ(query->Status(), STATUS_SUCCESS);
   BindingInfoHeader info;
-  memcpy(&info, query->buffer().data(), sizeof(info));
+  memcpy(&info, query->Buffer().data(), sizeof(info));
   EXPECT_EQ(info.keyHigh, 0x00000244u);  // the second adapter is now binding 0
   std::vector<uint8_t> oid(16, 0);
   const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
@@ -146,23 +146,23 @@ TEST_F(BindingTest, UnbindRemovesTheBinding) {
   oid[8] = 0x06;
   oid[9] = 0x01;
   oid[10] = 0x01;  // OID_GEN_MAXIMUM_FRAME_SIZE
-  EXPECT_EQ(handle->DeviceControl(kIoctlQueryOid, oid, 16)->status(), STATUS_DEVICE_NOT_READY);
+  EXPECT_EQ(handle->DeviceControl(kIoctlQueryOid, oid, 16)->Status(), STATUS_DEVICE_NOT_READY);
 }
 
 TEST_F(BindingTest, UnbindCancelsThePendingReadsOnceWhileTheReaderKeepsReading) {
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
-  standin::Handle* handle = OpenHandle();
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  standin::CHandle* handle = OpenHandle();
   std::atomic<bool> stop(false);
   std::atomic<int> cancelled(0);
   // Like the capture client: one read pending at all times, re-issued as soon as one ends.
   std::thread reader([&] {
     for (int i = 0; i < 100000 && !stop; ++i) {
-      std::unique_ptr<Request> read = handle->Read(kCaptureBufferSize);
+      std::unique_ptr<CRequest> read = handle->Read(kCaptureBufferSize);
       // At most 30 s per read: the unbind or the stop flag ends every wait long before.
       for (int waits = 0; waits < 3000 && !read->WaitCompleted(10); ++waits) {
         if (stop) read->Cancel();
       }
-      if (read->status() == STATUS_CANCELLED) ++cancelled;
+      if (read->Status() == STATUS_CANCELLED) ++cancelled;
     }
   });
   for (int i = 0; i < 1000 && g_globals.PendedReadCount == 0; ++i) {
@@ -176,17 +176,17 @@ TEST_F(BindingTest, UnbindCancelsThePendingReadsOnceWhileTheReaderKeepsReading) 
 
 TEST_F(BindingTest, UnbindWaitsForAnOidRequestInFlight) {
   AdapterConfig config;
-  config.pend_requests = true;
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  config.pendRequests = true;
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
   adapter->SetQueryValue(0x00010202, {1, 2, 3, 4});
-  standin::Handle* handle = OpenHandle();
+  standin::CHandle* handle = OpenHandle();
   std::vector<uint8_t> oid(16, 0);
   const uint8_t address[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
   AdapterKey key = MakeAdapterKey(address);
   memcpy(oid.data(), &key, 8);
   NDIS_OID code = 0x00010202;
   memcpy(oid.data() + 8, &code, 4);
-  std::unique_ptr<Request> query;
+  std::unique_ptr<CRequest> query;
   std::thread client([&] { query = handle->DeviceControl(kIoctlQueryOid, oid, 16); });
   for (int i = 0; i < 2000 && ContextOf(adapter)->PendingRequests == 0; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -194,11 +194,11 @@ TEST_F(BindingTest, UnbindWaitsForAnOidRequestInFlight) {
   // The stand-in reports a fault if the adapter is closed with the request outstanding.
   EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);
   client.join();
-  EXPECT_TRUE(query->status() == STATUS_SUCCESS || query->status() == STATUS_DEVICE_NOT_READY);
+  EXPECT_TRUE(query->Status() == STATUS_SUCCESS || query->Status() == STATUS_DEVICE_NOT_READY);
 }
 
 TEST_F(BindingTest, MediaIndicationsCountOnlyInD0) {
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   OpenContext* context = ContextOf(adapter);
   adapter->IndicateStatus(NDIS_STATUS_MEDIA_DISCONNECT);
   EXPECT_EQ(context->Flags & kMediaDisconnected, kMediaDisconnected);
@@ -215,7 +215,7 @@ TEST_F(BindingTest, MediaIndicationsCountOnlyInD0) {
 }
 
 TEST_F(BindingTest, ResetIndicationsSetAndClearTheResetFlag) {
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   OpenContext* context = ContextOf(adapter);
   adapter->IndicateStatus(NDIS_STATUS_RESET_START);
   EXPECT_EQ(context->Flags & kResetFlagMask, kResetInProgress);
@@ -223,7 +223,7 @@ TEST_F(BindingTest, ResetIndicationsSetAndClearTheResetFlag) {
   EXPECT_EQ(context->Flags & kResetFlagMask, 0u);
   EXPECT_EQ(standin::AssertionReports().size(), 0u);
 
-  expect_assertions_ = true;
+  expectAssertions_ = true;
   adapter->IndicateStatus(NDIS_STATUS_RESET_END);  // without a start: reported, not stopped
   std::vector<std::string> reports = standin::AssertionReports();
   ASSERT_EQ(reports.size(), 1u);
@@ -234,7 +234,7 @@ TEST_F(BindingTest, ResetIndicationsSetAndClearTheResetFlag) {
 }
 
 TEST_F(BindingTest, PnPEventsAreAnswered) {
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   for (NET_PNP_EVENT_CODE code :
        {NetEventQueryPower, NetEventQueryRemoveDevice, NetEventCancelRemoveDevice,
         NetEventReconfigure, NetEventBindList, NetEventPnPCapabilities}) {

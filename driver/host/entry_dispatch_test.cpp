@@ -10,7 +10,7 @@ namespace kestova {
 namespace testing {
 namespace {
 
-using standin::Handle;
+using standin::CHandle;
 
 class EntryTest : public DriverTest {};
 
@@ -60,27 +60,27 @@ TEST_F(EntryTest, UnloadRemovesEverything) {
 }
 
 TEST_F(EntryTest, UnloadUnbindsOpenAdapters) {
-  standin::Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  standin::CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   Unload();
-  EXPECT_FALSE(adapter->is_open());
+  EXPECT_FALSE(adapter->IsOpen());
 }
 
 TEST_F(EntryTest, CreateCloseAndWrites) {
-  Handle* handle = OpenHandle();
+  CHandle* handle = OpenHandle();
   for (ULONG length : {0u, 1u, 60u, 1514u}) {
-    std::unique_ptr<standin::Request> write = handle->Write(length);
-    ASSERT_TRUE(write->completed());
-    EXPECT_EQ(write->status(), STATUS_INVALID_HANDLE);
-    EXPECT_EQ(write->information(), 0u);
+    std::unique_ptr<standin::CRequest> write = handle->Write(length);
+    ASSERT_TRUE(write->Completed());
+    EXPECT_EQ(write->Status(), STATUS_INVALID_HANDLE);
+    EXPECT_EQ(write->Information(), 0u);
   }
   handle->Close();
 }
 
 TEST_F(EntryTest, UnknownControlCodeIsNotSupported) {
-  Handle* handle = OpenHandle();
-  std::unique_ptr<standin::Request> request =
+  CHandle* handle = OpenHandle();
+  std::unique_ptr<standin::CRequest> request =
       handle->DeviceControl(MakeControlCode(0x205), std::vector<uint8_t>(28, 0), 28);
-  EXPECT_EQ(request->status(), STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(request->Status(), STATUS_NOT_SUPPORTED);
 }
 
 // Entry failures: each undoes what entry had done, and the driver is not loaded.

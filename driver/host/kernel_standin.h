@@ -138,7 +138,7 @@ void NdisFreeMemory(PVOID block, UINT length, UINT flags);
 
 // A spin lock is a heap object created by NdisAllocateSpinLock and destroyed by NdisFreeSpinLock.
 typedef struct _NDIS_SPIN_LOCK {
-  void* standin_lock;
+  void* standinLock;
   KIRQL OldIrql;
 } NDIS_SPIN_LOCK, *PNDIS_SPIN_LOCK;
 void NdisAllocateSpinLock(PNDIS_SPIN_LOCK lock);
@@ -148,7 +148,7 @@ void NdisReleaseSpinLock(PNDIS_SPIN_LOCK lock);
 
 // A notification event; like the kernel's it needs no destruction.
 typedef struct _NDIS_EVENT {
-  int standin_signaled;
+  int standinSignaled;
 } NDIS_EVENT, *PNDIS_EVENT;
 void NdisInitializeEvent(PNDIS_EVENT event);
 void NdisSetEvent(PNDIS_EVENT event);
@@ -208,9 +208,9 @@ typedef struct _MDL {
   struct _MDL* Next;
   PVOID MappedSystemVa;
   ULONG ByteCount;
-  ULONG standin_described;  // bytes described when built (the most NdisAdjustBufferLength may set)
-  BOOLEAN standin_unmappable;
-  void* standin_pool;
+  ULONG standinDescribed;  // bytes described when built (the most NdisAdjustBufferLength may set)
+  BOOLEAN standinUnmappable;
+  void* standinPool;
 } MDL, *PMDL, NDIS_BUFFER, *PNDIS_BUFFER;
 
 typedef enum _MM_PAGE_PRIORITY {
@@ -260,19 +260,19 @@ struct _IRP {
       LIST_ENTRY ListEntry;
     } Overlay;
   } Tail;
-  IO_STACK_LOCATION standin_stack;
-  void* standin_request;  // the harness's record of this request
+  IO_STACK_LOCATION standinStack;
+  void* standinRequest;  // the harness's record of this request
 };
 
-inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP irp) { return &irp->standin_stack; }
+inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP irp) { return &irp->standinStack; }
 inline void IoMarkIrpPending(PIRP irp) { irp->PendingReturned = TRUE; }
 // Atomic exchange of the IRP's cancel routine; returns the previous one.
 PDRIVER_CANCEL IoSetCancelRoutine(PIRP irp, PDRIVER_CANCEL routine);
 void IoAcquireCancelSpinLock(PKIRQL irql);
 void IoReleaseCancelSpinLock(KIRQL irql);
-void IoCompleteRequest(PIRP irp, CCHAR priority_boost);
+void IoCompleteRequest(PIRP irp, CCHAR priorityBoost);
 
-NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_size, PUNICODE_STRING name,
+NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extensionSize, PUNICODE_STRING name,
                         ULONG type, ULONG characteristics, BOOLEAN exclusive,
                         PDEVICE_OBJECT* device);
 void IoDeleteDevice(PDEVICE_OBJECT device);
@@ -290,16 +290,16 @@ typedef struct _NDIS_PACKET_PRIVATE {
 // The protocol-reserved area is exactly as long as the pool was created with.
 typedef struct _NDIS_PACKET {
   NDIS_PACKET_PRIVATE Private;
-  NDIS_STATUS standin_status;
-  UINT standin_reserved_length;
+  NDIS_STATUS standinStatus;
+  UINT standinReservedLength;
   UCHAR ProtocolReserved[];
 } NDIS_PACKET, *PNDIS_PACKET;
 
-#define NDIS_GET_PACKET_STATUS(packet) ((packet)->standin_status)
-#define NDIS_SET_PACKET_STATUS(packet, status) ((packet)->standin_status = (status))
+#define NDIS_GET_PACKET_STATUS(packet) ((packet)->standinStatus)
+#define NDIS_SET_PACKET_STATUS(packet, status) ((packet)->standinStatus = (status))
 
 void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors,
-                              UINT overflow_descriptors, UINT protocol_reserved_length);
+                              UINT overflowDescriptors, UINT protocolReservedLength);
 // No NdisSetPacketPoolProtocolId: it is NDIS 5.1 only, and the driver must load on Windows 2000.
 void NdisFreePacketPool(NDIS_HANDLE pool);
 void NdisAllocatePacket(PNDIS_STATUS status, PNDIS_PACKET* packet, NDIS_HANDLE pool);
@@ -317,8 +317,8 @@ void NdisQueryBufferSafe(PNDIS_BUFFER buffer, PVOID* address, PUINT length,
 void NdisGetNextBuffer(PNDIS_BUFFER buffer, PNDIS_BUFFER* next);
 void NdisAdjustBufferLength(PNDIS_BUFFER buffer, UINT length);
 void NdisRecalculatePacketCounts(PNDIS_PACKET packet);
-void NdisCopyFromPacketToPacket(PNDIS_PACKET destination, UINT destination_offset, UINT bytes,
-                                PNDIS_PACKET source, UINT source_offset, PUINT bytes_copied);
+void NdisCopyFromPacketToPacket(PNDIS_PACKET destination, UINT destinationOffset, UINT bytes,
+                                PNDIS_PACKET source, UINT sourceOffset, PUINT bytesCopied);
 void NdisReturnPackets(PNDIS_PACKET* packets, UINT count);
 
 // --- NDIS protocol interface ---------------------------------------------------------------------
@@ -455,22 +455,21 @@ typedef struct _NDIS50_PROTOCOL_CHARACTERISTICS {
   PVOID CoAfRegisterNotifyHandler;
 } NDIS50_PROTOCOL_CHARACTERISTICS, NDIS_PROTOCOL_CHARACTERISTICS, *PNDIS_PROTOCOL_CHARACTERISTICS;
 
-void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocol_handle,
+void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocolHandle,
                           PNDIS_PROTOCOL_CHARACTERISTICS characteristics, UINT length);
-void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocol_handle);
-void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
-                     PNDIS_HANDLE binding_handle, PUINT selected_medium_index,
-                     PNDIS_MEDIUM medium_array, UINT medium_array_size, NDIS_HANDLE protocol_handle,
-                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name,
-                     UINT open_options, PVOID addressing_information);
-void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle);
-void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST request);
-void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE binding_handle,
-                      NDIS_HANDLE mac_receive_context, UINT byte_offset, UINT bytes_to_transfer,
-                      PNDIS_PACKET packet, PUINT bytes_transferred);
-NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE binding_handle);
+void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocolHandle);
+void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS openErrorStatus, PNDIS_HANDLE bindingHandle,
+                     PUINT selectedMediumIndex, PNDIS_MEDIUM mediumArray, UINT mediumArraySize,
+                     NDIS_HANDLE protocolHandle, NDIS_HANDLE protocolBindingContext,
+                     PNDIS_STRING adapterName, UINT openOptions, PVOID addressingInformation);
+void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE bindingHandle);
+void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, PNDIS_REQUEST request);
+void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, NDIS_HANDLE macReceiveContext,
+                      UINT byteOffset, UINT bytesToTransfer, PNDIS_PACKET packet,
+                      PUINT bytesTransferred);
+NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE bindingHandle);
 void NdisOpenProtocolConfiguration(PNDIS_STATUS status, PNDIS_HANDLE configuration,
-                                   PNDIS_STRING protocol_section);
+                                   PNDIS_STRING protocolSection);
 void NdisReadConfiguration(PNDIS_STATUS status, PNDIS_CONFIGURATION_PARAMETER* parameter,
                            NDIS_HANDLE configuration, PNDIS_STRING keyword,
                            NDIS_PARAMETER_TYPE type);

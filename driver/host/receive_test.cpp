@@ -10,8 +10,8 @@ namespace kestova {
 namespace testing {
 namespace {
 
-using standin::Adapter;
-using standin::Request;
+using standin::CAdapter;
+using standin::CRequest;
 
 class ReceiveTest : public DriverTest {
  protected:
@@ -19,7 +19,7 @@ class ReceiveTest : public DriverTest {
     DriverTest::SetUp();
     adapter_ = BindAdapter(u"\\Device\\{A}", 1);
   }
-  Adapter* adapter_ = nullptr;
+  CAdapter* adapter_ = nullptr;
 };
 
 TEST_F(ReceiveTest, FilterKeepsOnlyNameServiceFrames) {
@@ -66,10 +66,10 @@ TEST_F(ReceiveTest, RecordsCarrySequenceKeyAndLength) {
   std::vector<uint8_t> second = NameServiceFrame(92, 2);
   adapter_->IndicatePacket(first, {});
   adapter_->IndicatePacket(second, {});
-  std::unique_ptr<Request> read = OpenHandle()->Read(kCaptureBufferSize);
-  ASSERT_TRUE(read->completed());
-  ASSERT_EQ(read->information(), 96u + 128u);
-  const uint8_t* bytes = read->buffer().data();
+  std::unique_ptr<CRequest> read = OpenHandle()->Read(kCaptureBufferSize);
+  ASSERT_TRUE(read->Completed());
+  ASSERT_EQ(read->Information(), 96u + 128u);
+  const uint8_t* bytes = read->Buffer().data();
   CapturedFrameHeader header;
   memcpy(&header, bytes + 96, sizeof(header));  // the second record starts at offset 96
   EXPECT_EQ(header.sequence, 1u);
@@ -98,7 +98,7 @@ TEST_F(ReceiveTest, WithoutReadsTheBufferKeepsTheFirst511Records) {
 }
 
 TEST_F(ReceiveTest, SequenceNumbersStayConsecutiveAcrossAdapters) {
-  Adapter* other = BindAdapter(u"\\Device\\{B}", 2);
+  CAdapter* other = BindAdapter(u"\\Device\\{B}", 2);
   for (uint32_t i = 0; i < 10; ++i) {
     (i % 3 == 0 ? other : adapter_)->IndicatePacket(NameServiceFrame(70, i), {});
   }
@@ -112,16 +112,16 @@ TEST_F(ReceiveTest, SequenceNumbersStayConsecutiveAcrossAdapters) {
 
 TEST_F(ReceiveTest, AShortReadTakesAPrefixAndTheNextReadTheRest) {
   adapter_->IndicatePacket(NameServiceFrame(92, 3), {});
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> first = handle->Read(100);
-  ASSERT_TRUE(first->completed());
-  EXPECT_EQ(first->information(), 100u);
-  std::unique_ptr<Request> second = handle->Read(kCaptureBufferSize);
-  ASSERT_TRUE(second->completed());
-  EXPECT_EQ(second->information(), 28u);
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> first = handle->Read(100);
+  ASSERT_TRUE(first->Completed());
+  EXPECT_EQ(first->Information(), 100u);
+  std::unique_ptr<CRequest> second = handle->Read(kCaptureBufferSize);
+  ASSERT_TRUE(second->Completed());
+  EXPECT_EQ(second->Information(), 28u);
   std::vector<uint8_t> stream(128);
-  memcpy(stream.data(), first->buffer().data(), 100);
-  memcpy(stream.data() + 100, second->buffer().data(), 28);
+  memcpy(stream.data(), first->Buffer().data(), 100);
+  memcpy(stream.data() + 100, second->Buffer().data(), 28);
   std::vector<Record> records;
   ASSERT_TRUE(ParseRecords(stream, stream.size(), &records));
   ASSERT_EQ(records.size(), 1u);
@@ -130,53 +130,53 @@ TEST_F(ReceiveTest, AShortReadTakesAPrefixAndTheNextReadTheRest) {
 
 TEST_F(ReceiveTest, AReadOfBufferedRecordsCompletesBeforeItsDispatchReturns) {
   adapter_->IndicatePacket(NameServiceFrame(92), {});
-  std::unique_ptr<Request> read = OpenHandle()->Read(kCaptureBufferSize);
-  EXPECT_EQ(read->dispatch_result(), STATUS_PENDING);
-  EXPECT_TRUE(read->completed_during_dispatch());
-  EXPECT_EQ(read->status(), STATUS_SUCCESS);
-  EXPECT_EQ(read->information(), 128u);
+  std::unique_ptr<CRequest> read = OpenHandle()->Read(kCaptureBufferSize);
+  EXPECT_EQ(read->DispatchResult(), STATUS_PENDING);
+  EXPECT_TRUE(read->CompletedDuringDispatch());
+  EXPECT_EQ(read->Status(), STATUS_SUCCESS);
+  EXPECT_EQ(read->Information(), 128u);
 }
 
 TEST_F(ReceiveTest, APendingReadIsFilledByTheNextFrame) {
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> read = handle->Read(kCaptureBufferSize);
-  EXPECT_EQ(read->dispatch_result(), STATUS_PENDING);
-  EXPECT_FALSE(read->completed());
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> read = handle->Read(kCaptureBufferSize);
+  EXPECT_EQ(read->DispatchResult(), STATUS_PENDING);
+  EXPECT_FALSE(read->Completed());
   adapter_->IndicatePacket(NameServiceFrame(80), {});
-  ASSERT_TRUE(read->completed());
-  EXPECT_EQ(read->information(), 116u);
+  ASSERT_TRUE(read->Completed());
+  EXPECT_EQ(read->Information(), 116u);
 }
 
 TEST_F(ReceiveTest, ClosingTheHandleCancelsThePendingRead) {
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> read = handle->Read(kCaptureBufferSize);
-  ASSERT_FALSE(read->completed());
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> read = handle->Read(kCaptureBufferSize);
+  ASSERT_FALSE(read->Completed());
   handle->Close();
-  ASSERT_TRUE(read->completed());
-  EXPECT_EQ(read->status(), STATUS_CANCELLED);
-  EXPECT_EQ(read->information(), 0u);
+  ASSERT_TRUE(read->Completed());
+  EXPECT_EQ(read->Status(), STATUS_CANCELLED);
+  EXPECT_EQ(read->Information(), 0u);
   EXPECT_EQ(g_globals.PendedReadCount, 0u);
 }
 
 TEST_F(ReceiveTest, CancellingAReadCompletesItOnce) {
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> kept = handle->Read(kCaptureBufferSize);
-  std::unique_ptr<Request> cancelled = handle->Read(kCaptureBufferSize);
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> kept = handle->Read(kCaptureBufferSize);
+  std::unique_ptr<CRequest> cancelled = handle->Read(kCaptureBufferSize);
   EXPECT_TRUE(cancelled->Cancel());
-  EXPECT_EQ(cancelled->status(), STATUS_CANCELLED);
+  EXPECT_EQ(cancelled->Status(), STATUS_CANCELLED);
   EXPECT_FALSE(cancelled->Cancel());  // no routine any more: nothing happens
   EXPECT_EQ(g_globals.PendedReadCount, 1u);
   adapter_->IndicatePacket(NameServiceFrame(92), {});
-  EXPECT_EQ(kept->status(), STATUS_SUCCESS);
+  EXPECT_EQ(kept->Status(), STATUS_SUCCESS);
 }
 
 TEST_F(ReceiveTest, ReadsWithoutAUsableBufferFailAtOnce) {
-  standin::Handle* handle = OpenHandle();
-  std::unique_ptr<Request> empty = handle->Read(0);
-  EXPECT_EQ(empty->dispatch_result(), STATUS_INVALID_PARAMETER);
-  EXPECT_EQ(empty->status(), STATUS_INVALID_PARAMETER);
-  std::unique_ptr<Request> unmappable = handle->Read(100, true);
-  EXPECT_EQ(unmappable->status(), STATUS_INSUFFICIENT_RESOURCES);
+  standin::CHandle* handle = OpenHandle();
+  std::unique_ptr<CRequest> empty = handle->Read(0);
+  EXPECT_EQ(empty->DispatchResult(), STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(empty->Status(), STATUS_INVALID_PARAMETER);
+  std::unique_ptr<CRequest> unmappable = handle->Read(100, true);
+  EXPECT_EQ(unmappable->Status(), STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_EQ(g_globals.PendedReadCount, 0u);
 }
 
@@ -210,22 +210,22 @@ class TransferTest : public DriverTest {};
 
 TEST_F(TransferTest, PendedTransfersCaptureWhenTheyComplete) {
   standin::AdapterConfig config;
-  config.pend_transfers = true;
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
-  std::unique_ptr<Request> read = OpenHandle()->Read(kCaptureBufferSize);
+  config.pendTransfers = true;
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  std::unique_ptr<CRequest> read = OpenHandle()->Read(kCaptureBufferSize);
   EXPECT_EQ(adapter->IndicateReceive(NameServiceFrame(200, 9), 50), NDIS_STATUS_SUCCESS);
   adapter->DrainPending();
-  ASSERT_TRUE(read->completed());
+  ASSERT_TRUE(read->Completed());
   std::vector<Record> records;
-  ASSERT_TRUE(ParseRecords(read->buffer(), read->information(), &records));
+  ASSERT_TRUE(ParseRecords(read->Buffer(), read->Information(), &records));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].frame, NameServiceFrame(200, 9));
 }
 
 TEST_F(TransferTest, AShortTransferCapturesOnlyWhatArrived) {
   standin::AdapterConfig config;
-  config.transfer_shortfall = 20;
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  config.transferShortfall = 20;
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
   std::vector<uint8_t> frame = NameServiceFrame(200, 5);
   EXPECT_EQ(adapter->IndicateReceive(frame, 50), NDIS_STATUS_SUCCESS);
   std::vector<Record> records = ReadAll();
@@ -236,9 +236,9 @@ TEST_F(TransferTest, AShortTransferCapturesOnlyWhatArrived) {
 
 TEST_F(TransferTest, CopyPacketsRunOutAtTheReceivePoolSize) {
   standin::AdapterConfig config;
-  config.pend_transfers = true;
-  config.hold_pending = true;
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
+  config.pendTransfers = true;
+  config.holdPending = true;
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1, config);
   int accepted = 0;
   for (uint32_t i = 0; i < 25; ++i) {
     accepted += adapter->IndicateReceive(NameServiceFrame(200, i), 50) == NDIS_STATUS_SUCCESS;
@@ -252,7 +252,7 @@ TEST_F(TransferTest, CopyPacketsRunOutAtTheReceivePoolSize) {
 
 TEST_F(TransferTest, OnWindows9xPacketsAreCopiedFirst) {
   standin::SetEnvironmentValue(false, 0);  // no configuration: the Windows 9x flag stays set
-  Adapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
+  CAdapter* adapter = BindAdapter(u"\\Device\\{A}", 1);
   std::vector<uint8_t> frame = NameServiceFrame(150, 4);
   EXPECT_EQ(adapter->IndicatePacket(frame, {50, 50}), 0);
   std::vector<Record> records = ReadAll();

@@ -19,25 +19,25 @@ using kestova::standin::internal::World;
 namespace kestova {
 namespace standin {
 
-Adapter::Adapter(AdapterConfig config) : state_(std::make_shared<State>()) {
+CAdapter::CAdapter(AdapterConfig config) : state_(std::make_shared<State>()) {
   state_->config = std::move(config);
-  state_->name.Buffer = &state_->config.device_name[0];
-  state_->name.Length = static_cast<USHORT>(state_->config.device_name.size() * sizeof(WCHAR));
+  state_->name.Buffer = &state_->config.deviceName[0];
+  state_->name.Length = static_cast<USHORT>(state_->config.deviceName.size() * sizeof(WCHAR));
   state_->name.MaximumLength = state_->name.Length;
-  state_->section.Buffer = &state_->protocol_section[0];
-  state_->section.Length = static_cast<USHORT>(state_->protocol_section.size() * sizeof(WCHAR));
+  state_->section.Buffer = &state_->protocolSection[0];
+  state_->section.Length = static_cast<USHORT>(state_->protocolSection.size() * sizeof(WCHAR));
   state_->section.MaximumLength = state_->section.Length;
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
   world.adapters.push_back(state_.get());
 }
 
-Adapter::~Adapter() {
+CAdapter::~CAdapter() {
   DrainPending();
   {
     std::lock_guard<std::mutex> guard(state_->mutex);
     if (state_->open) Fault("a simulated adapter was destroyed while the driver had it open");
-    if (!state_->held_packets.empty()) Fault("indicated packets were never returned");
+    if (!state_->heldPackets.empty()) Fault("indicated packets were never returned");
   }
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
@@ -45,10 +45,10 @@ Adapter::~Adapter() {
                        world.adapters.end());
 }
 
-void Adapter::DrainPending() {
+void CAdapter::DrainPending() {
   {
     std::lock_guard<std::mutex> guard(state_->mutex);
-    state_->gate_open = true;
+    state_->gateOpen = true;
     state_->gate.notify_all();
   }
   for (;;) {
@@ -61,76 +61,76 @@ void Adapter::DrainPending() {
     for (std::thread& thread : threads) thread.join();
   }
   std::lock_guard<std::mutex> guard(state_->mutex);
-  state_->gate_open = false;
+  state_->gateOpen = false;
 }
 
-NDIS_STATUS Adapter::Bind() {
+NDIS_STATUS CAdapter::Bind() {
   BIND_HANDLER bind = internal::Protocol().Ndis40Chars.BindAdapterHandler;
   NDIS_STATUS status = NDIS_STATUS_FAILURE;
-  int bind_context = 0;
-  bind(&status, &bind_context, &state_->name, &state_->section, nullptr);
+  int bindContext = 0;
+  bind(&status, &bindContext, &state_->name, &state_->section, nullptr);
   return status;
 }
 
-NDIS_STATUS Adapter::Unbind() {
+NDIS_STATUS CAdapter::Unbind() {
   UNBIND_HANDLER unbind = internal::Protocol().Ndis40Chars.UnbindAdapterHandler;
   NDIS_STATUS status = NDIS_STATUS_FAILURE;
-  int unbind_context = 0;
-  unbind(&status, binding_context(), &unbind_context);
+  int unbindContext = 0;
+  unbind(&status, BindingContext(), &unbindContext);
   return status;
 }
 
-bool Adapter::is_open() const {
+bool CAdapter::IsOpen() const {
   std::lock_guard<std::mutex> guard(state_->mutex);
   return state_->open;
 }
 
-NDIS_HANDLE Adapter::binding_context() const {
+NDIS_HANDLE CAdapter::BindingContext() const {
   std::lock_guard<std::mutex> guard(state_->mutex);
-  return state_->binding_context;
+  return state_->bindingContext;
 }
 
-ULONG Adapter::packet_filter() const {
+ULONG CAdapter::PacketFilter() const {
   std::lock_guard<std::mutex> guard(state_->mutex);
-  return state_->packet_filter;
+  return state_->packetFilter;
 }
 
-std::vector<uint8_t> Adapter::oid_value(NDIS_OID oid) const {
+std::vector<uint8_t> CAdapter::OidValue(NDIS_OID oid) const {
   std::lock_guard<std::mutex> guard(state_->mutex);
-  auto it = state_->set_values.find(oid);
-  return it == state_->set_values.end() ? std::vector<uint8_t>() : it->second;
+  auto it = state_->setValues.find(oid);
+  return it == state_->setValues.end() ? std::vector<uint8_t>() : it->second;
 }
 
-void Adapter::SetQueryValue(NDIS_OID oid, std::vector<uint8_t> value) {
+void CAdapter::SetQueryValue(NDIS_OID oid, std::vector<uint8_t> value) {
   std::lock_guard<std::mutex> guard(state_->mutex);
-  state_->query_values[oid] = std::move(value);
+  state_->queryValues[oid] = std::move(value);
 }
 
-NDIS_STATUS Adapter::IndicateReceive(const std::vector<uint8_t>& frame, size_t lookahead,
-                                     UINT header_size) {
-  NDIS_HANDLE context = binding_context();
-  if (context == nullptr || frame.size() < header_size) {
+NDIS_STATUS CAdapter::IndicateReceive(const std::vector<uint8_t>& frame, size_t lookahead,
+                                      UINT headerSize) {
+  NDIS_HANDLE context = BindingContext();
+  if (context == nullptr || frame.size() < headerSize) {
     Fault("test indicated on a closed adapter or with a short frame");
     return NDIS_STATUS_FAILURE;
   }
   RECEIVE_HANDLER receive = internal::Protocol().Ndis40Chars.ReceiveHandler;
-  Indication indication{kIndicationMagic, &frame, header_size};
-  UINT packet_size = static_cast<UINT>(frame.size() - header_size);
-  UINT lookahead_size = static_cast<UINT>(std::min<size_t>(lookahead, packet_size));
+  Indication indication{kIndicationMagic, &frame, headerSize};
+  UINT packetSize = static_cast<UINT>(frame.size() - headerSize);
+  UINT lookaheadSize = static_cast<UINT>(std::min<size_t>(lookahead, packetSize));
   // Header and lookahead in buffers of their own, so that reading past them is caught.
-  std::vector<uint8_t> header(frame.begin(), frame.begin() + header_size);
-  std::unique_ptr<uint8_t[]> look(new uint8_t[lookahead_size + 1]);
-  memcpy(look.get(), frame.data() + header_size, lookahead_size);
-  NDIS_STATUS result = receive(context, &indication, header.data(), header_size, look.get(),
-                               lookahead_size, packet_size);
+  std::vector<uint8_t> header(frame.begin(), frame.begin() + headerSize);
+  std::unique_ptr<uint8_t[]> look(new uint8_t[lookaheadSize + 1]);
+  memcpy(look.get(), frame.data() + headerSize, lookaheadSize);
+  NDIS_STATUS result = receive(context, &indication, header.data(), headerSize, look.get(),
+                               lookaheadSize, packetSize);
   internal::Protocol().Ndis40Chars.ReceiveCompleteHandler(context);
   indication.magic = 0;
   return result;
 }
 
-INT Adapter::IndicatePacket(const std::vector<uint8_t>& frame, const std::vector<size_t>& split,
-                            NDIS_STATUS packet_status) {
-  NDIS_HANDLE context = binding_context();
+INT CAdapter::IndicatePacket(const std::vector<uint8_t>& frame, const std::vector<size_t>& split,
+                             NDIS_STATUS packetStatus) {
+  NDIS_HANDLE context = BindingContext();
   if (context == nullptr) {
     Fault("test indicated on a closed adapter");
     return 0;
@@ -154,38 +154,38 @@ INT Adapter::IndicatePacket(const std::vector<uint8_t>& frame, const std::vector
     position += chunk;
   }
   for (size_t i = buffers.size(); i > 0; --i) NdisChainBufferAtFront(packet, buffers[i - 1]);
-  NDIS_SET_PACKET_STATUS(packet, packet_status);
+  NDIS_SET_PACKET_STATUS(packet, packetStatus);
 
   INT kept = internal::Protocol().Ndis40Chars.ReceivePacketHandler(context, packet);
   if (kept < 0) Fault("receive-packet handler returned a negative count");
-  if (kept > 0 && packet_status == NDIS_STATUS_RESOURCES) {
+  if (kept > 0 && packetStatus == NDIS_STATUS_RESOURCES) {
     Fault("a packet indicated with NDIS_STATUS_RESOURCES was kept");
   }
   if (kept > 0) {
     std::lock_guard<std::mutex> guard(state_->mutex);
-    state_->held_packets[packet] += kept;
+    state_->heldPackets[packet] += kept;
   } else {
     internal::FreeNdisPacketAndBuffers(packet);
   }
   return kept;
 }
 
-void Adapter::IndicateStatus(NDIS_STATUS status) {
-  NDIS_HANDLE context = binding_context();
+void CAdapter::IndicateStatus(NDIS_STATUS status) {
+  NDIS_HANDLE context = BindingContext();
   NDIS50_PROTOCOL_CHARACTERISTICS protocol = internal::Protocol();
   protocol.Ndis40Chars.StatusHandler(context, status, nullptr, 0);
   protocol.Ndis40Chars.StatusCompleteHandler(context);
 }
 
-NDIS_STATUS Adapter::IndicatePnP(NET_PNP_EVENT_CODE code, ULONG power_state) {
-  NET_DEVICE_POWER_STATE power = static_cast<NET_DEVICE_POWER_STATE>(power_state);
+NDIS_STATUS CAdapter::IndicatePnP(NET_PNP_EVENT_CODE code, ULONG powerState) {
+  NET_DEVICE_POWER_STATE power = static_cast<NET_DEVICE_POWER_STATE>(powerState);
   NET_PNP_EVENT event{};
   event.NetEvent = code;
   if (code == NetEventSetPower || code == NetEventQueryPower) {
     event.Buffer = &power;
     event.BufferLength = sizeof(power);
   }
-  return internal::Protocol().Ndis40Chars.PnPEventHandler(binding_context(), &event);
+  return internal::Protocol().Ndis40Chars.PnPEventHandler(BindingContext(), &event);
 }
 
 NDIS_STATUS IndicateGlobalPnP(NET_PNP_EVENT_CODE code) {
@@ -197,19 +197,19 @@ NDIS_STATUS IndicateGlobalPnP(NET_PNP_EVENT_CODE code) {
 const NDIS50_PROTOCOL_CHARACTERISTICS* RegisteredProtocol() {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  return world.protocol_registered ? &world.protocol : nullptr;
+  return world.protocolRegistered ? &world.protocol : nullptr;
 }
 
 void ResetWorld() {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
   world.faults.clear();
-  world.debug_lines.clear();
-  world.fail_create_device = STATUS_SUCCESS;
-  world.fail_symbolic_link = STATUS_SUCCESS;
-  world.fail_register = NDIS_STATUS_SUCCESS;
-  world.environment_present = true;
-  world.environment_value = 1;
+  world.debugLines.clear();
+  world.failCreateDevice = STATUS_SUCCESS;
+  world.failSymbolicLink = STATUS_SUCCESS;
+  world.failRegister = NDIS_STATUS_SUCCESS;
+  world.environmentPresent = true;
+  world.environmentValue = 1;
 }
 
 }  // namespace standin

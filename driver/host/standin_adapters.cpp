@@ -12,8 +12,8 @@
 
 #include "standin_internal.h"
 
-using kestova::standin::Adapter;
 using kestova::standin::AdapterConfig;
+using kestova::standin::CAdapter;
 using kestova::standin::internal::BufferPool;
 using kestova::standin::internal::ExpectNoSpinLock;
 using kestova::standin::internal::Fault;
@@ -27,20 +27,20 @@ namespace kestova {
 namespace standin {
 namespace internal {
 
-void AdapterCounts(long* open_bindings, long* in_flight) {
+void AdapterCounts(long* openBindings, long* inFlight) {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  for (Adapter::State* state : world.adapters) {
+  for (CAdapter::State* state : world.adapters) {
     std::lock_guard<std::mutex> inner(state->mutex);
-    *open_bindings += state->open ? 1 : 0;
-    *in_flight += state->in_flight;
+    *openBindings += state->open ? 1 : 0;
+    *inFlight += state->inFlight;
   }
 }
 
 NDIS50_PROTOCOL_CHARACTERISTICS Protocol() {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (!world.protocol_registered) world.faults.push_back("NDIS used without a registered protocol");
+  if (!world.protocolRegistered) world.faults.push_back("NDIS used without a registered protocol");
   return world.protocol;
 }
 
@@ -52,30 +52,30 @@ NDIS50_PROTOCOL_CHARACTERISTICS Protocol() {
 
 namespace {
 
-Adapter::State* StateOf(NDIS_HANDLE binding_handle) {
+CAdapter::State* StateOf(NDIS_HANDLE bindingHandle) {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  for (Adapter::State* state : world.adapters) {
-    if (state == binding_handle) return state;
+  for (CAdapter::State* state : world.adapters) {
+    if (state == bindingHandle) return state;
   }
   world.faults.push_back("NDIS call with an unknown binding handle");
   return nullptr;
 }
 
 // Runs `work` on a new thread of the adapter (a completion that arrives later).
-void Later(Adapter::State* state, std::function<void()> work) {
+void Later(CAdapter::State* state, std::function<void()> work) {
   std::lock_guard<std::mutex> guard(state->mutex);
-  ++state->in_flight;
+  ++state->inFlight;
   state->threads.emplace_back([state, work] {
-    if (state->config.hold_pending) {
+    if (state->config.holdPending) {
       std::unique_lock<std::mutex> lock(state->mutex);
-      state->gate.wait(lock, [state] { return state->gate_open; });
+      state->gate.wait(lock, [state] { return state->gateOpen; });
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     work();
     std::lock_guard<std::mutex> inner(state->mutex);
-    --state->in_flight;
+    --state->inFlight;
   });
 }
 
@@ -85,7 +85,7 @@ void PutWord(std::vector<uint8_t>* value, ULONG word) {
 }
 
 // Carries out a request on the adapter; fills the byte counts.
-NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
+NDIS_STATUS Execute(CAdapter::State* state, PNDIS_REQUEST request) {
   const AdapterConfig& config = state->config;
   if (request->RequestType == NdisRequestSetInformation) {
     auto& set = request->DATA.SET_INFORMATION;
@@ -93,9 +93,9 @@ NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
     std::lock_guard<std::mutex> guard(state->mutex);
     if (set.Oid == 0x0001010E) {
       if (set.InformationBufferLength < 4) return NDIS_STATUS_INVALID_LENGTH;
-      memcpy(&state->packet_filter, data, 4);
+      memcpy(&state->packetFilter, data, 4);
     }
-    state->set_values[set.Oid].assign(data, data + set.InformationBufferLength);
+    state->setValues[set.Oid].assign(data, data + set.InformationBufferLength);
     set.BytesRead = set.InformationBufferLength;
     return NDIS_STATUS_SUCCESS;
   }
@@ -104,7 +104,7 @@ NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
   std::vector<uint8_t> value;
   switch (query.Oid) {
     case 0x01010102:  // current address
-      if (config.fail_address_query) return NDIS_STATUS_NOT_SUPPORTED;
+      if (config.failAddressQuery) return NDIS_STATUS_NOT_SUPPORTED;
       value.assign(config.address, config.address + 6);
       break;
     case 0x00010113:  // MAC options
@@ -114,12 +114,12 @@ NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
       PutWord(&value, 1500);
       break;
     case 0x00010114:  // media connect status
-      PutWord(&value, config.media_connect_status);
+      PutWord(&value, config.mediaConnectStatus);
       break;
     default: {
       std::lock_guard<std::mutex> guard(state->mutex);
-      auto it = state->query_values.find(query.Oid);
-      if (it == state->query_values.end()) return NDIS_STATUS_NOT_SUPPORTED;
+      auto it = state->queryValues.find(query.Oid);
+      if (it == state->queryValues.end()) return NDIS_STATUS_NOT_SUPPORTED;
       value = it->second;
     }
   }
@@ -133,9 +133,9 @@ NDIS_STATUS Execute(Adapter::State* state, PNDIS_REQUEST request) {
 }
 
 // Copies frame bytes [header + offset, + bytes) into the packet's buffer chain.
-UINT CopyIntoPacket(const std::vector<uint8_t>& frame, UINT header_size, UINT offset, UINT bytes,
+UINT CopyIntoPacket(const std::vector<uint8_t>& frame, UINT headerSize, UINT offset, UINT bytes,
                     PNDIS_PACKET packet) {
-  size_t position = header_size + offset;
+  size_t position = headerSize + offset;
   UINT copied = 0;
   for (PNDIS_BUFFER buffer = packet->Private.Head; buffer != nullptr && bytes != 0;
        buffer = buffer->Next) {
@@ -153,13 +153,13 @@ UINT CopyIntoPacket(const std::vector<uint8_t>& frame, UINT header_size, UINT of
 
 // --- Protocol registration and configuration -----------------------------------------------------
 
-void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocol_handle,
+void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocolHandle,
                           PNDIS_PROTOCOL_CHARACTERISTICS characteristics, UINT length) {
   ExpectNoSpinLock("NdisRegisterProtocol");
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.fail_register != NDIS_STATUS_SUCCESS) {
-    *status = world.fail_register;
+  if (world.failRegister != NDIS_STATUS_SUCCESS) {
+    *status = world.failRegister;
     return;
   }
   if (length != sizeof(NDIS50_PROTOCOL_CHARACTERISTICS) ||
@@ -168,37 +168,37 @@ void NdisRegisterProtocol(PNDIS_STATUS status, PNDIS_HANDLE protocol_handle,
     return;
   }
   world.protocol = *characteristics;
-  world.protocol_registered = true;
-  *protocol_handle = &world.protocol;
+  world.protocolRegistered = true;
+  *protocolHandle = &world.protocol;
   *status = NDIS_STATUS_SUCCESS;
 }
 
 // As NDIS does, unbinds every open binding of the protocol before it is gone.
-void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocol_handle) {
+void NdisDeregisterProtocol(PNDIS_STATUS status, NDIS_HANDLE protocolHandle) {
   ExpectNoSpinLock("NdisDeregisterProtocol");
   World& world = TheWorld();
-  std::vector<std::pair<Adapter::State*, NDIS_HANDLE>> open;
+  std::vector<std::pair<CAdapter::State*, NDIS_HANDLE>> open;
   {
     std::lock_guard<std::mutex> guard(world.mutex);
-    if (!world.protocol_registered || protocol_handle != &world.protocol) {
+    if (!world.protocolRegistered || protocolHandle != &world.protocol) {
       world.faults.push_back("NdisDeregisterProtocol of a protocol that is not registered");
       *status = NDIS_STATUS_FAILURE;
       return;
     }
-    for (Adapter::State* state : world.adapters) {
+    for (CAdapter::State* state : world.adapters) {
       std::lock_guard<std::mutex> inner(state->mutex);
-      if (state->open) open.emplace_back(state, state->binding_context);
+      if (state->open) open.emplace_back(state, state->bindingContext);
     }
   }
   UNBIND_HANDLER unbind = world.protocol.Ndis40Chars.UnbindAdapterHandler;
   for (auto& binding : open) {
-    NDIS_STATUS unbind_status;
-    unbind(&unbind_status, binding.second, nullptr);
+    NDIS_STATUS unbindStatus;
+    unbind(&unbindStatus, binding.second, nullptr);
     std::lock_guard<std::mutex> guard(binding.first->mutex);
     if (binding.first->open) Fault("an adapter was still open after its unbind");
   }
   std::lock_guard<std::mutex> guard(world.mutex);
-  world.protocol_registered = false;
+  world.protocolRegistered = false;
   world.protocol = NDIS50_PROTOCOL_CHARACTERISTICS{};
   *status = NDIS_STATUS_SUCCESS;
 }
@@ -210,8 +210,8 @@ struct Configuration {
 }  // namespace
 
 void NdisOpenProtocolConfiguration(PNDIS_STATUS status, PNDIS_HANDLE configuration,
-                                   PNDIS_STRING protocol_section) {
-  if (protocol_section == nullptr || protocol_section->Buffer == nullptr) {
+                                   PNDIS_STRING protocolSection) {
+  if (protocolSection == nullptr || protocolSection->Buffer == nullptr) {
     Fault("NdisOpenProtocolConfiguration without the protocol section from the bind handler");
     *status = NDIS_STATUS_FAILURE;
     return;
@@ -229,12 +229,12 @@ void NdisReadConfiguration(PNDIS_STATUS status, PNDIS_CONFIGURATION_PARAMETER* p
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
   if (kestova::standin::internal::ToString(keyword) != u"Environment" ||
-      !world.environment_present) {
+      !world.environmentPresent) {
     *status = NDIS_STATUS_FAILURE;
     return;
   }
   config->parameter.ParameterType = NdisParameterInteger;
-  config->parameter.ParameterData.IntegerData = world.environment_value;
+  config->parameter.ParameterData.IntegerData = world.environmentValue;
   *parameter = &config->parameter;
   *status = NDIS_STATUS_SUCCESS;
 }
@@ -248,30 +248,30 @@ void NdisCloseConfiguration(NDIS_HANDLE configuration) {
 
 // --- Opens, requests, transfers -----------------------------------------------------------------
 
-void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
-                     PNDIS_HANDLE binding_handle, PUINT selected_medium_index,
-                     PNDIS_MEDIUM medium_array, UINT medium_array_size, NDIS_HANDLE,
-                     NDIS_HANDLE protocol_binding_context, PNDIS_STRING adapter_name, UINT, PVOID) {
+void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS openErrorStatus, PNDIS_HANDLE bindingHandle,
+                     PUINT selectedMediumIndex, PNDIS_MEDIUM mediumArray, UINT mediumArraySize,
+                     NDIS_HANDLE, NDIS_HANDLE protocolBindingContext, PNDIS_STRING adapterName,
+                     UINT, PVOID) {
   ExpectNoSpinLock("NdisOpenAdapter");
-  *open_error_status = NDIS_STATUS_SUCCESS;
-  std::u16string name = kestova::standin::internal::ToString(adapter_name);
-  Adapter::State* found = nullptr;
+  *openErrorStatus = NDIS_STATUS_SUCCESS;
+  std::u16string name = kestova::standin::internal::ToString(adapterName);
+  CAdapter::State* found = nullptr;
   {
     World& world = TheWorld();
     std::lock_guard<std::mutex> guard(world.mutex);
-    for (Adapter::State* state : world.adapters) {
-      if (state->config.device_name == name) found = state;
+    for (CAdapter::State* state : world.adapters) {
+      if (state->config.deviceName == name) found = state;
     }
   }
   if (found == nullptr) {
     *status = NDIS_STATUS_ADAPTER_NOT_FOUND;
     return;
   }
-  UINT index = medium_array_size;
-  for (UINT i = 0; i < medium_array_size; ++i) {
-    if (medium_array[i] == found->config.medium) index = i;
+  UINT index = mediumArraySize;
+  for (UINT i = 0; i < mediumArraySize; ++i) {
+    if (mediumArray[i] == found->config.medium) index = i;
   }
-  if (index == medium_array_size) {
+  if (index == mediumArraySize) {
     *status = NDIS_STATUS_UNSUPPORTED_MEDIA;
     return;
   }
@@ -283,25 +283,25 @@ void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS open_error_status,
       return;
     }
     found->open = true;
-    found->binding_context = protocol_binding_context;
+    found->bindingContext = protocolBindingContext;
   }
-  *selected_medium_index = index;
-  *binding_handle = found;
-  if (!found->config.pend_open) {
+  *selectedMediumIndex = index;
+  *bindingHandle = found;
+  if (!found->config.pendOpen) {
     *status = NDIS_STATUS_SUCCESS;
     return;
   }
   OPEN_ADAPTER_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.OpenAdapterCompleteHandler;
-  Later(found, [complete, protocol_binding_context] {
-    complete(protocol_binding_context, NDIS_STATUS_SUCCESS, NDIS_STATUS_SUCCESS);
+  Later(found, [complete, protocolBindingContext] {
+    complete(protocolBindingContext, NDIS_STATUS_SUCCESS, NDIS_STATUS_SUCCESS);
   });
   *status = NDIS_STATUS_PENDING;
 }
 
-void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle) {
+void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE bindingHandle) {
   ExpectNoSpinLock("NdisCloseAdapter");
-  Adapter::State* state = StateOf(binding_handle);
+  CAdapter::State* state = StateOf(bindingHandle);
   if (state == nullptr) {
     *status = NDIS_STATUS_FAILURE;
     return;
@@ -314,14 +314,14 @@ void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle) {
       *status = NDIS_STATUS_FAILURE;
       return;
     }
-    if (state->in_flight != 0) Fault("adapter closed with requests or transfers outstanding");
-    if (!state->held_packets.empty()) Fault("adapter closed while indicated packets are held");
+    if (state->inFlight != 0) Fault("adapter closed with requests or transfers outstanding");
+    if (!state->heldPackets.empty()) Fault("adapter closed while indicated packets are held");
     state->open = false;
-    context = state->binding_context;
-    state->binding_context = nullptr;
+    context = state->bindingContext;
+    state->bindingContext = nullptr;
   }
-  const NDIS_STATUS result = state->config.close_status;
-  if (!state->config.pend_close) {
+  const NDIS_STATUS result = state->config.closeStatus;
+  if (!state->config.pendClose) {
     *status = result;
     return;
   }
@@ -331,9 +331,9 @@ void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE binding_handle) {
   *status = NDIS_STATUS_PENDING;
 }
 
-void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST request) {
+void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, PNDIS_REQUEST request) {
   ExpectNoSpinLock("NdisRequest");
-  Adapter::State* state = StateOf(binding_handle);
+  CAdapter::State* state = StateOf(bindingHandle);
   if (state == nullptr) {
     *status = NDIS_STATUS_FAILURE;
     return;
@@ -346,13 +346,13 @@ void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST 
       *status = NDIS_STATUS_CLOSING;
       return;
     }
-    context = state->binding_context;
+    context = state->bindingContext;
   }
   if (request->RequestType == NdisRequestQueryInformation &&
-      request->DATA.QUERY_INFORMATION.Oid == 0x00010114 && state->config.on_media_query) {
-    state->config.on_media_query();
+      request->DATA.QUERY_INFORMATION.Oid == 0x00010114 && state->config.onMediaQuery) {
+    state->config.onMediaQuery();
   }
-  if (!state->config.pend_requests) {
+  if (!state->config.pendRequests) {
     *status = Execute(state, request);
     return;
   }
@@ -365,44 +365,44 @@ void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE binding_handle, PNDIS_REQUEST 
   *status = NDIS_STATUS_PENDING;
 }
 
-void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE binding_handle,
-                      NDIS_HANDLE mac_receive_context, UINT byte_offset, UINT bytes_to_transfer,
-                      PNDIS_PACKET packet, PUINT bytes_transferred) {
-  Adapter::State* state = StateOf(binding_handle);
-  const Indication* indication = static_cast<const Indication*>(mac_receive_context);
+void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, NDIS_HANDLE macReceiveContext,
+                      UINT byteOffset, UINT bytesToTransfer, PNDIS_PACKET packet,
+                      PUINT bytesTransferred) {
+  CAdapter::State* state = StateOf(bindingHandle);
+  const Indication* indication = static_cast<const Indication*>(macReceiveContext);
   if (state == nullptr || indication == nullptr || indication->magic != kIndicationMagic) {
     Fault("NdisTransferData outside a receive indication");
     *status = NDIS_STATUS_FAILURE;
     return;
   }
-  UINT shortfall = state->config.transfer_shortfall;
-  bytes_to_transfer = bytes_to_transfer > shortfall ? bytes_to_transfer - shortfall : 0;
-  if (!state->config.pend_transfers) {
-    *bytes_transferred = CopyIntoPacket(*indication->frame, indication->header_size, byte_offset,
-                                        bytes_to_transfer, packet);
+  UINT shortfall = state->config.transferShortfall;
+  bytesToTransfer = bytesToTransfer > shortfall ? bytesToTransfer - shortfall : 0;
+  if (!state->config.pendTransfers) {
+    *bytesTransferred = CopyIntoPacket(*indication->frame, indication->headerSize, byteOffset,
+                                       bytesToTransfer, packet);
     *status = NDIS_STATUS_SUCCESS;
     return;
   }
   NDIS_HANDLE context;
   {
     std::lock_guard<std::mutex> guard(state->mutex);
-    context = state->binding_context;
+    context = state->bindingContext;
   }
   TRANSFER_DATA_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.TransferDataCompleteHandler;
   std::vector<uint8_t> frame = *indication->frame;
-  UINT header_size = indication->header_size;
-  Later(state, [frame, header_size, byte_offset, bytes_to_transfer, packet, complete, context] {
-    UINT copied = CopyIntoPacket(frame, header_size, byte_offset, bytes_to_transfer, packet);
+  UINT headerSize = indication->headerSize;
+  Later(state, [frame, headerSize, byteOffset, bytesToTransfer, packet, complete, context] {
+    UINT copied = CopyIntoPacket(frame, headerSize, byteOffset, bytesToTransfer, packet);
     complete(context, packet, NDIS_STATUS_SUCCESS, copied);
   });
   *status = NDIS_STATUS_PENDING;
 }
 
-NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE binding_handle) {
-  Adapter::State* state = StateOf(binding_handle);
-  if (state == nullptr || !state->config.has_instance_name) return NDIS_STATUS_FAILURE;
-  const std::u16string& text = state->config.instance_name;
+NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE bindingHandle) {
+  CAdapter::State* state = StateOf(bindingHandle);
+  if (state == nullptr || !state->config.hasInstanceName) return NDIS_STATUS_FAILURE;
+  const std::u16string& text = state->config.instanceName;
   UINT bytes = static_cast<UINT>(text.size() * sizeof(WCHAR));
   PVOID block = nullptr;
   if (NdisAllocateMemoryWithTag(&block, bytes + sizeof(WCHAR), 0x53444E4E) != NDIS_STATUS_SUCCESS) {
@@ -419,12 +419,12 @@ NDIS_STATUS NdisQueryAdapterInstanceName(PNDIS_STRING name, NDIS_HANDLE binding_
 void NdisReturnPackets(PNDIS_PACKET* packets, UINT count) {
   World& world = TheWorld();
   for (UINT i = 0; i < count; ++i) {
-    Adapter::State* holder = nullptr;
+    CAdapter::State* holder = nullptr;
     {
       std::lock_guard<std::mutex> guard(world.mutex);
-      for (Adapter::State* state : world.adapters) {
+      for (CAdapter::State* state : world.adapters) {
         std::lock_guard<std::mutex> inner(state->mutex);
-        if (state->held_packets.count(packets[i]) != 0) holder = state;
+        if (state->heldPackets.count(packets[i]) != 0) holder = state;
       }
     }
     if (holder == nullptr) {
@@ -434,8 +434,8 @@ void NdisReturnPackets(PNDIS_PACKET* packets, UINT count) {
     bool release = false;
     {
       std::lock_guard<std::mutex> guard(holder->mutex);
-      release = --holder->held_packets[packets[i]] == 0;
-      if (release) holder->held_packets.erase(packets[i]);
+      release = --holder->heldPackets[packets[i]] == 0;
+      if (release) holder->heldPackets.erase(packets[i]);
     }
     if (release) kestova::standin::internal::FreeNdisPacketAndBuffers(packets[i]);
   }

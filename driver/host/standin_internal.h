@@ -50,32 +50,32 @@ struct BufferPool {
 struct World {
   std::mutex mutex;  // everything below
   std::vector<std::string> faults;
-  std::vector<std::string> debug_lines;
+  std::vector<std::string> debugLines;
   std::map<const void*, Block> blocks;
-  std::set<PacketPool*> packet_pools;
-  std::set<BufferPool*> buffer_pools;
+  std::set<PacketPool*> packetPools;
+  std::set<BufferPool*> bufferPools;
   std::set<PNDIS_PACKET> packets;
   std::set<PNDIS_BUFFER> buffers;
-  long spin_locks = 0;
+  long spinLocks = 0;
   long configurations = 0;
-  long driver_packets = 0;
-  long driver_buffers = 0;
+  long driverPackets = 0;
+  long driverBuffers = 0;
 
-  NTSTATUS fail_create_device = STATUS_SUCCESS;
-  NTSTATUS fail_symbolic_link = STATUS_SUCCESS;
-  NDIS_STATUS fail_register = NDIS_STATUS_SUCCESS;
-  bool environment_present = true;
-  ULONG environment_value = 1;
+  NTSTATUS failCreateDevice = STATUS_SUCCESS;
+  NTSTATUS failSymbolicLink = STATUS_SUCCESS;
+  NDIS_STATUS failRegister = NDIS_STATUS_SUCCESS;
+  bool environmentPresent = true;
+  ULONG environmentValue = 1;
 
   DRIVER_OBJECT driver{};
   PDEVICE_OBJECT device = nullptr;
-  std::u16string device_name;
-  std::u16string link_name;
-  std::u16string link_target;
-  bool link_exists = false;
-  bool protocol_registered = false;
+  std::u16string deviceName;
+  std::u16string linkName;
+  std::u16string linkTarget;
+  bool linkExists = false;
+  bool protocolRegistered = false;
   NDIS50_PROTOCOL_CHARACTERISTICS protocol{};
-  std::vector<Adapter::State*> adapters;
+  std::vector<CAdapter::State*> adapters;
 };
 
 World& TheWorld();
@@ -91,11 +91,11 @@ constexpr uint32_t kIndicationMagic = 0x1D1CA7E5;
 struct Indication {
   uint32_t magic;
   const std::vector<uint8_t>* frame;
-  UINT header_size;
+  UINT headerSize;
 };
 
 // Open bindings and pended operations of all simulated adapters.
-void AdapterCounts(long* open_bindings, long* in_flight);
+void AdapterCounts(long* openBindings, long* inFlight);
 
 // Packets and buffers of the simulated NDIS itself (indications).
 PNDIS_PACKET AllocateNdisPacket();
@@ -105,20 +105,20 @@ void FreeNdisPacketAndBuffers(PNDIS_PACKET packet);
 }  // namespace internal
 
 // A simulated adapter's state, shared by the test-side object and the NDIS functions.
-struct Adapter::State {
+struct CAdapter::State {
   AdapterConfig config;
   mutable std::mutex mutex;  // the fields below
   bool open = false;
-  NDIS_HANDLE binding_context = nullptr;
-  ULONG packet_filter = 0;
-  std::map<NDIS_OID, std::vector<uint8_t>> set_values;
-  std::map<NDIS_OID, std::vector<uint8_t>> query_values;
-  std::map<PNDIS_PACKET, int> held_packets;  // indicated packets the protocol kept
-  int in_flight = 0;                         // pended requests and transfers
+  NDIS_HANDLE bindingContext = nullptr;
+  ULONG packetFilter = 0;
+  std::map<NDIS_OID, std::vector<uint8_t>> setValues;
+  std::map<NDIS_OID, std::vector<uint8_t>> queryValues;
+  std::map<PNDIS_PACKET, int> heldPackets;  // indicated packets the protocol kept
+  int inFlight = 0;                         // pended requests and transfers
   std::vector<std::thread> threads;
-  bool gate_open = false;  // lets held operations complete
+  bool gateOpen = false;  // lets held operations complete
   std::condition_variable gate;
-  std::u16string protocol_section = u"KESTOVA";
+  std::u16string protocolSection = u"KESTOVA";
   UNICODE_STRING name{};
   UNICODE_STRING section{};
 };

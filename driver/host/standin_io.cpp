@@ -6,7 +6,7 @@
 
 #include "standin_internal.h"
 
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver_object, PUNICODE_STRING registry);
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING registry);
 
 using kestova::standin::internal::ExpectNoSpinLock;
 using kestova::standin::internal::Fault;
@@ -22,22 +22,22 @@ thread_local bool t_holds_cancel_lock = false;
 
 // --- Devices and links --------------------------------------------------------------------------
 
-NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extension_size, PUNICODE_STRING name,
+NTSTATUS IoCreateDevice(PDRIVER_OBJECT driver, ULONG extensionSize, PUNICODE_STRING name,
                         ULONG type, ULONG characteristics, BOOLEAN exclusive,
                         PDEVICE_OBJECT* device) {
   ExpectNoSpinLock("IoCreateDevice");
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.fail_create_device != STATUS_SUCCESS) return world.fail_create_device;
+  if (world.failCreateDevice != STATUS_SUCCESS) return world.failCreateDevice;
   if (world.device != nullptr) return STATUS_OBJECT_NAME_COLLISION;
   PDEVICE_OBJECT created = new DEVICE_OBJECT();
   created->DriverObject = driver;
   created->DeviceType = type;
   created->Characteristics = characteristics;
   created->Exclusive = exclusive;
-  created->DeviceExtensionSize = extension_size;
+  created->DeviceExtensionSize = extensionSize;
   world.device = created;
-  world.device_name = kestova::standin::internal::ToString(name);
+  world.deviceName = kestova::standin::internal::ToString(name);
   driver->DeviceObject = created;
   *device = created;
   return STATUS_SUCCESS;
@@ -60,11 +60,11 @@ void IoDeleteDevice(PDEVICE_OBJECT device) {
 NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING link, PUNICODE_STRING target) {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.fail_symbolic_link != STATUS_SUCCESS) return world.fail_symbolic_link;
-  if (world.link_exists) return STATUS_OBJECT_NAME_COLLISION;
-  world.link_exists = true;
-  world.link_name = kestova::standin::internal::ToString(link);
-  world.link_target = kestova::standin::internal::ToString(target);
+  if (world.failSymbolicLink != STATUS_SUCCESS) return world.failSymbolicLink;
+  if (world.linkExists) return STATUS_OBJECT_NAME_COLLISION;
+  world.linkExists = true;
+  world.linkName = kestova::standin::internal::ToString(link);
+  world.linkTarget = kestova::standin::internal::ToString(target);
   return STATUS_SUCCESS;
 }
 
@@ -73,8 +73,8 @@ NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING link) {
   bool known = false;
   {
     std::lock_guard<std::mutex> guard(world.mutex);
-    known = world.link_exists && world.link_name == kestova::standin::internal::ToString(link);
-    if (known) world.link_exists = false;
+    known = world.linkExists && world.linkName == kestova::standin::internal::ToString(link);
+    if (known) world.linkExists = false;
   }
   if (!known) {
     Fault("IoDeleteSymbolicLink of a link that does not exist");
@@ -86,7 +86,7 @@ NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING link) {
 // --- MDLs, IRPs, cancellation -------------------------------------------------------------------
 
 PVOID MmGetSystemAddressForMdlSafe(PMDL mdl, MM_PAGE_PRIORITY) {
-  return mdl->standin_unmappable ? nullptr : mdl->MappedSystemVa;
+  return mdl->standinUnmappable ? nullptr : mdl->MappedSystemVa;
 }
 
 ULONG MmGetMdlByteCount(PMDL mdl) { return mdl->ByteCount; }
@@ -120,14 +120,14 @@ void CompleteFromDriver(PIRP irp) {
   if (__atomic_load_n(&irp->CancelRoutine, __ATOMIC_SEQ_CST) != nullptr) {
     Fault("IRP completed with its cancel routine still set");
   }
-  Request* request = static_cast<Request*>(irp->standin_request);
+  CRequest* request = static_cast<CRequest*>(irp->standinRequest);
   if (request == nullptr) {
     Fault("completion of an IRP the I/O manager did not send");
     return;
   }
   std::lock_guard<std::mutex> guard(request->mutex_);
   if (++request->completions_ > 1) Fault("IRP completed more than once");
-  if (request->in_dispatch_) request->completed_during_dispatch_ = true;
+  if (request->inDispatch_) request->completedDuringDispatch_ = true;
   request->done_.notify_all();
 }
 
@@ -141,34 +141,34 @@ namespace standin {
 
 // --- Requests and handles -----------------------------------------------------------------------
 
-Request::Request() { InitializeListHead(&irp_.Tail.Overlay.ListEntry); }
+CRequest::CRequest() { InitializeListHead(&irp_.Tail.Overlay.ListEntry); }
 
-Request::~Request() {
+CRequest::~CRequest() {
   if (!WaitCompleted(5000)) Fault("a request was abandoned while the driver still held it");
 }
 
-bool Request::completed() const {
+bool CRequest::Completed() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return completions_ > 0;
 }
 
-bool Request::WaitCompleted(int milliseconds) const {
+bool CRequest::WaitCompleted(int milliseconds) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return done_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                         [this] { return completions_ > 0; });
 }
 
-NTSTATUS Request::status() const {
+NTSTATUS CRequest::Status() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return irp_.IoStatus.Status;
 }
 
-ULONG_PTR Request::information() const {
+ULONG_PTR CRequest::Information() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return irp_.IoStatus.Information;
 }
 
-bool Request::Cancel() {
+bool CRequest::Cancel() {
   KIRQL irql;
   IoAcquireCancelSpinLock(&irql);
   irp_.Cancel = TRUE;
@@ -178,7 +178,7 @@ bool Request::Cancel() {
     return false;
   }
   irp_.CancelIrql = irql;
-  routine(irp_.standin_stack.DeviceObject, &irp_);
+  routine(irp_.standinStack.DeviceObject, &irp_);
   if (t_holds_cancel_lock) {
     Fault("cancel routine returned without releasing the cancel lock");
     IoReleaseCancelSpinLock(irql);
@@ -186,22 +186,22 @@ bool Request::Cancel() {
   return true;
 }
 
-Handle::Handle() {
-  std::unique_ptr<Request> create = Send(IRP_MJ_CREATE, std::unique_ptr<Request>(new Request()));
-  create_status_ = create->completed() ? create->status() : STATUS_PENDING;
-  open_ = create_status_ == STATUS_SUCCESS;
+CHandle::CHandle() {
+  std::unique_ptr<CRequest> create = Send(IRP_MJ_CREATE, std::unique_ptr<CRequest>(new CRequest()));
+  createStatus_ = create->Completed() ? create->Status() : STATUS_PENDING;
+  open_ = createStatus_ == STATUS_SUCCESS;
 }
 
-Handle::~Handle() { Close(); }
+CHandle::~CHandle() { Close(); }
 
-void Handle::Close() {
+void CHandle::Close() {
   if (!open_) return;
   open_ = false;
-  Send(IRP_MJ_CLEANUP, std::unique_ptr<Request>(new Request()));
-  Send(IRP_MJ_CLOSE, std::unique_ptr<Request>(new Request()));
+  Send(IRP_MJ_CLEANUP, std::unique_ptr<CRequest>(new CRequest()));
+  Send(IRP_MJ_CLOSE, std::unique_ptr<CRequest>(new CRequest()));
 }
 
-std::unique_ptr<Request> Handle::Send(UCHAR major, std::unique_ptr<Request> request) {
+std::unique_ptr<CRequest> CHandle::Send(UCHAR major, std::unique_ptr<CRequest> request) {
   World& world = TheWorld();
   PDRIVER_DISPATCH dispatch = nullptr;
   PDEVICE_OBJECT device = nullptr;
@@ -211,24 +211,24 @@ std::unique_ptr<Request> Handle::Send(UCHAR major, std::unique_ptr<Request> requ
     device = world.device;
   }
   IRP& irp = request->irp_;
-  irp.standin_request = request.get();
-  irp.standin_stack.MajorFunction = major;
-  irp.standin_stack.FileObject = &file_;
-  irp.standin_stack.DeviceObject = device;
+  irp.standinRequest = request.get();
+  irp.standinStack.MajorFunction = major;
+  irp.standinStack.FileObject = &file_;
+  irp.standinStack.DeviceObject = device;
   if (dispatch == nullptr || device == nullptr) {
     Fault("request sent to a driver without a device or dispatch routine");
     return request;
   }
   {
     std::lock_guard<std::mutex> guard(request->mutex_);
-    request->in_dispatch_ = true;
+    request->inDispatch_ = true;
   }
   NTSTATUS result = dispatch(device, &irp);
   bool completed;
   {
     std::lock_guard<std::mutex> guard(request->mutex_);
-    request->in_dispatch_ = false;
-    request->dispatch_result_ = result;
+    request->inDispatch_ = false;
+    request->dispatchResult_ = result;
     completed = request->completions_ > 0;
   }
   if (internal::HeldSpinLocks() != 0) Fault("dispatch routine returned holding a spin lock");
@@ -236,53 +236,53 @@ std::unique_ptr<Request> Handle::Send(UCHAR major, std::unique_ptr<Request> requ
     if (!irp.PendingReturned) Fault("STATUS_PENDING returned without IoMarkIrpPending");
   } else {
     if (!completed) Fault("dispatch returned a final status without completing the IRP");
-    if (completed && request->status() != result) {
+    if (completed && request->Status() != result) {
       Fault("dispatch returned a status other than the one it completed with");
     }
   }
   return request;
 }
 
-std::unique_ptr<Request> Handle::Read(ULONG length, bool unmappable) {
-  std::unique_ptr<Request> request(new Request());
+std::unique_ptr<CRequest> CHandle::Read(ULONG length, bool unmappable) {
+  std::unique_ptr<CRequest> request(new CRequest());
   request->data_.assign(length, 0xEE);
   if (length != 0) {
     request->mdl_.MappedSystemVa = request->data_.data();
     request->mdl_.ByteCount = length;
-    request->mdl_.standin_described = length;
-    request->mdl_.standin_unmappable = unmappable ? TRUE : FALSE;
+    request->mdl_.standinDescribed = length;
+    request->mdl_.standinUnmappable = unmappable ? TRUE : FALSE;
     request->irp_.MdlAddress = &request->mdl_;
   }
-  request->irp_.standin_stack.Parameters.Read.Length = length;
+  request->irp_.standinStack.Parameters.Read.Length = length;
   return Send(IRP_MJ_READ, std::move(request));
 }
 
-std::unique_ptr<Request> Handle::Write(ULONG length) {
-  std::unique_ptr<Request> request(new Request());
+std::unique_ptr<CRequest> CHandle::Write(ULONG length) {
+  std::unique_ptr<CRequest> request(new CRequest());
   request->data_.assign(length, 0x5A);
   if (length != 0) {
     request->mdl_.MappedSystemVa = request->data_.data();
     request->mdl_.ByteCount = length;
-    request->mdl_.standin_described = length;
+    request->mdl_.standinDescribed = length;
     request->irp_.MdlAddress = &request->mdl_;
   }
-  request->irp_.standin_stack.Parameters.Write.Length = length;
+  request->irp_.standinStack.Parameters.Write.Length = length;
   return Send(IRP_MJ_WRITE, std::move(request));
 }
 
-std::unique_ptr<Request> Handle::DeviceControl(ULONG code, const std::vector<uint8_t>& input,
-                                               ULONG output_length) {
-  std::unique_ptr<Request> request(new Request());
-  size_t size = input.size() > output_length ? input.size() : output_length;
+std::unique_ptr<CRequest> CHandle::DeviceControl(ULONG code, const std::vector<uint8_t>& input,
+                                                 ULONG outputLength) {
+  std::unique_ptr<CRequest> request(new CRequest());
+  size_t size = input.size() > outputLength ? input.size() : outputLength;
   request->data_.assign(size, 0xAB);  // a system buffer is not cleared
   std::copy(input.begin(), input.end(), request->data_.begin());
   request->irp_.AssociatedIrp.SystemBuffer = size != 0 ? request->data_.data() : nullptr;
-  auto& parameters = request->irp_.standin_stack.Parameters.DeviceIoControl;
+  auto& parameters = request->irp_.standinStack.Parameters.DeviceIoControl;
   parameters.IoControlCode = code;
   parameters.InputBufferLength = static_cast<ULONG>(input.size());
-  parameters.OutputBufferLength = output_length;
-  std::unique_ptr<Request> sent = Send(IRP_MJ_DEVICE_CONTROL, std::move(request));
-  if (sent->completed() && sent->information() > output_length) {
+  parameters.OutputBufferLength = outputLength;
+  std::unique_ptr<CRequest> sent = Send(IRP_MJ_DEVICE_CONTROL, std::move(request));
+  if (sent->Completed() && sent->Information() > outputLength) {
     Fault("device control reports more output than the output buffer holds");
   }
   return sent;
@@ -321,7 +321,7 @@ void UnloadDriver() {
 bool DeviceExists(ULONG* type, ULONG* characteristics, ULONG* flags) {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.device == nullptr || world.device_name != u"\\Device\\KESTOVA") return false;
+  if (world.device == nullptr || world.deviceName != u"\\Device\\KESTOVA") return false;
   *type = world.device->DeviceType;
   *characteristics = world.device->Characteristics;
   *flags = world.device->Flags;
@@ -331,8 +331,8 @@ bool DeviceExists(ULONG* type, ULONG* characteristics, ULONG* flags) {
 bool SymbolicLinkExists() {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  return world.link_exists && world.link_name == u"\\DosDevices\\KESTOVA" &&
-         world.link_target == u"\\Device\\KESTOVA";
+  return world.linkExists && world.linkName == u"\\DosDevices\\KESTOVA" &&
+         world.linkTarget == u"\\Device\\KESTOVA";
 }
 
 }  // namespace standin

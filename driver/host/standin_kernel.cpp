@@ -111,7 +111,7 @@ std::vector<std::string> Faults() {
 std::vector<std::string> DebugLines() {
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  return world.debug_lines;
+  return world.debugLines;
 }
 
 std::vector<std::string> AssertionReports() {
@@ -124,59 +124,59 @@ std::vector<std::string> AssertionReports() {
 
 Outstanding Counts() {
   Outstanding counts;
-  internal::AdapterCounts(&counts.open_bindings, &counts.requests_in_flight);
+  internal::AdapterCounts(&counts.openBindings, &counts.requestsInFlight);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  counts.pool_blocks = static_cast<long>(world.blocks.size());
-  counts.spin_locks = world.spin_locks;
-  for (internal::PacketPool* pool : world.packet_pools) counts.packet_pools += pool->driver;
-  counts.packets = world.driver_packets;
-  for (internal::BufferPool* pool : world.buffer_pools) counts.buffer_pools += pool->driver;
-  counts.buffers = world.driver_buffers;
+  counts.poolBlocks = static_cast<long>(world.blocks.size());
+  counts.spinLocks = world.spinLocks;
+  for (internal::PacketPool* pool : world.packetPools) counts.packetPools += pool->driver;
+  counts.packets = world.driverPackets;
+  for (internal::BufferPool* pool : world.bufferPools) counts.bufferPools += pool->driver;
+  counts.buffers = world.driverBuffers;
   counts.devices = world.device != nullptr ? 1 : 0;
-  counts.symbolic_links = world.link_exists ? 1 : 0;
-  counts.protocols = world.protocol_registered ? 1 : 0;
+  counts.symbolicLinks = world.linkExists ? 1 : 0;
+  counts.protocols = world.protocolRegistered ? 1 : 0;
   counts.configurations = world.configurations;
   return counts;
 }
 
 std::string Describe(const Outstanding& c) {
   std::ostringstream text;
-  text << "pool blocks " << c.pool_blocks << ", spin locks " << c.spin_locks << ", packet pools "
-       << c.packet_pools << ", packets " << c.packets << ", buffer pools " << c.buffer_pools
-       << ", buffers " << c.buffers << ", devices " << c.devices << ", links " << c.symbolic_links
-       << ", protocols " << c.protocols << ", open bindings " << c.open_bindings
-       << ", configurations " << c.configurations << ", in flight " << c.requests_in_flight;
+  text << "pool blocks " << c.poolBlocks << ", spin locks " << c.spinLocks << ", packet pools "
+       << c.packetPools << ", packets " << c.packets << ", buffer pools " << c.bufferPools
+       << ", buffers " << c.buffers << ", devices " << c.devices << ", links " << c.symbolicLinks
+       << ", protocols " << c.protocols << ", open bindings " << c.openBindings
+       << ", configurations " << c.configurations << ", in flight " << c.requestsInFlight;
   return text.str();
 }
 
 bool NothingOutstanding() {
   Outstanding c = Counts();
-  return c.pool_blocks == 0 && c.spin_locks == 0 && c.packet_pools == 0 && c.packets == 0 &&
-         c.buffer_pools == 0 && c.buffers == 0 && c.devices == 0 && c.symbolic_links == 0 &&
-         c.protocols == 0 && c.open_bindings == 0 && c.configurations == 0 &&
-         c.requests_in_flight == 0;
+  return c.poolBlocks == 0 && c.spinLocks == 0 && c.packetPools == 0 && c.packets == 0 &&
+         c.bufferPools == 0 && c.buffers == 0 && c.devices == 0 && c.symbolicLinks == 0 &&
+         c.protocols == 0 && c.openBindings == 0 && c.configurations == 0 &&
+         c.requestsInFlight == 0;
 }
 
 void FailIoCreateDevice(NTSTATUS status) {
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  TheWorld().fail_create_device = status;
+  TheWorld().failCreateDevice = status;
 }
 
 void FailIoCreateSymbolicLink(NTSTATUS status) {
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  TheWorld().fail_symbolic_link = status;
+  TheWorld().failSymbolicLink = status;
 }
 
 void FailNdisRegisterProtocol(NDIS_STATUS status) {
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  TheWorld().fail_register = status;
+  TheWorld().failRegister = status;
 }
 
 void SetEnvironmentValue(bool present, ULONG value) {
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  TheWorld().environment_present = present;
-  TheWorld().environment_value = value;
+  TheWorld().environmentPresent = present;
+  TheWorld().environmentValue = value;
 }
 
 }  // namespace standin
@@ -207,7 +207,7 @@ ULONG DbgPrint(const char* format, ...) {
   va_end(arguments);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  world.debug_lines.push_back(line);
+  world.debugLines.push_back(line);
   if (getenv("KESTOVA_STANDIN_VERBOSE") != nullptr) fputs(line, stderr);
   return 0;
 }
@@ -251,7 +251,7 @@ void* AllocateBlock(size_t size, ULONG tag, bool ndis) {
   return block;
 }
 
-void FreeBlock(void* block, size_t size, ULONG tag, bool ndis, bool check_size, bool check_tag) {
+void FreeBlock(void* block, size_t size, ULONG tag, bool ndis, bool checkSize, bool checkTag) {
   World& world = TheWorld();
   std::string fault;
   {
@@ -261,8 +261,8 @@ void FreeBlock(void* block, size_t size, ULONG tag, bool ndis, bool check_size, 
       fault = "free of memory that is not allocated";
     } else {
       if (it->second.ndis != ndis) fault = "memory freed by the other allocator's free";
-      if (check_size && it->second.size != size) fault = "NdisFreeMemory with the wrong length";
-      if (check_tag && it->second.tag != tag) fault = "ExFreePoolWithTag with the wrong tag";
+      if (checkSize && it->second.size != size) fault = "NdisFreeMemory with the wrong length";
+      if (checkTag && it->second.tag != tag) fault = "ExFreePoolWithTag with the wrong tag";
       world.blocks.erase(it);
     }
   }
@@ -295,27 +295,27 @@ void NdisFreeMemory(PVOID block, UINT length, UINT) {
 using kestova::standin::internal::SpinLock;
 
 void NdisAllocateSpinLock(PNDIS_SPIN_LOCK lock) {
-  lock->standin_lock = new SpinLock();
+  lock->standinLock = new SpinLock();
   lock->OldIrql = 0;
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  ++TheWorld().spin_locks;
+  ++TheWorld().spinLocks;
 }
 
 void NdisFreeSpinLock(PNDIS_SPIN_LOCK lock) {
-  SpinLock* impl = static_cast<SpinLock*>(lock->standin_lock);
+  SpinLock* impl = static_cast<SpinLock*>(lock->standinLock);
   if (impl == nullptr) {
     Fault("NdisFreeSpinLock of a lock that was never allocated");
     return;
   }
   kestova::standin::internal::ForgetLockOrders(impl);
   delete impl;
-  lock->standin_lock = nullptr;
+  lock->standinLock = nullptr;
   std::lock_guard<std::mutex> guard(TheWorld().mutex);
-  --TheWorld().spin_locks;
+  --TheWorld().spinLocks;
 }
 
 void NdisAcquireSpinLock(PNDIS_SPIN_LOCK lock) {
-  SpinLock* impl = static_cast<SpinLock*>(lock->standin_lock);
+  SpinLock* impl = static_cast<SpinLock*>(lock->standinLock);
   if (impl == nullptr) {
     Fault("NdisAcquireSpinLock of a lock that was never allocated");
     abort();
@@ -330,7 +330,7 @@ void NdisAcquireSpinLock(PNDIS_SPIN_LOCK lock) {
 }
 
 void NdisReleaseSpinLock(PNDIS_SPIN_LOCK lock) {
-  SpinLock* impl = static_cast<SpinLock*>(lock->standin_lock);
+  SpinLock* impl = static_cast<SpinLock*>(lock->standinLock);
   if (impl == nullptr || impl->owner != std::this_thread::get_id()) {
     Fault("NdisReleaseSpinLock of a lock this thread does not hold");
     abort();
@@ -347,30 +347,30 @@ using kestova::standin::internal::g_event_mutex;
 
 void NdisInitializeEvent(PNDIS_EVENT event) {
   std::lock_guard<std::mutex> guard(g_event_mutex);
-  event->standin_signaled = 0;
+  event->standinSignaled = 0;
 }
 
 void NdisSetEvent(PNDIS_EVENT event) {
   std::lock_guard<std::mutex> guard(g_event_mutex);
-  event->standin_signaled = 1;
+  event->standinSignaled = 1;
   g_event_changed.notify_all();
 }
 
 void NdisResetEvent(PNDIS_EVENT event) {
   std::lock_guard<std::mutex> guard(g_event_mutex);
-  event->standin_signaled = 0;
+  event->standinSignaled = 0;
 }
 
 BOOLEAN NdisWaitEvent(PNDIS_EVENT event, UINT milliseconds) {
   kestova::standin::internal::ExpectNoSpinLock("NdisWaitEvent");
   std::unique_lock<std::mutex> lock(g_event_mutex);
-  auto is_set = [event] { return event->standin_signaled != 0; };
+  auto isSet = [event] { return event->standinSignaled != 0; };
   if (milliseconds == 0) {
-    g_event_changed.wait(lock, is_set);
+    g_event_changed.wait(lock, isSet);
     return TRUE;
   }
-  return g_event_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), is_set) ? TRUE
-                                                                                         : FALSE;
+  return g_event_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), isSet) ? TRUE
+                                                                                        : FALSE;
 }
 
 void NdisMSleep(ULONG microseconds) {

@@ -24,66 +24,66 @@ PNDIS_PACKET NewPacket(PacketPool* pool) {
   memset(packet, 0, sizeof(NDIS_PACKET));
   memset(packet->ProtocolReserved, 0xCD, pool->reserved);
   packet->Private.Pool = pool;
-  packet->standin_reserved_length = pool->reserved;
-  packet->standin_status = NDIS_STATUS_SUCCESS;
+  packet->standinReservedLength = pool->reserved;
+  packet->standinStatus = NDIS_STATUS_SUCCESS;
   return packet;
 }
 
 }  // namespace
 
 void NdisAllocatePacketPoolEx(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT descriptors,
-                              UINT overflow_descriptors, UINT protocol_reserved_length) {
+                              UINT overflowDescriptors, UINT protocolReservedLength) {
   PacketPool* created =
-      new PacketPool{descriptors + overflow_descriptors, protocol_reserved_length, 0, true};
+      new PacketPool{descriptors + overflowDescriptors, protocolReservedLength, 0, true};
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  world.packet_pools.insert(created);
+  world.packetPools.insert(created);
   *pool = created;
   *status = NDIS_STATUS_SUCCESS;
 }
 
 bool kestova::standin::PacketPoolShape(NDIS_HANDLE pool, UINT* descriptors, UINT* reserved) {
-  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
+  PacketPool* packetPool = static_cast<PacketPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.packet_pools.count(packet_pool) == 0) return false;
-  *descriptors = packet_pool->limit;
-  *reserved = packet_pool->reserved;
+  if (world.packetPools.count(packetPool) == 0) return false;
+  *descriptors = packetPool->limit;
+  *reserved = packetPool->reserved;
   return true;
 }
 
 void NdisFreePacketPool(NDIS_HANDLE pool) {
-  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
+  PacketPool* packetPool = static_cast<PacketPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.packet_pools.erase(packet_pool) == 0) {
+  if (world.packetPools.erase(packetPool) == 0) {
     world.faults.push_back("NdisFreePacketPool of an unknown pool");
     return;
   }
-  if (packet_pool->outstanding != 0) {
+  if (packetPool->outstanding != 0) {
     world.faults.push_back("NdisFreePacketPool with packets still allocated");
   }
-  delete packet_pool;
+  delete packetPool;
 }
 
 void NdisAllocatePacket(PNDIS_STATUS status, PNDIS_PACKET* packet, NDIS_HANDLE pool) {
-  PacketPool* packet_pool = static_cast<PacketPool*>(pool);
+  PacketPool* packetPool = static_cast<PacketPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.packet_pools.count(packet_pool) == 0) {
+  if (world.packetPools.count(packetPool) == 0) {
     world.faults.push_back("NdisAllocatePacket from an unknown pool");
     *status = NDIS_STATUS_FAILURE;
     return;
   }
-  if (packet_pool->outstanding >= packet_pool->limit) {
+  if (packetPool->outstanding >= packetPool->limit) {
     *status = NDIS_STATUS_RESOURCES;
     *packet = nullptr;
     return;
   }
-  *packet = NewPacket(packet_pool);
-  ++packet_pool->outstanding;
+  *packet = NewPacket(packetPool);
+  ++packetPool->outstanding;
   world.packets.insert(*packet);
-  if (packet_pool->driver) ++world.driver_packets;
+  if (packetPool->driver) ++world.driverPackets;
   *status = NDIS_STATUS_SUCCESS;
 }
 
@@ -96,7 +96,7 @@ void NdisFreePacket(PNDIS_PACKET packet) {
   }
   PacketPool* pool = static_cast<PacketPool*>(packet->Private.Pool);
   --pool->outstanding;
-  if (pool->driver) --world.driver_packets;
+  if (pool->driver) --world.driverPackets;
   free(packet);
 }
 
@@ -104,32 +104,32 @@ void NdisAllocateBufferPool(PNDIS_STATUS status, PNDIS_HANDLE pool, UINT) {
   BufferPool* created = new BufferPool{0, true};
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  world.buffer_pools.insert(created);
+  world.bufferPools.insert(created);
   *pool = created;
   *status = NDIS_STATUS_SUCCESS;
 }
 
 void NdisFreeBufferPool(NDIS_HANDLE pool) {
-  BufferPool* buffer_pool = static_cast<BufferPool*>(pool);
+  BufferPool* bufferPool = static_cast<BufferPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.buffer_pools.erase(buffer_pool) == 0) {
+  if (world.bufferPools.erase(bufferPool) == 0) {
     world.faults.push_back("NdisFreeBufferPool of an unknown pool");
     return;
   }
-  if (buffer_pool->outstanding != 0) {
+  if (bufferPool->outstanding != 0) {
     world.faults.push_back("NdisFreeBufferPool with buffers still allocated");
   }
-  delete buffer_pool;
+  delete bufferPool;
 }
 
 // On the NT family a buffer pool does not limit its descriptors.
 void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE pool, PVOID address,
                         UINT length) {
-  BufferPool* buffer_pool = static_cast<BufferPool*>(pool);
+  BufferPool* bufferPool = static_cast<BufferPool*>(pool);
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
-  if (world.buffer_pools.count(buffer_pool) == 0) {
+  if (world.bufferPools.count(bufferPool) == 0) {
     world.faults.push_back("NdisAllocateBuffer from an unknown pool");
     *status = NDIS_STATUS_FAILURE;
     return;
@@ -137,11 +137,11 @@ void NdisAllocateBuffer(PNDIS_STATUS status, PNDIS_BUFFER* buffer, NDIS_HANDLE p
   PNDIS_BUFFER created = new MDL();
   created->MappedSystemVa = address;
   created->ByteCount = length;
-  created->standin_described = length;
-  created->standin_pool = buffer_pool;
-  ++buffer_pool->outstanding;
+  created->standinDescribed = length;
+  created->standinPool = bufferPool;
+  ++bufferPool->outstanding;
   world.buffers.insert(created);
-  if (buffer_pool->driver) ++world.driver_buffers;
+  if (bufferPool->driver) ++world.driverBuffers;
   *buffer = created;
   *status = NDIS_STATUS_SUCCESS;
 }
@@ -153,9 +153,9 @@ void NdisFreeBuffer(PNDIS_BUFFER buffer) {
     world.faults.push_back("NdisFreeBuffer of a buffer that is not allocated");
     return;
   }
-  BufferPool* pool = static_cast<BufferPool*>(buffer->standin_pool);
+  BufferPool* pool = static_cast<BufferPool*>(buffer->standinPool);
   --pool->outstanding;
-  if (pool->driver) --world.driver_buffers;
+  if (pool->driver) --world.driverBuffers;
   delete buffer;
 }
 
@@ -179,14 +179,14 @@ void NdisQueryPacketFirstBuffer(PNDIS_PACKET packet, PNDIS_BUFFER* buffer) {
 }
 
 void NdisQueryBufferSafe(PNDIS_BUFFER buffer, PVOID* address, PUINT length, MM_PAGE_PRIORITY) {
-  if (address != nullptr) *address = buffer->standin_unmappable ? nullptr : buffer->MappedSystemVa;
+  if (address != nullptr) *address = buffer->standinUnmappable ? nullptr : buffer->MappedSystemVa;
   *length = buffer->ByteCount;
 }
 
 void NdisGetNextBuffer(PNDIS_BUFFER buffer, PNDIS_BUFFER* next) { *next = buffer->Next; }
 
 void NdisAdjustBufferLength(PNDIS_BUFFER buffer, UINT length) {
-  if (length > buffer->standin_described) {
+  if (length > buffer->standinDescribed) {
     Fault("NdisAdjustBufferLength beyond the memory the buffer describes");
     return;
   }
@@ -199,36 +199,36 @@ void NdisRecalculatePacketCounts(PNDIS_PACKET packet) {
   packet->Private.Tail = tail;
 }
 
-void NdisCopyFromPacketToPacket(PNDIS_PACKET destination, UINT destination_offset, UINT bytes,
-                                PNDIS_PACKET source, UINT source_offset, PUINT bytes_copied) {
-  *bytes_copied = 0;
+void NdisCopyFromPacketToPacket(PNDIS_PACKET destination, UINT destinationOffset, UINT bytes,
+                                PNDIS_PACKET source, UINT sourceOffset, PUINT bytesCopied) {
+  *bytesCopied = 0;
   PNDIS_BUFFER to = destination->Private.Head;
   PNDIS_BUFFER from = source->Private.Head;
-  UINT to_offset = destination_offset;
-  UINT from_offset = source_offset;
-  while (to != nullptr && to_offset >= to->ByteCount) {
-    to_offset -= to->ByteCount;
+  UINT toOffset = destinationOffset;
+  UINT fromOffset = sourceOffset;
+  while (to != nullptr && toOffset >= to->ByteCount) {
+    toOffset -= to->ByteCount;
     to = to->Next;
   }
-  while (from != nullptr && from_offset >= from->ByteCount) {
-    from_offset -= from->ByteCount;
+  while (from != nullptr && fromOffset >= from->ByteCount) {
+    fromOffset -= from->ByteCount;
     from = from->Next;
   }
   while (bytes != 0 && to != nullptr && from != nullptr) {
-    UINT chunk = std::min({bytes, to->ByteCount - to_offset, from->ByteCount - from_offset});
-    memcpy(static_cast<char*>(to->MappedSystemVa) + to_offset,
-           static_cast<const char*>(from->MappedSystemVa) + from_offset, chunk);
-    *bytes_copied += chunk;
+    UINT chunk = std::min({bytes, to->ByteCount - toOffset, from->ByteCount - fromOffset});
+    memcpy(static_cast<char*>(to->MappedSystemVa) + toOffset,
+           static_cast<const char*>(from->MappedSystemVa) + fromOffset, chunk);
+    *bytesCopied += chunk;
     bytes -= chunk;
-    to_offset += chunk;
-    from_offset += chunk;
-    if (to_offset == to->ByteCount) {
+    toOffset += chunk;
+    fromOffset += chunk;
+    if (toOffset == to->ByteCount) {
       to = to->Next;
-      to_offset = 0;
+      toOffset = 0;
     }
-    if (from_offset == from->ByteCount) {
+    if (fromOffset == from->ByteCount) {
       from = from->Next;
-      from_offset = 0;
+      fromOffset = 0;
     }
   }
 }
@@ -263,8 +263,8 @@ PNDIS_BUFFER AllocateNdisBuffer(PVOID address, UINT length) {
   PNDIS_BUFFER buffer = new MDL();
   buffer->MappedSystemVa = address;
   buffer->ByteCount = length;
-  buffer->standin_described = length;
-  buffer->standin_pool = NdisOwnBufferPool();
+  buffer->standinDescribed = length;
+  buffer->standinPool = NdisOwnBufferPool();
   World& world = TheWorld();
   std::lock_guard<std::mutex> guard(world.mutex);
   world.buffers.insert(buffer);

@@ -17,10 +17,10 @@ namespace kestova {
 namespace testing {
 namespace {
 
-using standin::Adapter;
 using standin::AdapterConfig;
-using standin::Handle;
-using standin::Request;
+using standin::CAdapter;
+using standin::CHandle;
+using standin::CRequest;
 
 constexpr uint32_t kFramesPerAdapter = 3000;
 constexpr int kReopenCount = 150;
@@ -28,59 +28,59 @@ constexpr int kReopenCount = 150;
 class StressTest : public DriverTest {};
 
 TEST_F(StressTest, ConcurrentIndicationsReadsAndReopensLoseNothingTwice) {
-  Adapter* packets = BindAdapter(u"\\Device\\{PACKETS}", 1);
-  AdapterConfig lookahead_config;
-  lookahead_config.pend_transfers = true;
-  Adapter* lookahead = BindAdapter(u"\\Device\\{LOOKAHEAD}", 2, lookahead_config);
+  CAdapter* packets = BindAdapter(u"\\Device\\{PACKETS}", 1);
+  AdapterConfig lookaheadConfig;
+  lookaheadConfig.pendTransfers = true;
+  CAdapter* lookahead = BindAdapter(u"\\Device\\{LOOKAHEAD}", 2, lookaheadConfig);
 
-  std::mutex handle_mutex;
-  std::vector<std::unique_ptr<Handle>> handles;
-  handles.emplace_back(new Handle());
-  std::atomic<bool> stop_reading(false);
+  std::mutex handleMutex;
+  std::vector<std::unique_ptr<CHandle>> handles;
+  handles.emplace_back(new CHandle());
+  std::atomic<bool> stopReading(false);
 
-  std::mutex result_mutex;
-  std::set<uint32_t> seen_tags;
-  uint32_t next_sequence = 0;
+  std::mutex resultMutex;
+  std::set<uint32_t> seenTags;
+  uint32_t nextSequence = 0;
   std::vector<std::string> problems;
-  int cancelled_reads = 0;
+  int cancelledReads = 0;
 
-  auto take = [&](const Request& read) {
-    std::lock_guard<std::mutex> guard(result_mutex);
-    if (read.status() == STATUS_CANCELLED) {
-      ++cancelled_reads;
-      if (read.information() != 0) problems.push_back("a cancelled read carried data");
+  auto take = [&](const CRequest& read) {
+    std::lock_guard<std::mutex> guard(resultMutex);
+    if (read.Status() == STATUS_CANCELLED) {
+      ++cancelledReads;
+      if (read.Information() != 0) problems.push_back("a cancelled read carried data");
       return;
     }
-    if (read.status() != STATUS_SUCCESS) {
+    if (read.Status() != STATUS_SUCCESS) {
       problems.push_back("read failed");
       return;
     }
     std::vector<Record> records;
-    if (!ParseRecords(read.buffer(), read.information(), &records)) {
+    if (!ParseRecords(read.Buffer(), read.Information(), &records)) {
       problems.push_back("a read ended inside a record");
     }
     for (const Record& record : records) {
       uint32_t tag = 0;
       if (!IsIntactFrame(record.frame.data(), record.frame.size(), &tag)) {
         problems.push_back("corrupted frame");
-      } else if (!seen_tags.insert(tag).second) {
+      } else if (!seenTags.insert(tag).second) {
         problems.push_back("frame delivered twice");
       }
-      if (record.sequence != next_sequence) problems.push_back("sequence gap");
-      next_sequence = record.sequence + 1;
+      if (record.sequence != nextSequence) problems.push_back("sequence gap");
+      nextSequence = record.sequence + 1;
     }
   };
 
   std::thread reader([&] {
-    for (int i = 0; i < 1000000 && !stop_reading; ++i) {
-      std::unique_ptr<Request> read;
+    for (int i = 0; i < 1000000 && !stopReading; ++i) {
+      std::unique_ptr<CRequest> read;
       {
-        std::lock_guard<std::mutex> guard(handle_mutex);
+        std::lock_guard<std::mutex> guard(handleMutex);
         read = handles.back()->Read(kCaptureBufferSize);
       }
       // At most 30 s per read: frames, handle closes or the stop flag end every wait first.
       for (int waits = 0; waits < 1500 && !read->WaitCompleted(20); ++waits) {
-        if (stop_reading) read->Cancel();
+        if (stopReading) read->Cancel();
       }
       take(*read);
     }
@@ -88,14 +88,14 @@ TEST_F(StressTest, ConcurrentIndicationsReadsAndReopensLoseNothingTwice) {
   std::thread reopener([&] {
     for (int i = 0; i < kReopenCount; ++i) {
       {
-        std::lock_guard<std::mutex> guard(handle_mutex);
+        std::lock_guard<std::mutex> guard(handleMutex);
         handles.back()->Close();
-        handles.emplace_back(new Handle());
+        handles.emplace_back(new CHandle());
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  std::thread packet_source([&] {
+  std::thread packetSource([&] {
     for (uint32_t i = 0; i < kFramesPerAdapter; ++i) {
       std::vector<uint8_t> frame = NameServiceFrame(60 + i % 400, 0x01000000u | i);
       if (i % 32 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
@@ -103,7 +103,7 @@ TEST_F(StressTest, ConcurrentIndicationsReadsAndReopensLoseNothingTwice) {
                               i % 5 == 0 ? NDIS_STATUS_RESOURCES : NDIS_STATUS_SUCCESS);
     }
   });
-  std::thread lookahead_source([&] {
+  std::thread lookaheadSource([&] {
     for (uint32_t i = 0; i < kFramesPerAdapter; ++i) {
       std::vector<uint8_t> frame = NameServiceFrame(60 + i % 400, 0x02000000u | i);
       if (i % 32 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
@@ -111,30 +111,30 @@ TEST_F(StressTest, ConcurrentIndicationsReadsAndReopensLoseNothingTwice) {
     }
   });
 
-  packet_source.join();
-  lookahead_source.join();
+  packetSource.join();
+  lookaheadSource.join();
   lookahead->DrainPending();
   reopener.join();
-  stop_reading = true;
+  stopReading = true;
   reader.join();
 
   // Whatever is still buffered.
   for (int i = 0; i < 10; ++i) {
-    std::unique_ptr<Request> read = handles.back()->Read(kCaptureBufferSize);
-    if (!read->completed()) read->Cancel();
-    bool empty = read->status() == STATUS_CANCELLED;
+    std::unique_ptr<CRequest> read = handles.back()->Read(kCaptureBufferSize);
+    if (!read->Completed()) read->Cancel();
+    bool empty = read->Status() == STATUS_CANCELLED;
     take(*read);
     if (empty) break;
   }
 
-  std::lock_guard<std::mutex> guard(result_mutex);
+  std::lock_guard<std::mutex> guard(resultMutex);
   EXPECT_EQ(problems, std::vector<std::string>());
-  EXPECT_GT(seen_tags.size(), 0u);
-  EXPECT_LE(seen_tags.size(), 2 * kFramesPerAdapter);
-  EXPECT_EQ(next_sequence, seen_tags.size());  // every record appended was delivered
+  EXPECT_GT(seenTags.size(), 0u);
+  EXPECT_LE(seenTags.size(), 2 * kFramesPerAdapter);
+  EXPECT_EQ(nextSequence, seenTags.size());  // every record appended was delivered
   for (auto& handle : handles) handle->Close();
-  printf("delivered %zu of %u frames, %d reads cancelled by handle closes\n", seen_tags.size(),
-         2 * kFramesPerAdapter, cancelled_reads);
+  printf("delivered %zu of %u frames, %d reads cancelled by handle closes\n", seenTags.size(),
+         2 * kFramesPerAdapter, cancelledReads);
 }
 
 }  // namespace

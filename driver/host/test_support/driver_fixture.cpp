@@ -74,47 +74,47 @@ void DriverTest::TearDown() {
   adapters_.clear();
   EXPECT_EQ(standin::Faults(), std::vector<std::string>());
   EXPECT_TRUE(standin::NothingOutstanding()) << standin::Describe(standin::Counts());
-  if (!expect_assertions_) {
+  if (!expectAssertions_) {
     EXPECT_EQ(standin::AssertionReports(), std::vector<std::string>());
   }
 }
 
-standin::Adapter* DriverTest::AddAdapter(standin::AdapterConfig config) {
-  adapters_.push_back(std::unique_ptr<standin::Adapter>(new standin::Adapter(std::move(config))));
+standin::CAdapter* DriverTest::AddAdapter(standin::AdapterConfig config) {
+  adapters_.push_back(std::unique_ptr<standin::CAdapter>(new standin::CAdapter(std::move(config))));
   return adapters_.back().get();
 }
 
-standin::Adapter* DriverTest::AddAdapter(const char16_t* name, uint8_t last_address_byte,
-                                         standin::AdapterConfig config) {
-  config.device_name = name;
-  config.address[5] = last_address_byte;
+standin::CAdapter* DriverTest::AddAdapter(const char16_t* name, uint8_t lastAddressByte,
+                                          standin::AdapterConfig config) {
+  config.deviceName = name;
+  config.address[5] = lastAddressByte;
   return AddAdapter(std::move(config));
 }
 
-standin::Adapter* DriverTest::BindAdapter(const char16_t* name, uint8_t last_address_byte,
-                                          standin::AdapterConfig config) {
-  standin::Adapter* adapter = AddAdapter(name, last_address_byte, std::move(config));
+standin::CAdapter* DriverTest::BindAdapter(const char16_t* name, uint8_t lastAddressByte,
+                                           standin::AdapterConfig config) {
+  standin::CAdapter* adapter = AddAdapter(name, lastAddressByte, std::move(config));
   EXPECT_EQ(adapter->Bind(), NDIS_STATUS_SUCCESS);
   return adapter;
 }
 
-standin::Handle* DriverTest::OpenHandle() {
-  handles_.push_back(std::unique_ptr<standin::Handle>(new standin::Handle()));
-  EXPECT_EQ(handles_.back()->create_status(), STATUS_SUCCESS);
+standin::CHandle* DriverTest::OpenHandle() {
+  handles_.push_back(std::unique_ptr<standin::CHandle>(new standin::CHandle()));
+  EXPECT_EQ(handles_.back()->CreateStatus(), STATUS_SUCCESS);
   return handles_.back().get();
 }
 
 std::vector<Record> DriverTest::ReadAll() {
-  standin::Handle* handle = handles_.empty() ? OpenHandle() : handles_.front().get();
+  standin::CHandle* handle = handles_.empty() ? OpenHandle() : handles_.front().get();
   std::vector<Record> records;
-  std::unique_ptr<standin::Request> read = handle->Read(kCaptureBufferSize);
-  if (!read->completed()) {
+  std::unique_ptr<standin::CRequest> read = handle->Read(kCaptureBufferSize);
+  if (!read->Completed()) {
     read->Cancel();  // nothing was buffered
-    EXPECT_EQ(read->status(), STATUS_CANCELLED);
+    EXPECT_EQ(read->Status(), STATUS_CANCELLED);
     return records;
   }
-  EXPECT_EQ(read->status(), STATUS_SUCCESS);
-  EXPECT_TRUE(ParseRecords(read->buffer(), read->information(), &records));
+  EXPECT_EQ(read->Status(), STATUS_SUCCESS);
+  EXPECT_TRUE(ParseRecords(read->Buffer(), read->Information(), &records));
   return records;
 }
 

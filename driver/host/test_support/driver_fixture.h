@@ -39,22 +39,22 @@ class DriverTest : public ::testing::Test {
   void TearDown() override;
 
   // A simulated adapter with the given name and address (other settings from `config`).
-  standin::Adapter* AddAdapter(standin::AdapterConfig config = standin::AdapterConfig());
-  standin::Adapter* AddAdapter(const char16_t* name, uint8_t last_address_byte,
-                               standin::AdapterConfig config = standin::AdapterConfig());
-  // Adds and binds an adapter; fails the test if binding fails.
-  standin::Adapter* BindAdapter(const char16_t* name, uint8_t last_address_byte,
+  standin::CAdapter* AddAdapter(standin::AdapterConfig config = standin::AdapterConfig());
+  standin::CAdapter* AddAdapter(const char16_t* name, uint8_t lastAddressByte,
                                 standin::AdapterConfig config = standin::AdapterConfig());
-  standin::Handle* OpenHandle();
+  // Adds and binds an adapter; fails the test if binding fails.
+  standin::CAdapter* BindAdapter(const char16_t* name, uint8_t lastAddressByte,
+                                 standin::AdapterConfig config = standin::AdapterConfig());
+  standin::CHandle* OpenHandle();
   // Reads everything buffered with a full-size read; the records it held.
   std::vector<Record> ReadAll();
 
   void Unload();  // for tests that unload themselves
 
-  bool expect_assertions_ = false;
+  bool expectAssertions_ = false;
   bool loaded_ = false;
-  std::vector<std::unique_ptr<standin::Adapter>> adapters_;
-  std::vector<std::unique_ptr<standin::Handle>> handles_;
+  std::vector<std::unique_ptr<standin::CAdapter>> adapters_;
+  std::vector<std::unique_ptr<standin::CHandle>> handles_;
 };
 
 }  // namespace testing
