@@ -64,7 +64,8 @@ class CFileToSocket {
   CFileToSocket(const CFileToSocket&) = delete;
   CFileToSocket& operator=(const CFileToSocket&) = delete;
 
-  // Sends what the socket takes at once of the file's next bytes (at most one block),
+  // Sends what the socket takes at once of the file's next bytes (through the buffer at
+  // most one block; the kernel may send more),
   // waiting up to `roomWaitMs` for room, as CEventSocket::SendSome does: kMoved with
   // *sent, which is 0 when no room came in time; kEnded once every byte of the file went
   // out; kSendFailed when the connection failed or was closed; kFileFailed when the file

@@ -51,6 +51,9 @@ bool MakeNonBlocking(int fd) {
   return (flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
+// The most one sendfile call is asked to send.
+constexpr size_t kSendFileMost = 1 << 20;
+
 // The kernel has no such move for this pair of descriptors.
 bool Refused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
@@ -179,8 +182,10 @@ PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32
   const int fd = socket.Handle();
   const int64_t deadline = DeadlineOf(roomWaitMs == 0 ? socket.DefaultTimeout() : roomWaitMs);
   for (;;) {
-    // Without an offset, sendfile reads from the file's position and advances it.
-    const ssize_t put = sendfile(fd, file.NativeHandle(), nullptr, kPumpBlockSize);
+    // Without an offset, sendfile reads from the file's position and advances it. No
+    // buffer limits the count: the socket takes what it has room for, so asking for more
+    // than a block only saves calls.
+    const ssize_t put = sendfile(fd, file.NativeHandle(), nullptr, kSendFileMost);
     if (put > 0) {
       kernelMoved_ = true;
       *sent = static_cast<uint32_t>(put);
