@@ -96,6 +96,29 @@ TEST(FtpTransferEndsTest, ADownloadToAClientThatStopsReadingEndsWith426) {
   EXPECT_EQ(client.Command("NOOP"), "200 OK");
 }
 
+// A client that resets the data connection half-way through a download: 426, and the
+// service (which must not die of the broken pipe) goes on serving the session.
+TEST(FtpTransferEndsTest, ADownloadResetByTheClientEndsWith426) {
+  CTestFtpServer server;
+  CRawFtpClient client;
+  ASSERT_TRUE(server.IsListening());
+  ASSERT_TRUE(client.ConnectAndLogin(server.Port()));
+  const std::string content = PatternBytes(48u << 20, 11);
+  ASSERT_TRUE(WriteWholeFile(server.Folder().PathOf("big.bin"), content));
+  CEventSocket data;
+  ASSERT_FALSE(client.OpenPassive(&data).empty());
+  ASSERT_EQ(client.Command("RETR big.bin"), kFileOpening);
+  std::string received(1 << 20, '\0');
+  uint32_t got = 0;
+  ASSERT_TRUE(data.ReceiveFrom(&received[0], static_cast<uint32_t>(received.size()), &got, nullptr,
+                               nullptr, 5000));
+  EXPECT_GT(got, 0u);
+  EXPECT_TRUE(content.compare(0, got, received, 0, got) == 0);
+  ResetConnection(data);
+  EXPECT_EQ(client.ReadLine(30000), "426 Connection closed; transfer aborted.");
+  EXPECT_EQ(client.Command("NOOP"), "200 OK");
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace kestova

@@ -61,6 +61,7 @@ class CSocketToFile {
 class CFileToSocket {
  public:
   CFileToSocket() = default;
+  ~CFileToSocket();
   CFileToSocket(const CFileToSocket&) = delete;
   CFileToSocket& operator=(const CFileToSocket&) = delete;
 
@@ -82,6 +83,10 @@ class CFileToSocket {
 
   Mode mode_ = Mode::kUntried;
   bool kernelMoved_ = false;
+  // Linux: sendfile has no MSG_NOSIGNAL, so the pump holds SIGPIPE back in its thread
+  // while it lives and takes back a SIGPIPE it raised (a closed connection is a plain
+  // failure, as for every other send).
+  bool holdsSigpipe_ = false;
   std::vector<char> buffer_;
   uint32_t pendingAt_ = 0;   // the buffer's bytes read from the file and not yet sent:
   uint32_t pendingEnd_ = 0;  // [pendingAt_, pendingEnd_)

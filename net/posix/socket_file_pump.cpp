@@ -7,6 +7,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -162,6 +164,19 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
 }
 #endif
 
+CFileToSocket::~CFileToSocket() {
+  if (!holdsSigpipe_) return;
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigset_t pending;
+  if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+    const timespec now = {0, 0};
+    sigtimedwait(&pipe, nullptr, &now);
+  }
+  pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+}
+
 PumpResult CFileToSocket::SendSome(CFile& file, CEventSocket& socket, uint32_t* sent,
                                    int32_t roomWaitMs) {
   *sent = 0;
@@ -170,6 +185,21 @@ PumpResult CFileToSocket::SendSome(CFile& file, CEventSocket& socket, uint32_t* 
     const bool kernel = KernelTransfersAllowed() && socket.IsValid() && file.IsOpen() &&
                         MakeNonBlocking(socket.Handle());
     mode_ = kernel ? Mode::kKernel : Mode::kBuffer;
+    if (kernel) {
+      // Held only where it was not held already (nor pending, which is not ours to take).
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      sigset_t previous;
+      sigset_t pending;
+      if (pthread_sigmask(SIG_BLOCK, &pipe, &previous) == 0) {
+        holdsSigpipe_ = sigismember(&previous, SIGPIPE) == 0 && sigpending(&pending) == 0 &&
+                        sigismember(&pending, SIGPIPE) == 0;
+        if (!holdsSigpipe_ && sigismember(&previous, SIGPIPE) == 0) {
+          pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
+        }
+      }
+    }
   }
   if (mode_ == Mode::kKernel) return SendInKernel(file, socket, sent, roomWaitMs);
 #endif

@@ -14,6 +14,8 @@ PumpResult CSocketToFile::Move(CEventSocket& socket, CFile& file, uint32_t* rece
   return MoveThroughBuffer(socket, file, received);
 }
 
+CFileToSocket::~CFileToSocket() = default;
+
 PumpResult CFileToSocket::SendSome(CFile& file, CEventSocket& socket, uint32_t* sent,
                                    int32_t roomWaitMs) {
   *sent = 0;
