@@ -165,7 +165,10 @@ TEST_F(BindingTest, UnbindCancelsThePendingReadsOnceWhileTheReaderKeepsReading) 
       if (read->Status() == STATUS_CANCELLED) ++cancelled;
     }
   });
-  for (int i = 0; i < 1000 && g_globals.PendedReadCount == 0; ++i) {
+  // Until the reader's first read is queued (the thread may start late on a busy machine).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (__atomic_load_n(&g_globals.PendedReadCount, __ATOMIC_SEQ_CST) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   EXPECT_EQ(adapter->Unbind(), NDIS_STATUS_SUCCESS);  // returns although reads keep coming
@@ -188,7 +191,10 @@ TEST_F(BindingTest, UnbindWaitsForAnOidRequestInFlight) {
   memcpy(oid.data() + 8, &code, 4);
   std::unique_ptr<CRequest> query;
   std::thread client([&] { query = handle->DeviceControl(kIoctlQueryOid, oid, 16); });
-  for (int i = 0; i < 2000 && ContextOf(adapter)->PendingRequests == 0; ++i) {
+  // Until the client's request has reached the adapter (its thread may start late).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (__atomic_load_n(&ContextOf(adapter)->PendingRequests, __ATOMIC_SEQ_CST) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   // The stand-in reports a fault if the adapter is closed with the request outstanding.

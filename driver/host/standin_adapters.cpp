@@ -62,8 +62,14 @@ CAdapter::State* StateOf(NDIS_HANDLE bindingHandle) {
   return nullptr;
 }
 
-// Runs `work` on a new thread of the adapter (a completion that arrives later).
-void Later(CAdapter::State* state, std::function<void()> work) {
+// The call of the protocol's completion handler that ends a pended operation.
+using Completion = std::function<void()>;
+
+// Runs `work` (the adapter's side of a pended operation) on a new thread of the adapter, then
+// delivers the completion it returns. As in NDIS, the operation stops being outstanding when its
+// completion is delivered, not when the protocol's handler returns: a handler that signals a
+// waiter lets the protocol go on (and close the adapter) while the handler is still running.
+void Later(CAdapter::State* state, std::function<Completion()> work) {
   std::lock_guard<std::mutex> guard(state->mutex);
   ++state->inFlight;
   state->threads.emplace_back([state, work] {
@@ -73,9 +79,12 @@ void Later(CAdapter::State* state, std::function<void()> work) {
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    work();
-    std::lock_guard<std::mutex> inner(state->mutex);
-    --state->inFlight;
+    Completion deliver = work();
+    {
+      std::lock_guard<std::mutex> inner(state->mutex);
+      --state->inFlight;
+    }
+    deliver();
   });
 }
 
@@ -293,8 +302,10 @@ void NdisOpenAdapter(PNDIS_STATUS status, PNDIS_STATUS openErrorStatus, PNDIS_HA
   }
   OPEN_ADAPTER_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.OpenAdapterCompleteHandler;
-  Later(found, [complete, protocolBindingContext] {
-    complete(protocolBindingContext, NDIS_STATUS_SUCCESS, NDIS_STATUS_SUCCESS);
+  Later(found, [complete, protocolBindingContext]() -> Completion {
+    return [complete, protocolBindingContext] {
+      complete(protocolBindingContext, NDIS_STATUS_SUCCESS, NDIS_STATUS_SUCCESS);
+    };
   });
   *status = NDIS_STATUS_PENDING;
 }
@@ -327,7 +338,9 @@ void NdisCloseAdapter(PNDIS_STATUS status, NDIS_HANDLE bindingHandle) {
   }
   CLOSE_ADAPTER_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.CloseAdapterCompleteHandler;
-  Later(state, [complete, context, result] { complete(context, result); });
+  Later(state, [complete, context, result]() -> Completion {
+    return [complete, context, result] { complete(context, result); };
+  });
   *status = NDIS_STATUS_PENDING;
 }
 
@@ -358,9 +371,9 @@ void NdisRequest(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, PNDIS_REQUEST r
   }
   REQUEST_COMPLETE_HANDLER complete =
       kestova::standin::internal::Protocol().Ndis40Chars.RequestCompleteHandler;
-  Later(state, [state, request, complete, context] {
+  Later(state, [state, request, complete, context]() -> Completion {
     NDIS_STATUS result = Execute(state, request);
-    complete(context, request, result);
+    return [request, complete, context, result] { complete(context, request, result); };
   });
   *status = NDIS_STATUS_PENDING;
 }
@@ -392,10 +405,14 @@ void NdisTransferData(PNDIS_STATUS status, NDIS_HANDLE bindingHandle, NDIS_HANDL
       kestova::standin::internal::Protocol().Ndis40Chars.TransferDataCompleteHandler;
   std::vector<uint8_t> frame = *indication->frame;
   UINT headerSize = indication->headerSize;
-  Later(state, [frame, headerSize, byteOffset, bytesToTransfer, packet, complete, context] {
-    UINT copied = CopyIntoPacket(frame, headerSize, byteOffset, bytesToTransfer, packet);
-    complete(context, packet, NDIS_STATUS_SUCCESS, copied);
-  });
+  Later(
+      state,
+      [frame, headerSize, byteOffset, bytesToTransfer, packet, complete, context]() -> Completion {
+        UINT copied = CopyIntoPacket(frame, headerSize, byteOffset, bytesToTransfer, packet);
+        return [packet, complete, context, copied] {
+          complete(context, packet, NDIS_STATUS_SUCCESS, copied);
+        };
+      });
   *status = NDIS_STATUS_PENDING;
 }
 
