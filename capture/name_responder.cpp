@@ -22,8 +22,14 @@ constexpr size_t kQuestionTypeOffset = 88;
 
 }  // namespace
 
+bool CNameResponder::Tell(NameQueryReport& report) const {
+  if (observer_ != nullptr) observer_(report, observerContext_);
+  return report.verdict == NameQueryVerdict::kAnswered;
+}
+
 bool CNameResponder::HandleFrame(const uint8_t* frame, size_t length) const {
-  if (length < kShortestQueryFrame || length > kFrameCopySize) return false;
+  NameQueryReport report;
+  if (length < kShortestQueryFrame || length > kFrameCopySize) return Tell(report);
   // The copy is zeroed beyond the frame, so an encoded name whose length byte reaches past the
   // frame's end decodes to defined (if meaningless) characters.
   uint8_t copy[kFrameCopySize];
@@ -32,21 +38,28 @@ bool CNameResponder::HandleFrame(const uint8_t* frame, size_t length) const {
 
   const bool hasQuestion = copy[kQuestionCountOffset] != 0 || copy[kQuestionCountOffset + 1] != 0;
   const bool isTypeNb = copy[kQuestionTypeOffset] == 0x00 && copy[kQuestionTypeOffset + 1] == 0x20;
-  if (!hasQuestion || !isTypeNb) return false;
-  const CCountedString name =
-      DecodeNetbiosName(copy + kQuestionNameOffset, copy[kQuestionNameLengthOffset]);
-  if (!name.Left(3).EqualsNoCase("GR-")) return false;
-  return SendAnswer(copy, kOwnNetbiosName);
+  std::memcpy(&report.querier, copy + kSourceAddressOffset, 4);
+  report.verdict = NameQueryVerdict::kNotNameQuery;
+  if (!hasQuestion || !isTypeNb) return Tell(report);
+  report.name = DecodeNetbiosName(copy + kQuestionNameOffset, copy[kQuestionNameLengthOffset]);
+  report.verdict = NameQueryVerdict::kOtherName;
+  if (!report.name.Left(3).EqualsNoCase("GR-")) return Tell(report);
+  SendAnswer(copy, kOwnNetbiosName, &report);
+  return Tell(report);
 }
 
-bool CNameResponder::SendAnswer(const uint8_t* frameCopy, const CCountedString& name) const {
+bool CNameResponder::SendAnswer(const uint8_t* frameCopy, const CCountedString& name,
+                                NameQueryReport* report) const {
   uint32_t querier;
   std::memcpy(&querier, frameCopy + kSourceAddressOffset, 4);
   const uint32_t address = transport_.AddressToAnnounce(querier);
+  report->verdict = NameQueryVerdict::kNoAddress;
   if (address == 0) return false;
   uint8_t response[kNameQueryResponseLength];
   BuildNameQueryResponse(frameCopy[kIdSecondByteOffset], name, address, response);
   transport_.SendToNameService(querier, response, sizeof(response));
+  report->verdict = NameQueryVerdict::kAnswered;
+  report->announced = address;
   return true;
 }
 

@@ -27,6 +27,26 @@ class IAnswerTransport {
   virtual void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) = 0;
 };
 
+// What became of one frame, for a log or a status display.
+enum class NameQueryVerdict {
+  kAnswered,          // an NB query for a "GR-" name: answered
+  kNoAddress,         // such a query, but no address worth announcing: not answered
+  kOtherName,         // an NB query for another name: ignored
+  kNotNameQuery,      // no question, or a question of another type (NBSTAT): ignored
+  kMalformed,         // shorter than every field read, or longer than the copy: dropped
+};
+
+struct NameQueryReport {
+  NameQueryVerdict verdict = NameQueryVerdict::kMalformed;
+  CCountedString name;     // the decoded question name (kAnswered, kNoAddress, kOtherName)
+  uint32_t querier = 0;    // IPv4 source address, network byte order (0 for kMalformed)
+  uint32_t announced = 0;  // the address answered with (kAnswered)
+};
+
+// Told about every frame after it has been judged (and answered), on the thread that
+// handled it.
+using NameQueryObserver = void (*)(const NameQueryReport& report, void* context);
+
 class CNameResponder {
  public:
   // Frames are copied into a buffer of this size; longer ones are dropped.
@@ -43,6 +63,12 @@ class CNameResponder {
   // case. True when an answer was handed to the transport.
   bool HandleFrame(const uint8_t* frame, size_t length) const;
 
+  // Set before frames arrive; null (the default) tells nobody.
+  void SetObserver(NameQueryObserver observer, void* context) {
+    observer_ = observer;
+    observerContext_ = context;
+  }
+
   // The frame callback: `context` is the CNameResponder. The adapter key is not used.
   static void OnFrame(uint32_t keyLow, uint32_t keyHigh, const uint8_t* frame, uint32_t length,
                       void* context);
@@ -50,9 +76,13 @@ class CNameResponder {
  private:
   // Builds the response naming `name` to the query in `frameCopy` and sends it to the
   // query's source; false when there was no address to announce.
-  bool SendAnswer(const uint8_t* frameCopy, const CCountedString& name) const;
+  bool SendAnswer(const uint8_t* frameCopy, const CCountedString& name,
+                  NameQueryReport* report) const;
+  bool Tell(NameQueryReport& report) const;
 
   IAnswerTransport& transport_;
+  NameQueryObserver observer_ = nullptr;
+  void* observerContext_ = nullptr;
 };
 
 }  // namespace kestova

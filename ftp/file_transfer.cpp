@@ -78,6 +78,9 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
   const char* failure = sent == SendOutcome::kSent         ? nullptr
                         : sent == SendOutcome::kFileFailed ? kReplyLocalError
                                                            : kReplyAborted;
+  // Only a whole send tells how many bytes went out.
+  transferBytes_ = sent == SendOutcome::kSent ? size - static_cast<uint64_t>(offset)
+                                              : kFtpBytesUnknown;
   CloseDataConnection();
   Reply("%s", failure != nullptr ? failure : kReplyComplete);
 }
@@ -148,6 +151,7 @@ void CFtpSession::OnStor(CCountedString command, CCountedString argument, CCount
   while (!StopRequested()) {
     uint32_t received = 0;
     const PumpResult moved = pump.Move(dataConnection_, file, &received);
+    transferBytes_ += received;
     if (moved == PumpResult::kEnded) {
       failure = nullptr;  // the client's close: the normal end
       break;

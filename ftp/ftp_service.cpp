@@ -135,6 +135,7 @@ void FtpListenerThread(void* argument) {
       session->Bind(&service.stopFlag_, &service.sessionCount_, service.ServedFolder(),
                     service.activeSourcePort_);
       session->BindAdmission(&service.admission_, peerAddress, service.idleTimeoutMs_);
+      session->SetActivityObserver(service.activityObserver_);
       session->ControlConnection().Attach(accepted.Detach());
       service.sessionCount_.fetch_add(1);
       if (!StartDetachedThread(FtpSessionThread, session)) {

@@ -16,6 +16,7 @@
 
 #include "base/counted_string.h"
 #include "ftp/session_admission.h"
+#include "ftp/session_activity.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -60,6 +61,8 @@ class CFtpService {
   void SetSessionLimits(const FtpSessionLimits& limits);
   // Replaces the creator of session objects (plain CFtpSession by default).
   void SetSessionFactory(FtpSessionFactory factory, void* context);
+  // Given to every session the listener starts (see CFtpSession::SetActivityObserver).
+  void SetActivityObserver(const FtpActivityObserver& observer) { activityObserver_ = observer; }
 
   // Stores the folder served as "/", ending with a separator (see
   // WithTrailingSeparator). Any thread; sessions already running keep their copy.
@@ -104,6 +107,7 @@ class CFtpService {
   uint16_t listenPort_ = 21;
   uint16_t activeSourcePort_ = 20;
   FtpListenerObserver observer_;
+  FtpActivityObserver activityObserver_;
   FtpSessionFactory sessionFactory_ = nullptr;
   void* sessionFactoryContext_ = nullptr;
 };

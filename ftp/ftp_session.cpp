@@ -2,6 +2,7 @@
 #include "ftp/ftp_session.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <vector>
 
 #include "ftp/command_table.h"
@@ -94,6 +95,7 @@ bool CFtpSession::Reply(const char* format, ...) {
   CCountedString text = CCountedString::FormatV(format, args);
   va_end(args);
   text.Append("\r\n");
+  if (text.Length() >= 3) lastReplyCode_ = std::atoi(text.Left(3).CStr());
   return controlConnection_.Send(text.CStr(), static_cast<uint32_t>(text.Length()));
 }
 
@@ -137,7 +139,36 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply("501 Syntax error: Invalid number of parameters.");
     return;
   }
+  const CCountedString renameSource = renameSource_;
+  transferBytes_ = 0;
   (this->*(row->handler))(command, argument, CCountedString(row->description));
+  ReportActivity(command, argument, renameSource);
+}
+
+void CFtpSession::ReportActivity(const CCountedString& command, const CCountedString& argument,
+                                 const CCountedString& renameSource) {
+  if (activity_.report == nullptr) return;
+  static const struct {
+    const char* word;
+    FtpActivityKind kind;
+  } kReported[] = {{"PASS", FtpActivityKind::kLogin},     {"RETR", FtpActivityKind::kDownload},
+                   {"STOR", FtpActivityKind::kUpload},    {"APPE", FtpActivityKind::kAppend},
+                   {"DELE", FtpActivityKind::kDelete},    {"RNTO", FtpActivityKind::kRename},
+                   {"MKD", FtpActivityKind::kMakeFolder}, {"RMD", FtpActivityKind::kRemoveFolder}};
+  for (const auto& entry : kReported) {
+    if (command != entry.word) continue;
+    FtpActivity activity;
+    activity.kind = entry.kind;
+    activity.peer = CCountedString::Format("%s:%u", peerAddress_.CStr(),
+                                           static_cast<unsigned>(peerPort_));
+    activity.user = userName_;
+    activity.argument = argument;
+    activity.source = renameSource;
+    activity.bytes = transferBytes_;
+    activity.replyCode = lastReplyCode_;
+    activity_.report(activity, activity_.context);
+    return;
+  }
 }
 
 void CFtpSession::SendGreeting() {

@@ -19,6 +19,7 @@
 
 #include "base/counted_string.h"
 #include "ftp/command_line_reader.h"
+#include "ftp/session_activity.h"
 #include "net/event_socket.h"
 #include "platform/file_system.h"
 
@@ -42,6 +43,8 @@ class CFtpSession {
   // idle time-out of its control connection (0 = none).
   void BindAdmission(CSessionAdmission* admission, uint32_t clientAddress, uint32_t idleTimeoutMs);
   CEventSocket& ControlConnection() { return controlConnection_; }
+  // Who hears of logins and of what touches the served folder (nobody by default).
+  void SetActivityObserver(const FtpActivityObserver& observer) { activity_ = observer; }
 
   // The 25 virtual operations, in this order.
   virtual void SendGreeting();
@@ -94,6 +97,10 @@ class CFtpSession {
  protected:
   // Login states.
   enum : int32_t { kLoggedIn = 0, kNotLoggedIn = 1, kSendingList = 2 };
+
+  // Tells the activity observer about `command`, which has just run.
+  void ReportActivity(const CCountedString& command, const CCountedString& argument,
+                      const CCountedString& renameSource);
 
   bool StopRequested() const { return stopFlag_ != nullptr && stopFlag_->load() != 0; }
   // False once the service stops or the client has gone (it closed the control
@@ -150,6 +157,11 @@ class CFtpSession {
   uint32_t idleTimeoutMs_ = 0;
   int64_t restartOffset_ = 0;
   std::vector<CCountedString> reservedNames_;
+  FtpActivityObserver activity_;
+  // For the activity report: the code of the last reply, and the data bytes the current
+  // command's transfer has moved.
+  int lastReplyCode_ = 0;
+  uint64_t transferBytes_ = 0;
 
   friend void FtpSessionThread(void* argument);
 };

@@ -70,10 +70,16 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       options->version = true;
       continue;
     }
+    if (name == "--verbose" || name == "-v") {
+      options->verbose = true;
+      continue;
+    }
     const bool takesValue = name == "--folder" || name == "--port" || name == "--capture" ||
                             name == "--interface" || name == "--settings" ||
                             name == "--active-port" || name == "--max-sessions" ||
-                            name == "--max-per-address" || name == "--idle-timeout";
+                            name == "--max-per-address" || name == "--idle-timeout" ||
+                            name == "--status-port" || name == "--status-address" ||
+                            name == "--on-complete";
     if (!takesValue) {
       *error = "unknown option '" + arguments[i] + "' (see --help)";
       return false;
@@ -126,6 +132,22 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
         return false;
       }
       options->interfaceName = value;
+    } else if (name == "--status-port") {
+      options->statusPortGiven = true;
+      options->statusOff = value == "off";
+      if (!options->statusOff && !ParsePort(value, &options->statusPort)) {
+        *error = "--status-port needs a number from 0 to 65535 or off, not '" + value + "'";
+        return false;
+      }
+    } else if (name == "--status-address") {
+      if (value.empty() || value.size() > 255 || value.find_first_of(" \t/") != std::string::npos) {
+        *error = "--status-address needs an address to listen on, not '" + value + "'";
+        return false;
+      }
+      options->statusAddress = value;
+    } else if (name == "--on-complete") {
+      options->onCompleteGiven = true;
+      options->onComplete = value;
     } else if (name == "--settings") {
       if (value.empty()) {
         *error = "--settings needs a file name";
@@ -140,7 +162,8 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
 std::string LinuxUsageText() {
   return "Usage: kestov-a [options]\n"
          "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
-         "files. Serves until interrupted (Ctrl+C, SIGTERM).\n"
+         "files. Serves until interrupted (Ctrl+C, SIGTERM); SIGHUP re-reads the folder\n"
+         "from the settings file for new connections (unless --folder was given).\n"
          "\n"
          "  --folder DIR        folder that receives the programmes (saved in the settings\n"
          "                      file; default: the saved folder, else ~/KESTOV-A)\n"
@@ -158,6 +181,15 @@ std::string LinuxUsageText() {
          "  --settings FILE     settings file (default\n"
          "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
          "                      ~/.config/kestov-a/kestov-a.ini)\n"
+         "  --status-port N     serve the status page on port N (0 = any free port, off =\n"
+         "                      none; default: [Status] Port of the settings file, else off)\n"
+         "  --status-address A  address the status page listens on (default: [Status]\n"
+         "                      Address, else 0.0.0.0 = every IPv4 address; 127.0.0.1 =\n"
+         "                      this computer only)\n"
+         "  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
+         "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
+         "                      tell which (default: [Hook] OnComplete; \"\" = none)\n"
+         "  --verbose           log ignored name queries and the dubbing documents too\n"
          "  --version           show the version\n"
          "  --help              show this text\n";
 }

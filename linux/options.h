@@ -19,6 +19,14 @@ struct LinuxOptions {
   uint32_t maxSessions = 200;
   uint32_t maxPerAddress = 8;
   uint32_t idleTimeoutSeconds = 300;
+  // The status page: given here, these replace the settings file's [Status] keys.
+  bool statusPortGiven = false;
+  bool statusOff = false;        // --status-port off
+  uint16_t statusPort = 0;       // 0 = any free port
+  std::string statusAddress;     // empty: the settings file's, else 0.0.0.0
+  bool onCompleteGiven = false;  // --on-complete, replaces [Hook] OnComplete
+  std::string onComplete;
+  bool verbose = false;  // ignored name queries and dubbing documents in the log too
   bool help = false;
   bool version = false;  // --version: print the version and end
 };

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "ftp/programme_progress.h"
+#include "linux/service_log.h"
 
 namespace kestova {
 
@@ -262,6 +263,24 @@ void CReceiveList::Stop() {
 size_t CReceiveList::RowCount() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return rows_.size();
+}
+
+void CReceiveList::PrintLogLine(const std::string& text) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  std::string out;
+  const bool redraw = settings_.terminal && linesDrawn_ > 0;
+  if (redraw) out += "\x1b[" + std::to_string(linesDrawn_) + "A\r\x1b[J";
+  out += LogTimeStamp() + text + "\n";
+  std::fputs(out.c_str(), settings_.output);
+  std::fflush(settings_.output);
+  if (redraw) {
+    linesDrawn_ = 0;
+    DrawLocked();
+  }
+}
+
+void CReceiveList::LogSink(const std::string& text, void* context) {
+  static_cast<CReceiveList*>(context)->PrintLogLine(text);
 }
 
 CReceiveList::Settings StandardOutputListSettings() {

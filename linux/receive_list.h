@@ -64,6 +64,12 @@ class CReceiveList : public IReceptionObserver {
 
   size_t RowCount() const;
 
+  // One line of the service log ("time text"), printed above the live list on a
+  // terminal (which is then drawn again below it), as a plain line otherwise.
+  void PrintLogLine(const std::string& text);
+  // A LogSink (linux/service_log.h); `context` is the CReceiveList.
+  static void LogSink(const std::string& text, void* context);
+
  private:
   struct Row {
     ReceptionId id = 0;

@@ -31,6 +31,10 @@ class CNameAnswering {
 
   // Failures of a running capture go to `report` (default: a line on standard error).
   void SetFailureReport(CaptureFailureReport report, void* context);
+  // Every judged frame goes to `observer` (on the capture's reader thread); set before Start.
+  void SetQueryObserver(NameQueryObserver observer, void* context) {
+    responder_.SetObserver(observer, context);
+  }
 
   // Starts answering with `method` on `interfaceName` (null or empty = every interface).
   // *message tells what runs ("name answering: packet capture on every interface") or, for auto,

@@ -1,0 +1,143 @@
+#include "linux/activity_log.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+
+#include "ftp/dubbing_documents.h"
+#include "linux/service_log.h"
+#include "linux/status/service_status.h"
+
+namespace kestova {
+namespace {
+
+std::string AddressText(uint32_t networkOrder) {
+  char text[INET_ADDRSTRLEN] = "?";
+  struct in_addr address = {};
+  address.s_addr = networkOrder;
+  inet_ntop(AF_INET, &address, text, sizeof(text));
+  return text;
+}
+
+// A decoded NetBIOS name for a log: printable ASCII kept, anything else as '.', the
+// padding dropped, and a 16th (suffix) byte other than a space shown as <XX>.
+std::string NetbiosNameText(const CCountedString& name) {
+  std::string text;
+  const size_t length = name.Length();
+  const size_t visible = length == 16 ? 15 : length;
+  for (size_t i = 0; i < visible; ++i) {
+    const unsigned char c = static_cast<unsigned char>(name.CStr()[i]);
+    text += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (length == 16 && name.CStr()[15] != ' ') {
+    char suffix[8];
+    std::snprintf(suffix, sizeof(suffix), "<%02X>", static_cast<unsigned char>(name.CStr()[15]));
+    text += suffix;
+  }
+  return text;
+}
+
+bool IsDubbingDocument(const CCountedString& name) {
+  return name.EqualsNoCase(kVirtualStatusFile) || name.EqualsNoCase(kVirtualDubbingInfoFile) ||
+         name.EqualsNoCase(kVirtualProgrammeFile);
+}
+
+std::string Result(int replyCode) {
+  const std::string code = "(" + std::to_string(replyCode) + ")";
+  return (replyCode >= 200 && replyCode < 300 ? "done " : "failed ") + code;
+}
+
+// Names as the client sent them (UTF-8 on Linux), in double quotes; control characters
+// (a line feed, an escape sequence) as \xNN, so that no client can forge a log line.
+std::string Quoted(const CCountedString& name) {
+  std::string text = "\"";
+  for (const char* c = name.CStr(); *c != '\0'; ++c) {
+    const unsigned char byte = static_cast<unsigned char>(*c);
+    if (byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\x%02X", byte);
+      text += escaped;
+    } else {
+      text += *c;
+    }
+  }
+  return text + "\"";
+}
+
+}  // namespace
+
+std::string NameQueryLogLine(const NameQueryReport& report, bool* normalLevel) {
+  const std::string from = " from " + AddressText(report.querier);
+  const std::string query = "name query for " + NetbiosNameText(report.name) + from;
+  *normalLevel = false;
+  switch (report.verdict) {
+    case NameQueryVerdict::kAnswered:
+      *normalLevel = true;
+      return query + " answered with " + AddressText(report.announced);
+    case NameQueryVerdict::kNoAddress:
+      *normalLevel = true;
+      return query + " not answered: no address of this host is worth announcing to it";
+    case NameQueryVerdict::kOtherName:
+      return query + " ignored: not a recorder's name (GR-...)";
+    case NameQueryVerdict::kNotNameQuery:
+      return "name service message" + from + " ignored: not a name query of type NB";
+    case NameQueryVerdict::kMalformed:
+      return "name service frame ignored: too short or too long to be a name query";
+  }
+  return std::string();
+}
+
+void LogNameQuery(const NameQueryReport& report, void* context) {
+  CServiceStatus* status = static_cast<CServiceStatus*>(context);
+  if (status != nullptr) {
+    if (report.verdict == NameQueryVerdict::kAnswered) {
+      status->CountAnswered(NetbiosNameText(report.name), AddressText(report.querier),
+                            AddressText(report.announced));
+    } else if (report.verdict == NameQueryVerdict::kNoAddress ||
+               report.verdict == NameQueryVerdict::kOtherName) {
+      status->CountIgnored();
+    }
+  }
+  bool normal = false;
+  const std::string line = NameQueryLogLine(report, &normal);
+  LogLine(line, normal ? LogLevel::kNormal : LogLevel::kVerbose);
+}
+
+std::string FtpActivityLogLine(const FtpActivity& activity, bool* normalLevel) {
+  const std::string who = "ftp " + std::string(activity.peer.CStr()) + " user " +
+                          Quoted(activity.user) + ": ";
+  const std::string bytes =
+      (activity.bytes == kFtpBytesUnknown ? std::string("?") : std::to_string(activity.bytes)) +
+      " bytes, ";
+  *normalLevel = !IsDubbingDocument(activity.argument);
+  switch (activity.kind) {
+    case FtpActivityKind::kLogin:
+      *normalLevel = true;
+      return who + (activity.replyCode == 230 ? "logged in" : "login " + Result(activity.replyCode));
+    case FtpActivityKind::kDownload:
+      return who + "download " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+    case FtpActivityKind::kUpload:
+      return who + "upload " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+    case FtpActivityKind::kAppend:
+      return who + "append " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+    case FtpActivityKind::kDelete:
+      return who + "delete " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+    case FtpActivityKind::kRename:
+      return who + "rename " + Quoted(activity.source) + " to " + Quoted(activity.argument) + " " +
+             Result(activity.replyCode);
+    case FtpActivityKind::kMakeFolder:
+      return who + "make folder " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+    case FtpActivityKind::kRemoveFolder:
+      return who + "remove folder " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+  }
+  return std::string();
+}
+
+void LogFtpActivity(const FtpActivity& activity, void*) {
+  bool normal = false;
+  const std::string line = FtpActivityLogLine(activity, &normal);
+  LogLine(line, normal ? LogLevel::kNormal : LogLevel::kVerbose);
+}
+
+}  // namespace kestova

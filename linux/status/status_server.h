@@ -1,0 +1,61 @@
+// CStatusServer: the status page's small read-only HTTP server (cpp-httplib).
+//
+// Routes (GET and HEAD only):
+//   /                 the page, in the browser's language (Accept-Language)
+//   /status.js        its script;  /status.css  its style sheet
+//   /api/status       the service, the folder with its free space and the receptions (JSON)
+//   /api/receptions   the receptions alone (JSON)
+// Everything else gets a 4xx status and a one-line plain text: another method 405, a
+// request target longer than kMaxTargetLength 414, a target holding ".." or a NUL 400, an
+// unknown path 404. No route reads a file or takes a path from the request.
+//
+// Start binds the address and port on the calling thread (so a failure is told at once)
+// and serves on a thread of its own until Stop or destruction.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "linux/status/reception_board.h"
+#include "linux/status/service_status.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace kestova {
+
+class CStatusServer {
+ public:
+  static constexpr size_t kMaxTargetLength = 2048;
+  static constexpr size_t kWorkerThreads = 4;
+
+  CStatusServer(const CReceptionBoard& board, const CServiceStatus& service,
+                std::string programVersion);
+  ~CStatusServer();  // stops
+  CStatusServer(const CStatusServer&) = delete;
+  CStatusServer& operator=(const CStatusServer&) = delete;
+
+  // Binds `address` (an IPv4 or IPv6 address or a host name; "0.0.0.0" = every IPv4
+  // address) and `port` (0 = any free port) and starts serving. False with a one-line
+  // reason in *error when the address cannot be bound.
+  bool Start(const std::string& address, uint16_t port, std::string* error);
+  void Stop();
+
+  // The bound port; 0 before Start.
+  uint16_t Port() const { return port_; }
+
+ private:
+  void AddRoutes();
+
+  const CReceptionBoard& board_;
+  const CServiceStatus& service_;
+  const std::string programVersion_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace kestova
