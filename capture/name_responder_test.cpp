@@ -159,5 +159,44 @@ TEST_F(NameResponderTest, FrameCallbackReachesTheResponderInItsContext) {
   EXPECT_EQ(transport_.sent.size(), 1u);
 }
 
+TEST_F(NameResponderTest, ObserverIsToldWhatBecameOfEveryFrame) {
+  std::vector<NameQueryReport> reports;
+  responder_.SetObserver(
+      [](const NameQueryReport& report, void* context) {
+        static_cast<std::vector<NameQueryReport>*>(context)->push_back(report);
+      },
+      &reports);
+  std::vector<uint8_t> otherName =
+      test_frames::GrTestQueryFrame("FHEPFCELEHFCEPFFFACACACACACACABN");
+  std::vector<uint8_t> nodeStatus = test_frames::GrTestQueryFrame();
+  nodeStatus[89] = 0x21;
+  const struct {
+    std::vector<uint8_t> frame;
+    uint32_t announced;
+    NameQueryVerdict verdict;
+    const char* namePrefix;
+  } kCases[] = {
+      {test_frames::GrTestQueryFrame(), Address(192, 168, 10, 20), NameQueryVerdict::kAnswered,
+       "GR-"},
+      {test_frames::GrTestQueryFrame(), 0, NameQueryVerdict::kNoAddress, "GR-"},
+      {otherName, Address(192, 168, 10, 20), NameQueryVerdict::kOtherName, "WORKGROUP"},
+      {nodeStatus, Address(192, 168, 10, 20), NameQueryVerdict::kNotNameQuery, ""},
+      {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), NameQueryVerdict::kMalformed, ""},
+  };
+  for (const auto& c : kCases) {
+    reports.clear();
+    transport_.announced = c.announced;
+    EXPECT_EQ(Handle(c.frame), c.verdict == NameQueryVerdict::kAnswered);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].verdict, c.verdict);
+    EXPECT_EQ(std::string(reports[0].name.CStr()).rfind(c.namePrefix, 0), 0u)
+        << reports[0].name.CStr();
+    if (c.verdict == NameQueryVerdict::kAnswered) {
+      EXPECT_EQ(reports[0].querier, Address(192, 168, 10, 50));
+      EXPECT_EQ(reports[0].announced, c.announced);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestova

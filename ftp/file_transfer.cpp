@@ -79,8 +79,8 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
                         : sent == SendOutcome::kFileFailed ? kReplyLocalError
                                                            : kReplyAborted;
   // Only a whole send tells how many bytes went out.
-  transferBytes_ = sent == SendOutcome::kSent ? size - static_cast<uint64_t>(offset)
-                                              : kFtpBytesUnknown;
+  transferBytes_ =
+      sent == SendOutcome::kSent ? size - static_cast<uint64_t>(offset) : kFtpBytesUnknown;
   CloseDataConnection();
   Reply("%s", failure != nullptr ? failure : kReplyComplete);
 }

@@ -105,8 +105,8 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
 }
 
 std::string FtpActivityLogLine(const FtpActivity& activity, bool* normalLevel) {
-  const std::string who = "ftp " + std::string(activity.peer.CStr()) + " user " +
-                          Quoted(activity.user) + ": ";
+  const std::string who =
+      "ftp " + std::string(activity.peer.CStr()) + " user " + Quoted(activity.user) + ": ";
   const std::string bytes =
       (activity.bytes == kFtpBytesUnknown ? std::string("?") : std::to_string(activity.bytes)) +
       " bytes, ";
@@ -114,9 +114,11 @@ std::string FtpActivityLogLine(const FtpActivity& activity, bool* normalLevel) {
   switch (activity.kind) {
     case FtpActivityKind::kLogin:
       *normalLevel = true;
-      return who + (activity.replyCode == 230 ? "logged in" : "login " + Result(activity.replyCode));
+      return who +
+             (activity.replyCode == 230 ? "logged in" : "login " + Result(activity.replyCode));
     case FtpActivityKind::kDownload:
-      return who + "download " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+      return who + "download " + Quoted(activity.argument) + " " + bytes +
+             Result(activity.replyCode);
     case FtpActivityKind::kUpload:
       return who + "upload " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
     case FtpActivityKind::kAppend:

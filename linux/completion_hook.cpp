@@ -1,8 +1,8 @@
 #include "linux/completion_hook.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,10 +47,9 @@ std::vector<std::string> SplitHookCommand(const std::string& command) {
 }
 
 std::vector<std::string> HookEnvironment(const BoardRecord& record) {
-  const uint32_t seconds =
-      record.endedAt >= record.startedAt && record.startedAt != 0
-          ? static_cast<uint32_t>(record.endedAt - record.startedAt)
-          : record.elapsedSeconds;
+  const uint32_t seconds = record.endedAt >= record.startedAt && record.startedAt != 0
+                               ? static_cast<uint32_t>(record.endedAt - record.startedAt)
+                               : record.elapsedSeconds;
   return {
       "KESTOVA_FILE=" + record.path,
       "KESTOVA_NAME=" + record.fileName,
@@ -130,12 +129,12 @@ void CCompletionHook::Spawn(const BoardRecord& record) {
   posix_spawnattr_setsigdefault(&attributes, &signals);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  const int result = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(),
-                                  environment.data());
+  const int result =
+      posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  const std::string what = "completion hook for #" + std::to_string(record.id) + " " +
-                           record.fileName;
+  const std::string what =
+      "completion hook for #" + std::to_string(record.id) + " " + record.fileName;
   if (result != 0) {
     LogLine(what + ": cannot start " + words_[0] + ": " + std::strerror(result));
     return;
@@ -157,11 +156,11 @@ void CCompletionHook::ReapLoop() {
       int status = 0;
       const pid_t done = waitpid(it->first, &status, WNOHANG);
       if (done == 0) {
-        if (!it->second.slowNoticed && NowMs() - it->second.startedMs >= kSlowNoticeSeconds * 1000) {
+        if (!it->second.slowNoticed &&
+            NowMs() - it->second.startedMs >= kSlowNoticeSeconds * 1000) {
           it->second.slowNoticed = true;
-          LogLine(it->second.name + ": still running after " +
-                  std::to_string(kSlowNoticeSeconds) + " s (process " +
-                  std::to_string(it->first) + ")");
+          LogLine(it->second.name + ": still running after " + std::to_string(kSlowNoticeSeconds) +
+                  " s (process " + std::to_string(it->first) + ")");
         }
         ++it;
         continue;

@@ -49,7 +49,8 @@ PageLanguage LanguageFromAcceptLanguage(const std::string& header) {
     start = comma + 1;
     const size_t semicolon = part.find(';');
     const std::string range = Trim(part.substr(0, semicolon));
-    const double quality = Quality(semicolon == std::string::npos ? "" : part.substr(semicolon + 1));
+    const double quality =
+        Quality(semicolon == std::string::npos ? "" : part.substr(semicolon + 1));
     if (range.empty() || quality <= 0.0) continue;
     if (HasPrimaryTag(range, "ja") && quality > bestJapanese) {
       if (!seenAny) japaneseFirst = true;

@@ -18,11 +18,11 @@ struct NameAnsweringView {
   std::string message;    // how it started (or why it is off), as logged
   bool failed = false;    // a running capture has failed for good
   uint64_t answered = 0;
-  uint64_t ignored = 0;  // name queries seen and not answered
-  std::string lastName;  // the last query answered: the name asked for,
-  std::string lastQuerier;  // the querier's address,
+  uint64_t ignored = 0;       // name queries seen and not answered
+  std::string lastName;       // the last query answered: the name asked for,
+  std::string lastQuerier;    // the querier's address,
   std::string lastAnnounced;  // the address given in the answer,
-  std::time_t lastAt = 0;   // and when (0: none yet)
+  std::time_t lastAt = 0;     // and when (0: none yet)
 };
 
 struct ServiceView {

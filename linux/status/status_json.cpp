@@ -72,7 +72,8 @@ std::string StatusJson(const std::vector<BoardRecord>& records, uint64_t version
         {"ignored", answering.ignored},
         {"lastAnswered", lastAnswered}}},
   };
-  return Dump(Json{{"version", version}, {"service", serviceJson}, {"receptions", RecordsJson(records)}});
+  return Dump(
+      Json{{"version", version}, {"service", serviceJson}, {"receptions", RecordsJson(records)}});
 }
 
 }  // namespace kestova

@@ -120,22 +120,36 @@ std::string StatusPageHtml(PageLanguage language) {
   return std::string("<!DOCTYPE html>\n<html lang=\"") + t.lang +
          "\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-         "<title>" + t.title + "</title>\n"
+         "<title>" +
+         t.title +
+         "</title>\n"
          "<link rel=\"stylesheet\" href=\"/status.css\">\n"
-         "<script type=\"application/json\" id=\"texts\">" + TextsJson(t) + "</script>\n"
+         "<script type=\"application/json\" id=\"texts\">" +
+         TextsJson(t) +
+         "</script>\n"
          "<script src=\"/status.js\" defer></script>\n"
-         "</head>\n<body>\n<header><h1>" + t.heading + "</h1>"
+         "</head>\n<body>\n<header><h1>" +
+         t.heading +
+         "</h1>"
          "<p id=\"updated\" class=\"updated\"></p></header>\n"
          "<section class=\"service\">\n"
-         "<div class=\"fact\"><h2>" + t.folder + "</h2><p id=\"folder\"></p>"
+         "<div class=\"fact\"><h2>" +
+         t.folder +
+         "</h2><p id=\"folder\"></p>"
          "<p id=\"space\" class=\"sub\"></p></div>\n"
-         "<div class=\"fact\"><h2>" + t.nameAnswering + "</h2><p id=\"answering\"></p>"
+         "<div class=\"fact\"><h2>" +
+         t.nameAnswering +
+         "</h2><p id=\"answering\"></p>"
          "<p id=\"last-answered\" class=\"sub\"></p></div>\n"
          "</section>\n"
          "<p id=\"offline\" class=\"offline\" hidden></p>\n"
-         "<table id=\"receptions\">\n<thead><tr>" + head + "</tr></thead>\n"
+         "<table id=\"receptions\">\n<thead><tr>" +
+         head +
+         "</tr></thead>\n"
          "<tbody id=\"rows\"></tbody>\n</table>\n"
-         "<p id=\"empty\" class=\"empty\" hidden>" + t.noReceptions + "</p>\n"
+         "<p id=\"empty\" class=\"empty\" hidden>" +
+         t.noReceptions +
+         "</p>\n"
          "</body>\n</html>\n";
 }
 

@@ -1,6 +1,7 @@
 #include "linux/status/status_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cctype>
 #include <cerrno>
@@ -119,9 +120,9 @@ void CStatusServer::AddRoutes() {
     const std::vector<BoardRecord> records = board_.Snapshot(&version);
     const ServiceView service = service_.Snapshot();
     NoStore(response);
-    response.set_content(StatusJson(records, version, service, SpaceOfFolder(service.folder),
-                                     programVersion_),
-                         kJsonType);
+    response.set_content(
+        StatusJson(records, version, service, SpaceOfFolder(service.folder), programVersion_),
+        kJsonType);
   });
 }
 
@@ -134,6 +135,12 @@ bool CStatusServer::Start(const std::string& address, uint16_t port, std::string
   server_->set_write_timeout(5, 0);
   server_->set_keep_alive_max_count(20);
   server_->set_keep_alive_timeout(2);
+  // SO_REUSEADDR only: cpp-httplib's default also sets SO_REUSEPORT, which would let a
+  // second process share (and take requests from) a port this page holds.
+  server_->set_socket_options([](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   AddRoutes();
   int bound = 0;
   errno = 0;
