@@ -54,7 +54,7 @@ TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
                                                      {"--interface", "averyveryverylongname"},
                                                      {"--folder="},
                                                      {"--active-port", "x"},
-                                                     {"--verbose"},
+                                                     {"--verbosity"},
                                                      {"stray"},
                                                      {"--max-sessions", "100001"},
                                                      {"--max-per-address", "-3"},
