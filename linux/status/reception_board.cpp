@@ -6,6 +6,8 @@ namespace kestova {
 
 const char* BoardStateName(BoardState state) {
   switch (state) {
+    case BoardState::kStarting:
+      return "starting";
     case BoardState::kReceiving:
       return "receiving";
     case BoardState::kReceived:
@@ -20,7 +22,9 @@ const char* BoardStateName(BoardState state) {
   return "receiving";
 }
 
-bool IsEndState(BoardState state) { return state != BoardState::kReceiving; }
+bool IsEndState(BoardState state) {
+  return state != BoardState::kStarting && state != BoardState::kReceiving;
+}
 
 bool CReceptionBoard::Apply(const BoardRecord& record, BoardRecord* stored) {
   std::lock_guard<std::mutex> hold(mutex_);

@@ -14,16 +14,23 @@
 
 namespace kestova {
 
-enum class BoardState { kReceiving, kReceived, kInterrupted, kCreateFailed, kWriteFailed };
+enum class BoardState {
+  kStarting,  // the row exists; the file is being named and created
+  kReceiving,
+  kReceived,
+  kInterrupted,
+  kCreateFailed,
+  kWriteFailed,
+};
 
-// "receiving", "received", "interrupted", "create-failed", "write-failed": the state's
+// "starting", "receiving", "received", "interrupted", "create-failed", "write-failed": the state's
 // name in the JSON and in the completion hook's KESTOVA_STATE.
 const char* BoardStateName(BoardState state);
 bool IsEndState(BoardState state);
 
 struct BoardRecord {
   uint64_t id = 0;
-  BoardState state = BoardState::kReceiving;
+  BoardState state = BoardState::kStarting;
   std::string fileName;  // UTF-8, no folder; empty until the file exists
   std::string path;      // UTF-8, the file (or, for kCreateFailed, the name that failed)
   uint64_t receivedBytes = 0;

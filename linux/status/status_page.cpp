@@ -24,7 +24,8 @@ struct PageTexts {
   const char* noneAnswered;
   const char* counts;  // "{answered}", "{ignored}"
   const char* columns[8];
-  const char* states[5];  // receiving, received, interrupted, create-failed, write-failed
+  const char* states[6];  // starting, receiving, received, interrupted, create-failed,
+                          // write-failed
   const char* noReceptions;
   const char* updated;  // "{time}"
   const char* offline;
@@ -47,7 +48,7 @@ const PageTexts kEnglish = {
     "no query answered yet",
     "{answered} answered, {ignored} ignored",
     {"#", "File name", "Size (MB)", "Elapsed", "Progress (%)", "Rate (KB/s)", "Remaining", "State"},
-    {"Receiving", "Reception complete", "Interrupted", "Could not create the file",
+    {"Starting", "Receiving", "Reception complete", "Interrupted", "Could not create the file",
      "Writing to the file failed"},
     "No programme has been received since the service started.",
     "Updated {time}",
@@ -72,7 +73,7 @@ const PageTexts kJapanese = {
     "応答 {answered} 件、無視 {ignored} 件",
     {"#", "ファイル名", "ファイルサイズ(MByte)", "経過時間(分)", "経過割合(%)",
      "転送レート(KByte/s)", "残り時間(分)", "状態"},
-    {"受信中", "受信完了しました", "受信が中断されました", "ファイルの作成に失敗しました",
+    {"開始中", "受信中", "受信完了しました", "受信が中断されました", "ファイルの作成に失敗しました",
      "ファイルへの書き込みに失敗しました"},
     "サービス開始後に受信した番組はありません。",
     "更新 {time}",
@@ -94,11 +95,12 @@ std::string TextsJson(const PageTexts& t) {
       {"counts", t.counts},
       {"columns", t.columns},
       {"states",
-       {{"receiving", t.states[0]},
-        {"received", t.states[1]},
-        {"interrupted", t.states[2]},
-        {"create-failed", t.states[3]},
-        {"write-failed", t.states[4]}}},
+       {{"starting", t.states[0]},
+        {"receiving", t.states[1]},
+        {"received", t.states[2]},
+        {"interrupted", t.states[3]},
+        {"create-failed", t.states[4]},
+        {"write-failed", t.states[5]}}},
       {"noReceptions", t.noReceptions},
       {"updated", t.updated},
       {"offline", t.offline},
@@ -296,7 +298,7 @@ td.progress { white-space: nowrap; }
 td.progress span { display: inline-block; min-width: 3.5rem; text-align: right;
   font-variant-numeric: tabular-nums; }
 progress { width: 6rem; margin-left: 0.5rem; vertical-align: middle; accent-color: var(--accent); }
-tr[data-state="receiving"] td.state { color: var(--accent); font-weight: 600; }
+tr[data-state="starting"] td.state, tr[data-state="receiving"] td.state { color: var(--accent); font-weight: 600; }
 tr[data-state="interrupted"] td.state { color: #c80; font-weight: 600; }
 tr[data-state="create-failed"] td.state, tr[data-state="write-failed"] td.state {
   color: #d33; font-weight: 600; overflow-wrap: anywhere; }
