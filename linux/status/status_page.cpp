@@ -211,7 +211,10 @@ const char* StatusPageScript() {
       progress.appendChild(bar);
     }
     cell(tr, 5, String(r.rateKiBPerSecond), 'figure');
-    cell(tr, 6, r.remainingSeconds === null ? '--:--' : minutes(r.remainingSeconds), 'figure');
+    // The time left means something only while the programme arrives.
+    var receiving = r.state === 'starting' || r.state === 'receiving';
+    cell(tr, 6, !receiving ? '' : r.remainingSeconds === null ? '--:--'
+        : minutes(r.remainingSeconds), 'figure');
     var state = texts.states[r.state] || r.state;
     if ((r.state === 'create-failed' || r.state === 'write-failed') && r.path) {
       state += ': ' + r.path;
@@ -299,9 +302,10 @@ td.progress span { display: inline-block; min-width: 3.5rem; text-align: right;
   font-variant-numeric: tabular-nums; }
 progress { width: 6rem; margin-left: 0.5rem; vertical-align: middle; accent-color: var(--accent); }
 tr[data-state="starting"] td.state, tr[data-state="receiving"] td.state { color: var(--accent); font-weight: 600; }
+td.state { white-space: nowrap; }
 tr[data-state="interrupted"] td.state { color: #c80; font-weight: 600; }
 tr[data-state="create-failed"] td.state, tr[data-state="write-failed"] td.state {
-  color: #d33; font-weight: 600; overflow-wrap: anywhere; }
+  color: #d33; font-weight: 600; overflow-wrap: anywhere; white-space: normal; }
 .empty { opacity: 0.7; }
 @media (max-width: 40rem) {
   thead { display: none; }
@@ -310,9 +314,11 @@ tr[data-state="create-failed"] td.state, tr[data-state="write-failed"] td.state 
     padding: 0.25rem 0.5rem; }
   td { border: none; display: flex; justify-content: space-between; gap: 1rem; padding: 0.2rem 0;
     text-align: right; }
-  td::before { content: attr(data-label); opacity: 0.7; text-align: left; }
+  td::before { content: attr(data-label); opacity: 0.7; text-align: left; white-space: nowrap; }
   td.number { display: none; }
-  td.name { font-weight: 600; }
+  td.name { font-weight: 600; font-size: 1rem; text-align: left; }
+  td.name::before { content: none; }
+  td.figure:empty { display: none; }
   td.progress { flex-wrap: wrap; }
   progress { width: 100%; margin: 0.2rem 0 0; }
 }
