@@ -90,11 +90,18 @@ class Service:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
+        for thread in self.threads:
+            thread.join(timeout=5)
+        self.proc.stdout.close()
+        self.proc.stderr.close()
 
 
 def chromium(url, *extra, budget=3000):
     args = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-            "--virtual-time-budget=%d" % budget] + list(extra) + [url]
+            "--virtual-time-budget=%d" % budget] + list(extra)
+    if not any(arg.startswith("--screenshot") for arg in extra):
+        args.append("--dump-dom")
+    args.append(url)
     result = subprocess.run(args, capture_output=True, timeout=120)
     return result.stdout.decode("utf-8", "replace")
 
@@ -128,7 +135,8 @@ class StatusPageTest(unittest.TestCase):
         pid_file = self.scratch.sub("hook", "hanging.pid")
         if os.path.exists(pid_file):
             try:
-                os.kill(int(open(pid_file).read()), signal.SIGKILL)
+                with open(pid_file) as pid:
+                    os.kill(int(pid.read()), signal.SIGKILL)
             except (ProcessLookupError, ValueError):
                 pass
         self.scratch.cleanup()
@@ -204,7 +212,8 @@ class StatusPageTest(unittest.TestCase):
             self.assertEqual(os.path.getsize(r["path"]), r["receivedBytes"])
             env_file = self.scratch.sub("hook", "%d.env" % r["id"])
             wait_for(lambda: os.path.exists(env_file), 10, "the hook of " + r["fileName"])
-            env = dict(line.split("=", 1) for line in open(env_file).read().splitlines())
+            with open(env_file) as variables:
+                env = dict(line.split("=", 1) for line in variables.read().splitlines())
             self.assertEqual(env["KESTOVA_FILE"], r["path"])
             self.assertEqual(env["KESTOVA_STATE"], r["state"])
             self.assertEqual(int(env["KESTOVA_BYTES"]), r["receivedBytes"])
