@@ -46,11 +46,13 @@ def wait_for(condition, timeout, what):
 class Service:
     """kestov-a with the status page on 127.0.0.1 and the hook; collects both outputs."""
 
-    def __init__(self, scratch, hook):
+    def __init__(self, scratch, hook, folder_option=True):
         self.folder = scratch.sub("rec")
         args = [KESTOV_A, "--port", "0", "--capture", "none", "--active-port", "0",
-                "--folder", self.folder, "--settings", scratch.sub("kestov-a.ini"),
-                "--status-port", "0", "--status-address", "127.0.0.1", "--on-complete", hook]
+                "--settings", scratch.sub("kestov-a.ini"), "--status-port", "0",
+                "--status-address", "127.0.0.1", "--on-complete", hook]
+        if folder_option:
+            args += ["--folder", self.folder]
         env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", HOOK_DIR=scratch.sub("hook"))
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.out, self.err = [], []
@@ -78,9 +80,12 @@ class Service:
                 return match.group(1)
         return None
 
+    def api(self, name):
+        with urllib.request.urlopen(self.url + "api/" + name, timeout=5) as reply:
+            return json.loads(reply.read().decode("utf-8"))
+
     def receptions(self):
-        with urllib.request.urlopen(self.url + "api/receptions", timeout=5) as reply:
-            return json.loads(reply.read().decode("utf-8"))["receptions"]
+        return self.api("receptions")["receptions"]
 
     def stop(self):
         if self.proc.poll() is None:
@@ -226,6 +231,32 @@ class StatusPageTest(unittest.TestCase):
         # The plain log: the recorder's logins.
         self.assertTrue(any(re.search(r'ftp 127\.0\.0\.1:\d+ user "recorder": logged in', line)
                             for line in service.out), "\n".join(service.out))
+
+
+class HangupTest(unittest.TestCase):
+    def test_sighup_rereads_the_folder_and_does_not_end_the_service(self):
+        scratch = Scratch()
+        try:
+            settings = scratch.sub("kestov-a.ini")
+            with open(settings, "w") as ini:
+                ini.write("[PageReceive]\nFolder=%s\n" % scratch.sub("first"))
+            service = Service(scratch, "", folder_option=False)
+            try:
+                self.assertEqual(service.api("status")["service"]["folder"], scratch.sub("first"))
+                with open(settings, "w") as ini:
+                    ini.write("[PageReceive]\nFolder=%s\n" % scratch.sub("second"))
+                service.proc.send_signal(signal.SIGHUP)
+                wait_for(lambda: service.api("status")["service"]["folder"]
+                         == scratch.sub("second"), 10, "the new folder")
+                self.assertIsNone(service.proc.poll())
+                self.assertTrue(os.path.isdir(scratch.sub("second")))
+                wait_for(lambda: any("SIGHUP: new connections are served from" in line
+                                     for line in service.out), 10, "the log line")
+            finally:
+                service.stop()
+            self.assertEqual(service.proc.returncode, 0)
+        finally:
+            scratch.cleanup()
 
 
 if __name__ == "__main__":
