@@ -23,8 +23,8 @@
 #include "kestova_version.h"
 #include "linux/activity_log.h"
 #include "linux/options.h"
-#include "linux/reception_watch.h"
 #include "linux/receive_list.h"
+#include "linux/reception_watch.h"
 #include "linux/service_log.h"
 #include "linux/settings_location.h"
 #include "linux/status_settings.h"
@@ -89,8 +89,7 @@ bool StartNameAnswering(const LinuxOptions& options, CNameAnswering* answering,
   std::string message;
   const bool started = answering->Start(method, options.interfaceName.c_str(), &message);
   std::fprintf(stderr, "kestov-a: %s\n", message.c_str());
-  status->SetNameAnswering(CaptureMethodName(answering->Running()), options.interfaceName,
-                           message);
+  status->SetNameAnswering(CaptureMethodName(answering->Running()), options.interfaceName, message);
   return started;
 }
 
@@ -111,8 +110,7 @@ void OnListenerStartFailed(void*, uint16_t port) {
 }
 
 // SIGHUP: the settings file's folder for connections accepted from now on.
-void ReloadServedFolder(const LinuxOptions& options, CFtpService* service,
-                        CServiceStatus* status) {
+void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServiceStatus* status) {
   if (!options.folder.empty()) {
     LogLine("SIGHUP: the folder was given with --folder and stays " +
             std::string(service->ServedFolder().CStr()));
@@ -140,14 +138,17 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
   if (!settings.pageEnabled) return true;
   std::string error;
   if (!watch->StartPage(settings.address, settings.port, KESTOVA_VERSION_STRING, &error)) {
-    std::fprintf(stderr, "kestov-a: the status page could not start: %s. Choose another port "
-                 "with --status-port or [Status] Port.\n", error.c_str());
+    std::fprintf(stderr,
+                 "kestov-a: the status page could not start: %s. Choose another port "
+                 "with --status-port or [Status] Port.\n",
+                 error.c_str());
     return false;
   }
   const bool wildcard = settings.address == "0.0.0.0" || settings.address == "::";
   std::fprintf(stderr, "kestov-a: status page on http://%s:%u/%s\n",
                settings.address.find(':') != std::string::npos
-                   ? ("[" + settings.address + "]").c_str() : settings.address.c_str(),
+                   ? ("[" + settings.address + "]").c_str()
+                   : settings.address.c_str(),
                static_cast<unsigned>(watch->PagePort()),
                wildcard ? " (every address of this computer)" : "");
   return true;
@@ -185,6 +186,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   CServiceLog::Instance().SetSink(&CReceiveList::LogSink, &receiveList);
   CReceptionObservers observers;
   observers.Add(&receiveList);
+  observers.Add(&watch);  // the status page and the completion hook
   DubbingStatusSink statusSink;
   statusSink.observer = &observers;
   service.SetSessionFactory(&CreateDubbingSession, &statusSink);

@@ -1,6 +1,45 @@
 #include "linux/reception_watch.h"
 
 namespace kestova {
+namespace {
+
+BoardState BoardStateOf(ReceptionState state) {
+  switch (state) {
+    case ReceptionState::kStarting:
+      return BoardState::kStarting;
+    case ReceptionState::kReceiving:
+      return BoardState::kReceiving;
+    case ReceptionState::kReceived:
+      return BoardState::kReceived;
+    case ReceptionState::kInterrupted:
+      return BoardState::kInterrupted;
+    case ReceptionState::kCreateFailed:
+      return BoardState::kCreateFailed;
+    case ReceptionState::kWriteFailed:
+      return BoardState::kWriteFailed;
+  }
+  return BoardState::kStarting;
+}
+
+}  // namespace
+
+BoardRecord RecordOfEvent(const ReceptionEvent& event) {
+  BoardRecord record;
+  record.id = event.id;
+  record.state = BoardStateOf(event.state);
+  record.fileName = event.fileName.CStr();
+  record.path = event.path.CStr();
+  if (!event.hasFigures) return record;
+  record.receivedBytes = event.receivedBytes;
+  record.announcedBytes = event.announcedBytes;
+  record.elapsedSeconds = event.figures.elapsedSeconds;
+  record.rateKiBPerSecond = event.figures.rateKiBPerSecond;
+  record.remainingKnown = event.figures.remainingKnown;
+  record.remainingSeconds = event.figures.remainingSeconds;
+  record.percentageKnown = event.figures.percentageKnown;
+  record.percentage = event.figures.percentage;
+  return record;
+}
 
 void CReceptionWatch::OnReception(const BoardRecord& record) {
   BoardRecord stored;

@@ -1,11 +1,13 @@
 // CReceptionWatch: what follows the receptions besides the receive list — the status
-// page's board and the completion hook. It is told every change of a reception as a
-// BoardRecord (see OnReception), on the reception's session thread.
+// page's board and the completion hook. It observes the receptions' typed events
+// (ftp/reception_events.h) on their session threads and keeps each reception as a
+// BoardRecord.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "ftp/reception_events.h"
 #include "linux/completion_hook.h"
 #include "linux/status/reception_board.h"
 #include "linux/status/service_status.h"
@@ -13,9 +15,14 @@
 
 namespace kestova {
 
-class CReceptionWatch {
+// The board's record of a reception event (figures only when the event has them).
+BoardRecord RecordOfEvent(const ReceptionEvent& event);
+
+class CReceptionWatch : public IReceptionObserver {
  public:
   explicit CReceptionWatch(const std::string& onComplete) : hook_(onComplete) {}
+
+  void OnReceptionEvent(const ReceptionEvent& event) override { OnReception(RecordOfEvent(event)); }
 
   // Stores the record on the board; when it has just ended, runs the hook (which returns
   // at once).

@@ -97,8 +97,9 @@ class Service:
             self.proc.wait()
         for thread in self.threads:
             thread.join(timeout=5)
-        self.proc.stdout.close()
-        self.proc.stderr.close()
+        for thread, stream in zip(self.threads, (self.proc.stdout, self.proc.stderr)):
+            if not thread.is_alive():  # a reading thread holds its stream
+                stream.close()
 
 
 def chromium(url, *extra, budget=3000):
@@ -136,7 +137,7 @@ class StatusPageTest(unittest.TestCase):
         self.service = Service(self.scratch, hook + " --from-kestov-a")
 
     def tearDown(self):
-        self.service.stop()
+        # The hanging hook first: it holds the service's output open.
         pid_file = self.scratch.sub("hook", "hanging.pid")
         if os.path.exists(pid_file):
             try:
@@ -144,6 +145,7 @@ class StatusPageTest(unittest.TestCase):
                     os.kill(int(pid.read()), signal.SIGKILL)
             except (ProcessLookupError, ValueError):
                 pass
+        self.service.stop()
         self.scratch.cleanup()
 
     def recorder(self, title, size, delay_ms):
