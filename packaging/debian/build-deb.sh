@@ -54,6 +54,7 @@ depends_of() {
           *) result+=("libstdc++6 (>= 5)") ;;
         esac ;;
       libgcc_s.so.1) result+=("libgcc-s1 (>= $(newest GCC | cut -d. -f1-2))") ;;
+      libcpp-httplib.so.*) result+=("libcpp-httplib${lib#libcpp-httplib.so.}") ;;
       ld-linux*) ;;
       *) die "no Debian package known for $lib" ;;
     esac

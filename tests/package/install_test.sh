@@ -142,6 +142,10 @@ programme=$folder/PACKAGED.MPG
 wait_for 50 cmp -s "$programme" "$work/sent.bin" || fail "$programme differs from what was sent"
 [ "$(stat -c '%U:%G %a' "$programme")" = "$user:$user 664" ] ||
   fail "$programme is $(stat -c '%U:%G %a' "$programme"), not $user:$user 664"
+# The default settings turn the status page on: the LAN sees the reception there.
+ip netns exec "$ns_rec" curl -s --max-time 10 http://10.214.0.2:8021/api/receptions \
+  >"$work/receptions.json" || fail "no status page on port 8021"
+grep -q '"fileName":"PACKAGED.MPG"' "$work/receptions.json" || fail "the status page lacks the reception"
 for pid in $(ip netns pids "$ns_dst"); do kill -TERM "$pid" 2>/dev/null; done
 wait
 # Not a terminal (as under systemd, whose journal takes the output): plain lines.
