@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 
@@ -157,6 +158,11 @@ bool CStatusServer::Start(const std::string& address, uint16_t port, std::string
   }
   port_ = static_cast<uint16_t>(bound);
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // cpp-httplib's stop() does nothing before the server runs, so Stop could never end
+  // a server started just before it: wait (briefly) until it runs.
+  for (int i = 0; i < 500 && !server_->is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   return true;
 }
 
