@@ -166,9 +166,8 @@ TEST_F(NameResponderTest, ObserverIsToldWhatBecameOfEveryFrame) {
         static_cast<std::vector<NameQueryReport>*>(context)->push_back(report);
       },
       &reports);
-  std::vector<uint8_t> otherName =
-      test_frames::GrTestQueryFrame("FHEPFCELEHFCEPFFFACACACACACACABN");
-  std::vector<uint8_t> nodeStatus = test_frames::GrTestQueryFrame();
+  std::vector<uint8_t> otherName = testing::GrTestQueryFrame("FHEPFCELEHFCEPFFFACACACACACACABN");
+  std::vector<uint8_t> nodeStatus = testing::GrTestQueryFrame();
   nodeStatus[89] = 0x21;
   const struct {
     std::vector<uint8_t> frame;
@@ -176,9 +175,8 @@ TEST_F(NameResponderTest, ObserverIsToldWhatBecameOfEveryFrame) {
     NameQueryVerdict verdict;
     const char* namePrefix;
   } kCases[] = {
-      {test_frames::GrTestQueryFrame(), Address(192, 168, 10, 20), NameQueryVerdict::kAnswered,
-       "GR-"},
-      {test_frames::GrTestQueryFrame(), 0, NameQueryVerdict::kNoAddress, "GR-"},
+      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), NameQueryVerdict::kAnswered, "GR-"},
+      {testing::GrTestQueryFrame(), 0, NameQueryVerdict::kNoAddress, "GR-"},
       {otherName, Address(192, 168, 10, 20), NameQueryVerdict::kOtherName, "WORKGROUP"},
       {nodeStatus, Address(192, 168, 10, 20), NameQueryVerdict::kNotNameQuery, ""},
       {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), NameQueryVerdict::kMalformed, ""},

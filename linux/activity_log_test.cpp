@@ -64,6 +64,8 @@ TEST(ActivityLogTest, FtpActionsGiveOneLineWithNameBytesAndResult) {
        "download \"番組.MPG\" 5000 bytes, done (226)", true},
       {FtpActivityKind::kUpload, "a.bin", "", 10, 451, "upload \"a.bin\" 10 bytes, failed (451)",
        true},
+      {FtpActivityKind::kDownload, "b.bin", "", kFtpBytesUnknown, 426,
+       "download \"b.bin\" ? bytes, failed (426)", true},
       {FtpActivityKind::kAppend, "a.bin", "", 3, 226, "append \"a.bin\" 3 bytes, done (226)", true},
       {FtpActivityKind::kDelete, "x\r\n2026-01-01 forged", "", 0, 550,
        "delete \"x\\x0D\\x0A2026-01-01 forged\" failed (550)", true},
