@@ -136,6 +136,12 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
     std::fprintf(stderr, "kestov-a: after each reception: %s\n", settings.onComplete.c_str());
   }
   if (!settings.pageEnabled) return true;
+  if (!CStatusServer::Available()) {  // a packaged default must not stop the service
+    std::fprintf(stderr,
+                 "kestov-a: warning: this kestov-a was built without the status page; "
+                 "the status port is ignored\n");
+    return true;
+  }
   std::string error;
   if (!watch->StartPage(settings.address, settings.port, KESTOVA_VERSION_STRING, &error)) {
     std::fprintf(stderr,

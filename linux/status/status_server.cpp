@@ -4,8 +4,8 @@
 #include <sys/socket.h>
 
 #include <cctype>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "linux/status/folder_space.h"
@@ -73,6 +73,8 @@ CStatusServer::CStatusServer(const CReceptionBoard& board, const CServiceStatus&
     : board_(board), service_(service), programVersion_(std::move(programVersion)) {}
 
 CStatusServer::~CStatusServer() { Stop(); }
+
+bool CStatusServer::Available() { return true; }
 
 void CStatusServer::AddRoutes() {
   httplib::Server& server = *server_;

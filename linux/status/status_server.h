@@ -44,6 +44,9 @@ class CStatusServer {
   bool Start(const std::string& address, uint16_t port, std::string* error);
   void Stop();
 
+  // False in a build without cpp-httplib (see linux/CMakeLists.txt): Start always fails.
+  static bool Available();
+
   // The bound port; 0 before Start.
   uint16_t Port() const { return port_; }
 
