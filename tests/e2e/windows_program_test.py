@@ -535,6 +535,9 @@ def main():
     parser.add_argument("--recorder", required=True)
     parser.add_argument("--work", required=True)
     ARGS, rest = parser.parse_known_args()
+    # Wine runs the programs from folders of their own: relative paths would not reach them.
+    for name in ("program", "probe", "recorder", "work"):
+        setattr(ARGS, name, os.path.abspath(getattr(ARGS, name)))
     if os.geteuid() != 0:
         print("SKIP: needs root for network namespaces")
         return 77
