@@ -11,3 +11,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../.ci/qemu-run arm64)
+# cpp-httplib for the status page, with the libraries it needs: fetched by .ci/cross-httplib.
+set(KESTOVA_CROSS_HTTPLIB_ROOT ${CMAKE_CURRENT_LIST_DIR}/../build/cross-httplib/arm64)

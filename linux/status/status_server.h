@@ -1,4 +1,5 @@
-// CStatusServer: the status page's small read-only HTTP server (cpp-httplib).
+// CStatusServer: the status page's small read-only HTTP server (cpp-httplib, through
+// CHttpServer).
 //
 // Routes (GET and HEAD only):
 //   /                 the page, in the browser's language (Accept-Language)
@@ -16,16 +17,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "linux/status/reception_board.h"
 #include "linux/status/service_status.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace kestova {
+
+class CHttpServer;
 
 class CStatusServer {
  public:
@@ -48,7 +46,7 @@ class CStatusServer {
   static bool Available();
 
   // The bound port; 0 before Start.
-  uint16_t Port() const { return port_; }
+  uint16_t Port() const;
 
  private:
   void AddRoutes();
@@ -56,9 +54,7 @@ class CStatusServer {
   const CReceptionBoard& board_;
   const CServiceStatus& service_;
   const std::string programVersion_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  uint16_t port_ = 0;
+  std::unique_ptr<CHttpServer> http_;
 };
 
 }  // namespace kestova

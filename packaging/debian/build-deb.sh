@@ -54,7 +54,8 @@ depends_of() {
           *) result+=("libstdc++6 (>= 5)") ;;
         esac ;;
       libgcc_s.so.1) result+=("libgcc-s1 (>= $(newest GCC | cut -d. -f1-2))") ;;
-      libcpp-httplib.so.*) result+=("libcpp-httplib${lib#libcpp-httplib.so.}") ;;
+      # Debian's shlibs file for the soname: libcpp-httplib0.11 (>= 0.11.4+ds).
+      libcpp-httplib.so.0.11) result+=("libcpp-httplib0.11 (>= 0.11.4+ds)") ;;
       ld-linux*) ;;
       *) die "no Debian package known for $lib" ;;
     esac

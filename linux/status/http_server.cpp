@@ -1,0 +1,150 @@
+#include "linux/status/http_server.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace kestova {
+namespace {
+
+using httplib::Request;
+using httplib::Response;
+
+const char* ReasonOf(int status) {
+  switch (status) {
+    case 400:
+      return "Bad Request";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 413:
+      return "Payload Too Large";
+    case 414:
+      return "URI Too Long";
+    default:
+      return status >= 500 ? "Server Error" : "Request Refused";
+  }
+}
+
+// Refuses what no route may see, before routing: only GET and HEAD, a short target, no
+// ".." (also percent-encoded) and no NUL anywhere in it.
+bool Refuse(const Request& request, Response& response, size_t maxTargetLength) {
+  if (request.method != "GET" && request.method != "HEAD") {
+    response.status = 405;
+    response.set_header("Allow", "GET, HEAD");
+    return true;
+  }
+  if (request.target.size() > maxTargetLength) {
+    response.status = 414;
+    return true;
+  }
+  std::string lowered = request.target;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* bad : {"..", "%2e%2e", ".%2e", "%2e.", "%00", "%5c", "\\"}) {
+    if (lowered.find(bad) != std::string::npos) {
+      response.status = 400;
+      return true;
+    }
+  }
+  if (request.path.find('\0') != std::string::npos) {
+    response.status = 400;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+struct CHttpServer::Serving {
+  httplib::Server server;
+  std::thread thread;
+};
+
+CHttpServer::CHttpServer(size_t maxTargetLength, size_t workerThreads, HttpHeaders everyAnswer)
+    : maxTargetLength_(maxTargetLength),
+      workerThreads_(workerThreads),
+      everyAnswer_(std::move(everyAnswer)) {}
+
+CHttpServer::~CHttpServer() { Stop(); }
+
+void CHttpServer::Get(const std::string& path, HttpRoute route) {
+  routes_.emplace_back(path, std::move(route));
+}
+
+bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* error) {
+  Stop();
+  serving_.reset(new Serving());
+  httplib::Server& server = serving_->server;
+  const size_t workers = workerThreads_;
+  server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  server.set_payload_max_length(1024);
+  server.set_read_timeout(5, 0);
+  server.set_write_timeout(5, 0);
+  server.set_keep_alive_max_count(20);
+  server.set_keep_alive_timeout(2);
+  // SO_REUSEADDR only: cpp-httplib's default also sets SO_REUSEPORT, which would let a
+  // second process share (and take requests from) a port this server holds.
+  server.set_socket_options([](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
+  server.set_default_headers(httplib::Headers(everyAnswer_.begin(), everyAnswer_.end()));
+  const size_t maxTargetLength = maxTargetLength_;
+  server.set_pre_routing_handler([maxTargetLength](const Request& request, Response& response) {
+    return Refuse(request, response, maxTargetLength) ? httplib::Server::HandlerResponse::Handled
+                                                      : httplib::Server::HandlerResponse::Unhandled;
+  });
+  // Every 4xx/5xx, also those cpp-httplib answers itself, carries one line of text.
+  server.set_error_handler([](const Request&, Response& response) {
+    response.set_content(std::to_string(response.status) + " " + ReasonOf(response.status) + "\n",
+                         "text/plain; charset=utf-8");
+  });
+  for (const auto& route : routes_) {
+    const HttpRoute answer = route.second;
+    server.Get(route.first, [answer](const Request& request, Response& response) {
+      HttpAnswer reply =
+          answer([&request](const char* name) { return request.get_header_value(name); });
+      for (const auto& header : reply.headers) response.set_header(header.first, header.second);
+      response.set_content(reply.body, reply.contentType.c_str());
+    });
+  }
+
+  int bound = 0;
+  errno = 0;
+  if (port == 0) {
+    bound = server.bind_to_any_port(address);
+  } else {
+    bound = server.bind_to_port(address, port) ? port : -1;
+  }
+  if (bound <= 0) {
+    *error = "cannot listen on " + address + " port " + std::to_string(port) +
+             (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
+    serving_.reset();
+    return false;
+  }
+  port_ = static_cast<uint16_t>(bound);
+  serving_->thread = std::thread([&server] { server.listen_after_bind(); });
+  // cpp-httplib's stop() does nothing before the server runs, so Stop could never end
+  // a server started just before it: wait (briefly) until it runs.
+  for (int i = 0; i < 500 && !server.is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void CHttpServer::Stop() {
+  if (serving_ != nullptr) {
+    serving_->server.stop();
+    if (serving_->thread.joinable()) serving_->thread.join();
+  }
+  serving_.reset();
+  port_ = 0;
+}
+
+}  // namespace kestova
