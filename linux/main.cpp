@@ -136,10 +136,12 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
     std::fprintf(stderr, "kestov-a: after each reception: %s\n", settings.onComplete.c_str());
   }
   if (!settings.pageEnabled) return true;
-  if (!CStatusServer::Available()) {  // a packaged default must not stop the service
+  std::string unavailable;
+  if (!CStatusServer::Available(&unavailable)) {  // a packaged default must not stop the service
     std::fprintf(stderr,
-                 "kestov-a: warning: this kestov-a was built without the status page; "
-                 "the status port is ignored\n");
+                 "kestov-a: warning: the status page is not available: %s; the status port is "
+                 "ignored\n",
+                 unavailable.c_str());
     return true;
   }
   std::string error;

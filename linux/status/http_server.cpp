@@ -1,3 +1,5 @@
+// The status page's HTTP server over cpp-httplib: the body of kestov-a-http.so, the one
+// file that includes httplib.h (see http_server.h).
 #include "linux/status/http_server.h"
 
 #include <httplib.h>
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace kestova {
@@ -59,29 +62,36 @@ bool Refuse(const Request& request, Response& response, size_t maxTargetLength) 
   return false;
 }
 
-}  // namespace
+class CHttpServer final : public IHttpServer {
+ public:
+  explicit CHttpServer(HttpServerLimits limits) : limits_(std::move(limits)) {}
+  ~CHttpServer() override { Stop(); }
+  CHttpServer(const CHttpServer&) = delete;
+  CHttpServer& operator=(const CHttpServer&) = delete;
 
-struct CHttpServer::Serving {
-  httplib::Server server;
-  std::thread thread;
+  void Get(const std::string& path, HttpRoute route) override {
+    routes_.emplace_back(path, std::move(route));
+  }
+  bool Start(const std::string& address, uint16_t port, std::string* error) override;
+  void Stop() override;
+  uint16_t Port() const override { return port_; }
+
+ private:
+  struct Serving {
+    httplib::Server server;
+    std::thread thread;
+  };
+  const HttpServerLimits limits_;
+  std::vector<std::pair<std::string, HttpRoute>> routes_;
+  std::unique_ptr<Serving> serving_;
+  uint16_t port_ = 0;
 };
-
-CHttpServer::CHttpServer(size_t maxTargetLength, size_t workerThreads, HttpHeaders everyAnswer)
-    : maxTargetLength_(maxTargetLength),
-      workerThreads_(workerThreads),
-      everyAnswer_(std::move(everyAnswer)) {}
-
-CHttpServer::~CHttpServer() { Stop(); }
-
-void CHttpServer::Get(const std::string& path, HttpRoute route) {
-  routes_.emplace_back(path, std::move(route));
-}
 
 bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* error) {
   Stop();
   serving_.reset(new Serving());
   httplib::Server& server = serving_->server;
-  const size_t workers = workerThreads_;
+  const size_t workers = limits_.workerThreads;
   server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
   server.set_payload_max_length(1024);
   server.set_read_timeout(5, 0);
@@ -94,8 +104,9 @@ bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* 
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
   });
-  server.set_default_headers(httplib::Headers(everyAnswer_.begin(), everyAnswer_.end()));
-  const size_t maxTargetLength = maxTargetLength_;
+  server.set_default_headers(
+      httplib::Headers(limits_.everyAnswer.begin(), limits_.everyAnswer.end()));
+  const size_t maxTargetLength = limits_.maxTargetLength;
   server.set_pre_routing_handler([maxTargetLength](const Request& request, Response& response) {
     return Refuse(request, response, maxTargetLength) ? httplib::Server::HandlerResponse::Handled
                                                       : httplib::Server::HandlerResponse::Unhandled;
@@ -147,4 +158,15 @@ void CHttpServer::Stop() {
   port_ = 0;
 }
 
+}  // namespace
 }  // namespace kestova
+
+// Exceptions stay inside the module: a failure to build the server is a null result.
+extern "C" __attribute__((visibility("default"))) kestova::IHttpServer* kestova_create_http_server(
+    const kestova::HttpServerLimits& limits) {
+  try {
+    return new kestova::CHttpServer(limits);
+  } catch (...) {
+    return nullptr;
+  }
+}

@@ -1,8 +1,11 @@
-// CHttpServer: cpp-httplib behind an interface of standard types only. It is the one file
-// that includes httplib.h, so it alone can be compiled with the ABI Debian built the
-// library with (bookworm's armhf cpp-httplib has a 32-bit time_t, the rest of kestov-a a
-// 64-bit one; see linux/CMakeLists.txt). Keep time_t, off_t and anything holding them out
-// of this interface.
+// IHttpServer: the status page's HTTP server behind an interface of standard types only.
+//
+// Its body (http_server.cpp, over cpp-httplib) is built as a module of its own,
+// kestov-a-http.so, that kestov-a loads only when the status page is asked for
+// (http_server_module.h): cpp-httplib brings OpenSSL, zlib and brotli, about 4 MiB of
+// resident pages a service without the page should not carry. Across that boundary, and
+// because bookworm's armhf cpp-httplib has a 32-bit time_t while kestov-a has a 64-bit one,
+// keep time_t, off_t and anything holding them out of this interface.
 //
 // Serves GET (and HEAD) of the paths given to Get; refuses, before routing, other methods
 // (405), request targets longer than the limit (414) and targets holding "..", its percent
@@ -14,7 +17,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,28 +34,29 @@ struct HttpAnswer {
 // A route's answer; `header` gives a request header's value ("" when absent).
 using HttpRoute = std::function<HttpAnswer(const std::function<std::string(const char*)>& header)>;
 
-class CHttpServer {
- public:
-  CHttpServer(size_t maxTargetLength, size_t workerThreads, HttpHeaders everyAnswer);
-  ~CHttpServer();  // stops
-  CHttpServer(const CHttpServer&) = delete;
-  CHttpServer& operator=(const CHttpServer&) = delete;
-
-  void Get(const std::string& path, HttpRoute route);  // before Start
-
-  // `address` and `port` (0 = any free port); false with a one-line reason in *error.
-  bool Start(const std::string& address, uint16_t port, std::string* error);
-  void Stop();
-  uint16_t Port() const { return port_; }
-
- private:
-  struct Serving;
-  const size_t maxTargetLength_;
-  const size_t workerThreads_;
-  const HttpHeaders everyAnswer_;
-  std::vector<std::pair<std::string, HttpRoute>> routes_;
-  std::unique_ptr<Serving> serving_;
-  uint16_t port_ = 0;
+struct HttpServerLimits {
+  size_t maxTargetLength = 0;
+  size_t workerThreads = 1;
+  HttpHeaders everyAnswer;  // sent with every answer
 };
 
+class IHttpServer {
+ public:
+  virtual ~IHttpServer() = default;  // stops
+
+  virtual void Get(const std::string& path, HttpRoute route) = 0;  // before Start
+
+  // `address` and `port` (0 = any free port); false with a one-line reason in *error.
+  virtual bool Start(const std::string& address, uint16_t port, std::string* error) = 0;
+  virtual void Stop() = 0;
+  virtual uint16_t Port() const = 0;  // 0 before Start
+};
+
+using CreateHttpServerFunction = IHttpServer* (*)(const HttpServerLimits& limits);
+
 }  // namespace kestova
+
+// The module's one exported function, looked up by this name; the caller owns (and
+// deletes) the server, null when it could not be made.
+#define KESTOVA_CREATE_HTTP_SERVER "kestova_create_http_server"
+extern "C" kestova::IHttpServer* kestova_create_http_server(const kestova::HttpServerLimits& limits);

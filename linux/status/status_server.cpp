@@ -1,7 +1,7 @@
 #include "linux/status/status_server.h"
 
 #include "linux/status/folder_space.h"
-#include "linux/status/http_server.h"
+#include "linux/status/http_server_module.h"
 #include "linux/status/status_json.h"
 #include "linux/status/status_page.h"
 
@@ -22,12 +22,12 @@ CStatusServer::CStatusServer(const CReceptionBoard& board, const CServiceStatus&
 
 CStatusServer::~CStatusServer() { Stop(); }
 
-bool CStatusServer::Available() { return true; }
+bool CStatusServer::Available(std::string* reason) { return HttpServerModuleAvailable(reason); }
 
 uint16_t CStatusServer::Port() const { return http_ != nullptr ? http_->Port() : 0; }
 
 void CStatusServer::AddRoutes() {
-  CHttpServer& http = *http_;
+  IHttpServer& http = *http_;
   http.Get("/", [](const std::function<std::string(const char*)>& header) {
     const PageLanguage language = LanguageFromAcceptLanguage(header("Accept-Language"));
     HttpAnswer answer = NoStore(StatusPageHtml(language), "text/html; charset=utf-8");
@@ -59,16 +59,19 @@ void CStatusServer::AddRoutes() {
 
 bool CStatusServer::Start(const std::string& address, uint16_t port, std::string* error) {
   Stop();
-  http_.reset(new CHttpServer(kMaxTargetLength, kWorkerThreads,
-                              {
-                                  {"X-Content-Type-Options", "nosniff"},
-                                  {"Referrer-Policy", "no-referrer"},
-                                  {"X-Frame-Options", "DENY"},
-                                  {"Content-Security-Policy",
-                                   "default-src 'none'; script-src 'self'; style-src 'self'; "
-                                   "connect-src 'self'; base-uri 'none'; form-action 'none'; "
-                                   "frame-ancestors 'none'"},
-                              }));
+  HttpServerLimits limits;
+  limits.maxTargetLength = kMaxTargetLength;
+  limits.workerThreads = kWorkerThreads;
+  limits.everyAnswer = {
+      {"X-Content-Type-Options", "nosniff"},
+      {"Referrer-Policy", "no-referrer"},
+      {"X-Frame-Options", "DENY"},
+      {"Content-Security-Policy",
+       "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; "
+       "base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
+  };
+  http_ = CreateHttpServer(limits, error);
+  if (http_ == nullptr) return false;
   AddRoutes();
   if (!http_->Start(address, port, error)) {
     http_.reset();

@@ -1,5 +1,5 @@
 // CStatusServer: the status page's small read-only HTTP server (cpp-httplib, through
-// CHttpServer).
+// IHttpServer, loaded from its module on the first Start).
 //
 // Routes (GET and HEAD only):
 //   /                 the page, in the browser's language (Accept-Language)
@@ -23,7 +23,7 @@
 
 namespace kestova {
 
-class CHttpServer;
+class IHttpServer;
 
 class CStatusServer {
  public:
@@ -42,8 +42,9 @@ class CStatusServer {
   bool Start(const std::string& address, uint16_t port, std::string* error);
   void Stop();
 
-  // False in a build without cpp-httplib (see linux/CMakeLists.txt): Start always fails.
-  static bool Available();
+  // False with the reason in *reason when the HTTP module cannot be loaded (a build without
+  // cpp-httplib has none, see linux/CMakeLists.txt): Start would fail.
+  static bool Available(std::string* reason);
 
   // The bound port; 0 before Start.
   uint16_t Port() const;
@@ -54,7 +55,7 @@ class CStatusServer {
   const CReceptionBoard& board_;
   const CServiceStatus& service_;
   const std::string programVersion_;
-  std::unique_ptr<CHttpServer> http_;
+  std::unique_ptr<IHttpServer> http_;
 };
 
 }  // namespace kestova

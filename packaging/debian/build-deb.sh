@@ -62,7 +62,8 @@ depends_of() {
   done
   printf '%s\n' "${result[@]}" | sort -u | paste -sd, | sed 's/,/, /g'
 }
-mapfile -t programs < <(find "$stage/usr/bin" "$stage/usr/sbin" -type f)
+# The programs and the status page module kestov-a loads.
+mapfile -t programs < <(find "$stage/usr/bin" "$stage/usr/sbin" -type f; find "$stage/usr/lib" -type f -name "*.so")
 depends=$(depends_of "${programs[@]}")
 [ -n "$depends" ] || die "no library dependencies found"
 

@@ -2,12 +2,14 @@
 programmes from kestov-recorder (one interrupted by the test), and headless Chromium renders
 the page. Usage: status_page_test.py KESTOV-A KESTOV-RECORDER SCREENSHOT-FOLDER
 Skips (77) when chromium is missing."""
+import glob
 import json
 import os
 import re
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -46,9 +48,9 @@ def wait_for(condition, timeout, what):
 class Service:
     """kestov-a with the status page on 127.0.0.1 and the hook; collects both outputs."""
 
-    def __init__(self, scratch, hook, folder_option=True):
+    def __init__(self, scratch, hook, folder_option=True, program=None, page_expected=True):
         self.folder = scratch.sub("rec")
-        args = [KESTOV_A, "--port", "0", "--capture", "none", "--active-port", "0",
+        args = [program or KESTOV_A, "--port", "0", "--capture", "none", "--active-port", "0",
                 "--settings", scratch.sub("kestov-a.ini"), "--status-port", "0",
                 "--status-address", "127.0.0.1", "--on-complete", hook]
         if folder_option:
@@ -62,6 +64,8 @@ class Service:
             thread.start()
         self.ftp_port = int(wait_for(lambda: self._find(self.out, r"on port (\d+)$"), 15,
                                      "the FTP listener"))
+        if not page_expected:
+            return
         self.page_port = int(wait_for(lambda: self._find(self.err, r"status page on "
                                                          r"http://127\.0\.0\.1:(\d+)/"), 15,
                                       "the status page"))
@@ -254,6 +258,32 @@ class HangupTest(unittest.TestCase):
                 self.assertTrue(os.path.isdir(scratch.sub("second")))
                 wait_for(lambda: any("SIGHUP: new connections are served from" in line
                                      for line in service.out), 10, "the log line")
+            finally:
+                service.stop()
+            self.assertEqual(service.proc.returncode, 0)
+        finally:
+            scratch.cleanup()
+
+
+class MissingModuleTest(unittest.TestCase):
+    def test_without_its_http_module_the_service_warns_and_serves_on(self):
+        installed = [p for prefix in ("/usr", "/usr/local") for pattern in ("lib", "lib/*")
+                     for p in glob.glob(prefix + "/" + pattern + "/kestov-a/kestov-a-http.so")]
+        if installed:
+            self.skipTest("an installed module would be found: " + installed[0])
+        scratch = Scratch()
+        try:
+            program = shutil.copy(KESTOV_A, scratch.sub("kestov-a"))  # no module beside it
+            service = Service(scratch, "", program=program, page_expected=False)
+            try:
+                with socket.create_connection(("127.0.0.1", service.ftp_port), timeout=5) as ftp:
+                    self.assertTrue(ftp.recv(100).startswith(b"220 "))
+                warning = wait_for(lambda: Service._find(
+                    service.err, r"(warning: the status page is not available: .*)"), 10,
+                    "the warning")
+                self.assertIn("kestov-a-http.so", warning)
+                self.assertIn("the status port is ignored", warning)
+                self.assertIsNone(Service._find(service.err, r"(status page on http)"))
             finally:
                 service.stop()
             self.assertEqual(service.proc.returncode, 0)
