@@ -5,6 +5,7 @@
  * connection, and moves the data in one of four ways:
  *   recv      recv() of 64 KiB, then write() of it          (uploads)
  *   splice    splice() socket -> pipe of 64 KiB -> file      (uploads)
+ *   splice1m  the same through a pipe of 1 MiB                (uploads; kestov-a's way)
  *   send      read() of 64 KiB, then send() of it            (downloads)
  *   sendfile  sendfile() of 64 KiB at a time                 (downloads)
  * Usage: raw_ftp_baseline MODE FOLDER   (prints "port N" once it listens on 127.0.0.1).
@@ -47,12 +48,13 @@ static void reply(int fd, const char* text) {
 }
 
 static void receive_file(int data, int file) {
-  if (strcmp(mode, "splice") == 0) {
+  if (strncmp(mode, "splice", 6) == 0) {
+    const size_t size = strcmp(mode, "splice1m") == 0 ? 16 * BLOCK : BLOCK;
     int p[2];
     if (pipe(p)) exit(1);
-    fcntl(p[1], F_SETPIPE_SZ, BLOCK);
+    fcntl(p[1], F_SETPIPE_SZ, (int)size);
     for (;;) {
-      ssize_t n = splice(data, NULL, p[1], NULL, BLOCK, SPLICE_F_MOVE);
+      ssize_t n = splice(data, NULL, p[1], NULL, size, SPLICE_F_MOVE);
       if (n <= 0) break;
       while (n > 0) {
         ssize_t m = splice(p[0], NULL, file, NULL, (size_t)n, SPLICE_F_MOVE);
@@ -157,7 +159,7 @@ static void session(int control) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    fprintf(stderr, "usage: raw_ftp_baseline recv|splice|send|sendfile FOLDER\n");
+    fprintf(stderr, "usage: raw_ftp_baseline recv|splice|splice1m|send|sendfile FOLDER\n");
     return 2;
   }
   mode = argv[1];

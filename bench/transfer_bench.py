@@ -5,14 +5,16 @@ Each round runs, in an order that alternates from round to round, every server o
   (a) one STOR of SIZE (1 GiB)            (b) 4 concurrent STORs of SIZE/4
   (c) one RETR of SIZE                    (d) one programme dubbing of SIZE by kestov-recorder
 Servers: kestov-a (kernel moves), kestov-a with KESTOVA_PLAIN_TRANSFERS=1 (buffered moves),
-vsftpd, and raw baselines from bench/raw_ftp_baseline.c (recv+write and splice for uploads,
-read+send and sendfile for downloads). curl is the client of (a)-(c); (d) is kestov-a only
+vsftpd, and raw baselines from bench/raw_ftp_baseline.c (recv+write of 64 KiB blocks, splice
+through a 64 KiB pipe and through a 1 MiB pipe for uploads, read+send and sendfile for
+downloads). curl is the client of (a)-(c); (d) is kestov-a only
 (the recorder's own CPU is reported apart). Prints medians in MB/s, ratios to vsftpd and to
-the baselines, server CPU seconds per GiB and peak RSS.
+the baselines (medians of the per-round ratios), server CPU seconds per GiB and peak RSS.
 
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
-       [--rounds 5]
-Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache).
+       [--rounds 5] [--only abcd] [--work-dir DIR]
+Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache)
+unless --work-dir says otherwise.
 """
 import argparse
 import os
@@ -96,6 +98,12 @@ def make_file(path, mib):
             f.write(os.urandom(1 << 20))
 
 
+def paired_ratio(rates, reference_rates):
+    """The median of the per-round ratios: servers measured in the same round share the
+    machine's state then, so a slow phase of the host cancels out."""
+    return statistics.median(r / q for r, q in zip(rates, reference_rates))
+
+
 def median_line(label, results, size_bytes):
     """results: name -> list of (seconds, cpu). Returns name -> (median MB/s, cpu s/GiB)."""
     table = {}
@@ -112,6 +120,7 @@ def main():
     parser.add_argument("recorder")
     parser.add_argument("--size-mib", type=int, default=1024)
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--only", default="abcd", help="the transfers to run, e.g. ab")
     parser.add_argument("--work-dir", default=None,
                         help="where the servers' folders go (default: the temporary folder); "
                              "/dev/shm keeps the disk's writeback out of the upload figures")
@@ -140,7 +149,8 @@ def main():
                                                         plain_work))
         del os.environ["KESTOVA_PLAIN_TRANSFERS"]
         vsftpd = Server("vsftpd", *start_vsftpd(work))
-        raws = {m: start_raw(raw_binary, m, work) for m in ("recv", "splice", "send", "sendfile")}
+        raws = {m: start_raw(raw_binary, m, work)
+                for m in ("recv", "splice", "splice1m", "send", "sendfile")}
         servers = [kestova, plain, vsftpd] + list(raws.values())
         # kestov-a's memory after a small upload, before the large ones.
         small = os.path.join(work, "small.bin")
@@ -153,26 +163,26 @@ def main():
             shutil.copyfile(source, os.path.join(s.folder, "down.bin"))
             os.chmod(os.path.join(s.folder, "down.bin"), 0o644)
 
-        uploaders = [kestova, plain, vsftpd, raws["recv"], raws["splice"]]
+        uploaders = [kestova, plain, vsftpd, raws["recv"], raws["splice"], raws["splice1m"]]
         downloaders = [kestova, plain, vsftpd, raws["send"], raws["sendfile"]]
         results = {k: {} for k in "abcd"}
         recorder_cpu = []
         for round_ in range(args.rounds):
             flip = (lambda xs: xs) if round_ % 2 == 0 else (lambda xs: list(reversed(xs)))
-            for s in flip(uploaders):
+            for s in flip(uploaders) if "a" in args.only or "d" in args.only else []:
                 results["a"].setdefault(s.name, []).append(
                     run_clients(s, [curl_stor(s, source, "one.bin")]))
                 remove(s, "one.bin", size)
-            for s in flip(uploaders):
+            for s in flip(uploaders) if "b" in args.only else []:
                 names = ["four%d.bin" % i for i in range(4)]
                 results["b"].setdefault(s.name, []).append(
                     run_clients(s, [curl_stor(s, quarter, n) for n in names]))
                 for n in names:
                     remove(s, n, size // 4 // (1 << 20) << 20)
-            for s in flip(downloaders):
+            for s in flip(downloaders) if "c" in args.only else []:
                 results["c"].setdefault(s.name, []).append(
                     run_clients(s, [curl_retr(s, "down.bin")]))
-            for s in flip([kestova, plain]):
+            for s in flip([kestova, plain]) if "d" in args.only else []:
                 before = os.times()
                 results["d"].setdefault(s.name, []).append(run_clients(s, [[
                     args.recorder, "--host", "127.0.0.1", "--port", str(s.port),
@@ -191,9 +201,9 @@ def main():
                   "b": "(b) 4 concurrent STORs of %d MiB" % (args.size_mib // 4),
                   "c": "(c) one RETR of %d MiB" % args.size_mib,
                   "d": "(d) programme dubbing of %d MiB with kestov-recorder" % args.size_mib}
-        print("%d rounds, order alternating per round; MB/s medians (10^6 bytes/s)" %
-              args.rounds)
-        for key in "abcd":
+        print("%d rounds, order alternating per round; MB/s medians (10^6 bytes/s); ratios "
+              "are medians of the per-round ratios" % args.rounds)
+        for key in args.only:
             table = median_line(titles[key], results[key], size)
             print("\n" + titles[key])
             print("  %-16s %9s %8s %8s %8s %10s  %s" % ("server", "MB/s", "/vsftpd",
@@ -201,14 +211,15 @@ def main():
                                                        "runs"))
             copying = table.get("raw recv", table.get("raw send"))
             kernel = table.get("raw splice", table.get("raw sendfile"))
-            if key in "d":
-                copying = median_line("", results["a"], size).get("raw recv")
-                kernel = median_line("", results["a"], size).get("raw splice")
-            vs = table.get("vsftpd") or median_line("", results["a"], size).get("vsftpd")
+            vs = table.get("vsftpd")
+            if key == "d":  # against the single STORs of the same rounds
+                stor = median_line("", results["a"], size)
+                copying, kernel, vs = stor.get("raw recv"), stor.get("raw splice"), stor.get("vsftpd")
             for name, (rate, cpu, rates) in table.items():
-                print("  %-16s %9.0f %8.2f %8.2f %8.2f %10.2f  %s" % (
-                    name, rate, rate / vs[0], rate / copying[0], rate / kernel[0], cpu,
-                    " ".join("%.0f" % r for r in rates)))
+                ratios = ["%8.2f" % paired_ratio(rates, ref[2]) if ref else "%8s" % "-"
+                          for ref in (vs, copying, kernel)]
+                print("  %-16s %9.0f %s %10.2f  %s" % (
+                    name, rate, " ".join(ratios), cpu, " ".join("%.0f" % r for r in rates)))
             if key == "d":
                 print("  kestov-recorder's own CPU: %.2f s/GiB (median); ratios to the "
                       "(a) STOR figures" % statistics.median(recorder_cpu))

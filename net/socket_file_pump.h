@@ -2,7 +2,8 @@
 // at a time, for the loops of uploads, downloads and programme receptions.
 //
 // On Linux the kernel moves the bytes itself: socket → file with splice(2) through a
-// pipe of one block, file → socket with sendfile(2). Elsewhere, where the kernel refuses
+// pipe (one block for a transfer's first block, up to 1 MiB after it), file → socket with
+// sendfile(2). Elsewhere, where the kernel refuses
 // for this socket and file (a file system without splice, say), or when the environment
 // variable KESTOVA_PLAIN_TRANSFERS is 1, the bytes go through a buffer of one block
 // (ReceiveFrom + Write, Read + Send). That choice is made per pump, that is per transfer,
@@ -38,8 +39,9 @@ class CSocketToFile {
   CSocketToFile(const CSocketToFile&) = delete;
   CSocketToFile& operator=(const CSocketToFile&) = delete;
 
-  // Receives at most one block, waiting at most the socket's default time-out as
-  // ReceiveFrom does, and writes it to the file at its position. *received is the count
+  // Receives what has come, at most one block (in the kernel, after the first block, up to
+  // its pipe's capacity), waiting at most the socket's default time-out as ReceiveFrom
+  // does, and writes it to the file at its position. *received is the count
   // that came from the socket, also when the file then refused some of it (kFileFailed).
   PumpResult Move(CEventSocket& socket, CFile& file, uint32_t* received);
   // Whether the kernel moves this pump's blocks (known after the first Move).
@@ -54,7 +56,8 @@ class CSocketToFile {
   Mode mode_ = Mode::kUntried;
   bool kernelMoved_ = false;  // a block went through the kernel: no more falling back
   std::vector<char> buffer_;
-  int pipe_[2] = {-1, -1};  // Linux: read and write ends of the one-block pipe
+  int pipe_[2] = {-1, -1};  // Linux: read and write ends of the pipe
+  size_t pipeCapacity_ = 0;  // Linux: what the pipe holds (one block or more)
 };
 
 // File → socket.
