@@ -14,7 +14,9 @@ the baselines (medians of the per-round ratios), server CPU seconds per GiB and 
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
        [--rounds 5] [--only abcd] [--work-dir DIR]
 Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache)
-unless --work-dir says otherwise.
+unless --work-dir says otherwise. Before each upload as much memory as it writes is
+touched and freed, so that on a virtual machine every server writes into pages its host
+has backed (see warm_memory).
 """
 import argparse
 import os
@@ -48,11 +50,23 @@ def start_raw(binary, mode, work):
     return Server("raw " + mode, proc, port, folder, "")
 
 
-def run_clients(server, commands):
+def warm_memory(size):
+    """Touches and frees `size` bytes plus a margin. A virtual machine whose host takes
+    back free memory (virtio-balloon free page reporting) must fault fresh pages in from
+    the host; an upload into the page cache takes that many fresh pages, so without this
+    its figures depend on how much memory the host had taken back since the last round."""
+    block = bytearray(b"\x01") * (size + (size >> 3))
+    del block
+
+
+def run_clients(server, commands, warm=0):
     """Runs the client commands at once; returns (seconds, server CPU seconds). Samples
     the server's processes meanwhile for CPU and peak RSS. Earlier writes are flushed
-    first, so their writeback does not fall into this measurement."""
+    first, so their writeback does not fall into this measurement; `warm` bytes of memory
+    are touched and freed just before it (see warm_memory)."""
     os.sync()
+    if warm:
+        warm_memory(warm)
     pids = [server.proc.pid] + descendants(server.proc.pid)
     first = {pid: cpu_ticks(pid) or 0 for pid in pids}
     last = dict(first)
@@ -171,12 +185,12 @@ def main():
             flip = (lambda xs: xs) if round_ % 2 == 0 else (lambda xs: list(reversed(xs)))
             for s in flip(uploaders) if "a" in args.only or "d" in args.only else []:
                 results["a"].setdefault(s.name, []).append(
-                    run_clients(s, [curl_stor(s, source, "one.bin")]))
+                    run_clients(s, [curl_stor(s, source, "one.bin")], warm=size))
                 remove(s, "one.bin", size)
             for s in flip(uploaders) if "b" in args.only else []:
                 names = ["four%d.bin" % i for i in range(4)]
                 results["b"].setdefault(s.name, []).append(
-                    run_clients(s, [curl_stor(s, quarter, n) for n in names]))
+                    run_clients(s, [curl_stor(s, quarter, n) for n in names], warm=size))
                 for n in names:
                     remove(s, n, size // 4 // (1 << 20) << 20)
             for s in flip(downloaders) if "c" in args.only else []:
@@ -186,7 +200,7 @@ def main():
                 before = os.times()
                 results["d"].setdefault(s.name, []).append(run_clients(s, [[
                     args.recorder, "--host", "127.0.0.1", "--port", str(s.port),
-                    "--title", "BENCH", "--size", "%dM" % args.size_mib]]))
+                    "--title", "BENCH", "--size", "%dM" % args.size_mib]], warm=size))
                 after = os.times()
                 recorder_cpu.append((after.children_user + after.children_system -
                                      before.children_user - before.children_system) /
