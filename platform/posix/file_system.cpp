@@ -43,29 +43,28 @@ bool ReadOnlyFromStat(const std::string& path, const struct stat& status) {
   return access(path.c_str(), W_OK) != 0;
 }
 
-// fstatat that follows a link only within the confinement folder.
-bool StatFollowingInside(int folderFd, const std::string& folder, const char* name,
-                         struct stat* status) {
-  if (fstatat(folderFd, name, status, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  if (!S_ISLNK(status->st_mode)) return true;
-  const int fd = OpenConfined(folder + "/" + name, O_PATH | O_CLOEXEC);
+// stat of a path whose links are followed only within the confinement folder.
+bool StatConfined(const std::string& native, struct stat* status) {
+  const int fd = OpenConfined(native, O_PATH | O_CLOEXEC);
   if (fd < 0) return false;
   const bool known = fstat(fd, status) == 0;
   close(fd);
   return known;
 }
 
+// fstatat that follows a link only within the confinement folder.
+bool StatFollowingInside(int folderFd, const std::string& folder, const char* name,
+                         struct stat* status) {
+  if (fstatat(folderFd, name, status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return !S_ISLNK(status->st_mode) || StatConfined(folder + "/" + name, status);
+}
+
 }  // namespace
 
 bool GetPathAttributes(const CCountedString& path, PathAttributes* attributes) {
   const std::string native = NativePath(path);
-  if (native.empty()) return false;
-  const int fd = OpenConfined(native, O_PATH | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat status;
-  const bool known = fstat(fd, &status) == 0;
-  close(fd);
-  if (!known) return false;
+  if (native.empty() || !StatConfined(native, &status)) return false;
   attributes->isDirectory = S_ISDIR(status.st_mode);
   attributes->isReadOnly = ReadOnlyFromStat(native, status);
   return true;
@@ -172,14 +171,9 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
 
 bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry) {
   const std::string native = NativePath(path);
-  if (native.empty()) return false;
   // As GetPathAttributes: a link shows what it points to, if that lies inside.
-  const int fd = OpenConfined(native, O_PATH | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat status;
-  const bool known = fstat(fd, &status) == 0;
-  close(fd);
-  if (!known) return false;
+  if (native.empty() || !StatConfined(native, &status)) return false;
   const size_t slash = native.find_last_of('/');
   *entry = DirectoryEntry();
   entry->name = CCountedString((slash == std::string::npos || slash + 1 == native.size())
