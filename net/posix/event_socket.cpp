@@ -12,17 +12,16 @@
 
 #include <arpa/inet.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "net/posix/socket_wait.h"
 #include "net/socket_system.h"
 
 namespace kestova {
@@ -30,47 +29,6 @@ namespace kestova {
 const SocketHandle kInvalidSocket = -1;
 
 namespace {
-
-int64_t MonotonicMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// A deadline for one operation; a negative time-out waits without end, as poll() does.
-class Deadline {
- public:
-  explicit Deadline(int32_t timeoutMs)
-      : endless_(timeoutMs < 0), end_(MonotonicMs() + (timeoutMs < 0 ? 0 : timeoutMs)) {}
-  // Milliseconds left for poll(): -1 without end, 0 once the deadline has passed.
-  int Remaining() const {
-    if (endless_) return -1;
-    const int64_t left = end_ - MonotonicMs();
-    return left > 0 ? static_cast<int>(left) : 0;
-  }
-
- private:
-  bool endless_;
-  int64_t end_;
-};
-
-// Waits until `events` occur on `fd` or the deadline passes. Returns the reported events,
-// 0 on time-out, -1 on a poll failure. Interrupted waits resume with the time left.
-int WaitFor(int fd, short events, const Deadline& deadline) {
-  for (;;) {
-    pollfd entry = {fd, events, 0};
-    const int result = poll(&entry, 1, deadline.Remaining());
-    if (result > 0) return entry.revents;
-    if (result == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
-
-bool MakeNonBlocking(int fd) {
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0) return false;
-  return (flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
-}
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 

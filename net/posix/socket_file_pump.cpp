@@ -9,50 +9,19 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #endif
 
+#include "net/posix/socket_wait.h"
+
 namespace kestova {
 
 namespace {
 
 #ifdef __linux__
-int64_t MonotonicMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-// The end of a wait of `timeoutMs` (negative: none).
-int64_t DeadlineOf(int32_t timeoutMs) { return timeoutMs < 0 ? -1 : MonotonicMs() + timeoutMs; }
-
-// Waits for `events` on `fd` until `deadline`: the reported events, 0 when the deadline
-// passed, -1 when poll failed.
-int WaitUntil(int fd, short events, int64_t deadline) {
-  for (;;) {
-    int left = -1;
-    if (deadline >= 0) {
-      const int64_t rest = deadline - MonotonicMs();
-      left = rest > 0 ? static_cast<int>(rest) : 0;
-    }
-    pollfd entry = {fd, events, 0};
-    const int result = poll(&entry, 1, left);
-    if (result > 0) return entry.revents;
-    if (result == 0) return 0;
-    if (errno != EINTR) return -1;
-  }
-}
-
-bool MakeNonBlocking(int fd) {
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags < 0) return false;
-  return (flags & O_NONBLOCK) != 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-
 // The most one sendfile call is asked to send, and the pipe a socket → file move asks
 // for. Moving 1 MiB per pair of splice calls rather than one block is what lets the
 // kernel's move beat a copying loop of 64 KiB blocks; where the system grants less
@@ -107,7 +76,7 @@ PumpResult CSocketToFile::Move(CEventSocket& socket, CFile& file, uint32_t* rece
 #ifdef __linux__
 PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32_t* received) {
   const int fd = socket.Handle();
-  const int64_t deadline = DeadlineOf(socket.DefaultTimeout());
+  const Deadline deadline(socket.DefaultTimeout());
   bool waited = false;
   ssize_t got;
   // One block until the file has taken one by splice: a file that refuses it leaves at
@@ -119,7 +88,7 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
     if (errno == EINTR) continue;
     if (errno == EAGAIN) {
       if (waited) return PumpResult::kMoved;  // a false alarm reads as a quiet connection
-      const int events = WaitUntil(fd, POLLIN, deadline);
+      const int events = WaitFor(fd, POLLIN, deadline);
       if (events == 0) return PumpResult::kMoved;  // a quiet connection is not an error
       if (events < 0) return PumpResult::kEnded;
       waited = true;
@@ -221,7 +190,7 @@ PumpResult CFileToSocket::SendSome(CFile& file, CEventSocket& socket, uint32_t* 
 PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32_t* sent,
                                        int32_t roomWaitMs) {
   const int fd = socket.Handle();
-  const int64_t deadline = DeadlineOf(roomWaitMs == 0 ? socket.DefaultTimeout() : roomWaitMs);
+  const Deadline deadline(roomWaitMs == 0 ? socket.DefaultTimeout() : roomWaitMs);
   for (;;) {
     // Without an offset, sendfile reads from the file's position and advances it. No
     // buffer limits the count: the socket takes what it has room for, so asking for more
@@ -235,7 +204,7 @@ PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32
     if (put == 0) return PumpResult::kEnded;  // the end of the file
     if (errno == EINTR) continue;
     if (errno == EAGAIN) {
-      const int events = WaitUntil(fd, POLLOUT, deadline);
+      const int events = WaitFor(fd, POLLOUT, deadline);
       if (events == 0) return PumpResult::kMoved;  // no room within the wait
       if (events < 0) return PumpResult::kSendFailed;
       continue;  // room, or an error the next sendfile reports
