@@ -11,12 +11,19 @@ downloads). curl is the client of (a)-(c); (d) is kestov-a only
 (the recorder's own CPU is reported apart). Prints medians in MB/s, ratios to vsftpd and to
 the baselines (medians of the per-round ratios), server CPU seconds per GiB and peak RSS.
 
+The clients' own CPU (curl's, the recorder's) is printed under each table: on loopback the
+sender's copies run on the same cores, so no server can move bytes faster than the client
+can produce them.
+
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
-       [--rounds 5] [--only abcd] [--work-dir DIR]
+       [--rounds 5] [--only abcd] [--work-dir DIR] [--pause-page-reporting]
 Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache)
 unless --work-dir says otherwise. Before each upload as much memory as it writes is
 touched and freed, so that on a virtual machine every server writes into pages its host
-has backed (see warm_memory).
+has backed (see warm_memory). A guest whose kernel reports free pages to the host
+(virtio-balloon free page reporting) hands the freed pages back within seconds and must
+fault them in again; --pause-page-reporting raises the reporting order out of reach for
+the run and restores it afterwards.
 """
 import argparse
 import os
@@ -33,6 +40,7 @@ from stor_bench import (cpu_ticks, descendants, peak_rss_kib, start_kestova,  # 
                         start_vsftpd, stop)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+PAGE_REPORTING = "/sys/module/page_reporting/parameters/"
 
 
 class Server:
@@ -59,8 +67,38 @@ def warm_memory(size):
     del block
 
 
+class PageReportingPause:
+    """Free page reporting off for the run (the order above the largest block), then the
+    order it had. Prints whether reporting is on when it is not paused."""
+
+    def __init__(self, pause):
+        self.pause, self.saved = pause, None
+
+    def __enter__(self):
+        path = PAGE_REPORTING + "page_reporting_order"
+        if not os.path.exists(path):
+            return self
+        with open(path) as f:
+            order = f.read().strip()
+        if not self.pause:
+            print("note: free page reporting is on (order %s); expect noisy uploads, or run "
+                  "with --pause-page-reporting" % order)
+            return self
+        with open(path, "w") as f:
+            f.write("11")
+        self.saved = order
+        print("free page reporting paused for this run (order %s -> 11)" % order)
+        return self
+
+    def __exit__(self, *_):
+        if self.saved is not None:
+            with open(PAGE_REPORTING + "page_reporting_order", "w") as f:
+                f.write(self.saved)
+
+
 def run_clients(server, commands, warm=0):
-    """Runs the client commands at once; returns (seconds, server CPU seconds). Samples
+    """Runs the client commands at once; returns (seconds, server CPU seconds, the
+    clients' CPU seconds). Samples
     the server's processes meanwhile for CPU and peak RSS. Earlier writes are flushed
     first, so their writeback does not fall into this measurement; `warm` bytes of memory
     are touched and freed just before it (see warm_memory)."""
@@ -68,6 +106,7 @@ def run_clients(server, commands, warm=0):
     if warm:
         warm_memory(warm)
     pids = [server.proc.pid] + descendants(server.proc.pid)
+    before = os.times()
     first = {pid: cpu_ticks(pid) or 0 for pid in pids}
     last = dict(first)
     start = time.monotonic()
@@ -82,11 +121,14 @@ def run_clients(server, commands, warm=0):
                 last[pid] = max(last.get(pid, 0), ticks)
         time.sleep(0.01)
     seconds = time.monotonic() - start
+    after = os.times()
     for c in clients:
         if c.returncode != 0:
             sys.exit("%s: client failed: %s" % (server.name, c.stderr.read().decode()))
     hertz = os.sysconf("SC_CLK_TCK")
-    return seconds, sum(last[p] - first[p] for p in last) / hertz
+    clients_cpu = (after.children_user + after.children_system -
+                   before.children_user - before.children_system)
+    return seconds, sum(last[p] - first[p] for p in last) / hertz, clients_cpu
 
 
 def curl_stor(server, source, name):
@@ -122,8 +164,8 @@ def median_line(label, results, size_bytes):
     """results: name -> list of (seconds, cpu). Returns name -> (median MB/s, cpu s/GiB)."""
     table = {}
     for name, runs in results.items():
-        rates = [size_bytes / s / 1e6 for s, _ in runs]
-        cpus = [c / (size_bytes / (1 << 30)) for _, c in runs]
+        rates = [size_bytes / s / 1e6 for s, _, _ in runs]
+        cpus = [c / (size_bytes / (1 << 30)) for _, c, _ in runs]
         table[name] = (statistics.median(rates), statistics.median(cpus), rates)
     return table
 
@@ -138,6 +180,8 @@ def main():
     parser.add_argument("--work-dir", default=None,
                         help="where the servers' folders go (default: the temporary folder); "
                              "/dev/shm keeps the disk's writeback out of the upload figures")
+    parser.add_argument("--pause-page-reporting", action="store_true",
+                        help="stop a virtual machine's free page reporting for the run (root)")
     args = parser.parse_args()
     for tool in ("curl", "vsftpd", "cc"):
         if shutil.which(tool) is None:
@@ -145,6 +189,12 @@ def main():
     size = args.size_mib << 20
     work = tempfile.mkdtemp(prefix="kestova-bench-", dir=args.work_dir)
     os.chmod(work, 0o755)
+    with PageReportingPause(args.pause_page_reporting):
+        run(args, size, work)
+
+
+def run(args, size, work):
+    """Starts the servers in `work`, runs the rounds, prints the tables; removes `work`."""
     servers = []
     try:
         raw_binary = os.path.join(work, "raw_ftp_baseline")
@@ -180,7 +230,6 @@ def main():
         uploaders = [kestova, plain, vsftpd, raws["recv"], raws["splice"], raws["splice1m"]]
         downloaders = [kestova, plain, vsftpd, raws["send"], raws["sendfile"]]
         results = {k: {} for k in "abcd"}
-        recorder_cpu = []
         for round_ in range(args.rounds):
             flip = (lambda xs: xs) if round_ % 2 == 0 else (lambda xs: list(reversed(xs)))
             for s in flip(uploaders) if "a" in args.only or "d" in args.only else []:
@@ -197,14 +246,9 @@ def main():
                 results["c"].setdefault(s.name, []).append(
                     run_clients(s, [curl_retr(s, "down.bin")]))
             for s in flip([kestova, plain]) if "d" in args.only else []:
-                before = os.times()
                 results["d"].setdefault(s.name, []).append(run_clients(s, [[
                     args.recorder, "--host", "127.0.0.1", "--port", str(s.port),
                     "--title", "BENCH", "--size", "%dM" % args.size_mib]], warm=size))
-                after = os.times()
-                recorder_cpu.append((after.children_user + after.children_system -
-                                     before.children_user - before.children_system) /
-                                    (size / (1 << 30)))
                 for entry in os.listdir(s.folder):
                     if entry.endswith(".MPG"):
                         os.remove(os.path.join(s.folder, entry))
@@ -234,9 +278,11 @@ def main():
                           for ref in (vs, copying, kernel)]
                 print("  %-16s %9.0f %s %10.2f  %s" % (
                     name, rate, " ".join(ratios), cpu, " ".join("%.0f" % r for r in rates)))
-            if key == "d":
-                print("  kestov-recorder's own CPU: %.2f s/GiB (median); ratios to the "
-                      "(a) STOR figures" % statistics.median(recorder_cpu))
+            client_cpu = statistics.median(c for runs in results[key].values()
+                                           for _, _, c in runs) / (size / (1 << 30))
+            print("  the client's own CPU (%s): %.2f s/GiB (median over every run)%s" % (
+                "kestov-recorder" if key == "d" else "curl", client_cpu,
+                "; ratios to the (a) STOR figures" if key == "d" else ""))
         print("\npeak RSS (KiB): " + ", ".join("%s %d" % (s.name, s.peak_kib) for s in servers))
         print("kestov-a peak RSS after a 16 MiB upload only: %d KiB" % small_peak)
     finally:
