@@ -6,8 +6,7 @@
 #include <string>
 
 #include "ftp/ftp_session.h"
-#include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/test_ftp_server.h"
+#include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
 #include "platform/test_support/scratch_folder.h"
 #include "platform/time.h"
@@ -18,12 +17,8 @@ namespace {
 
 constexpr const char* kPwdReply = "257 \"/\" is current directory.";
 
-class CommandLinesTest : public ::testing::Test {
+class CommandLinesTest : public LoggedInFtpTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.IsListening());
-    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
-  }
   // Sends the pieces as separate TCP segments (a pause after each lets the session
   // receive it on its own).
   void SendPieces(std::initializer_list<std::string> pieces) {
@@ -32,8 +27,6 @@ class CommandLinesTest : public ::testing::Test {
       SleepMs(50);
     }
   }
-  CTestFtpServer server_;
-  CRawFtpClient client_;
 };
 
 // Every test ends with a PWD whose reply must be the next line: so no reply was left

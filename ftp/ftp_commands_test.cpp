@@ -3,26 +3,14 @@
 
 #include <string>
 
-#include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/test_ftp_server.h"
+#include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
 
 namespace kestova {
 namespace testing {
 namespace {
 
-class FtpCommandsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.IsListening());
-    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
-  }
-  CCountedString Local(const std::string& relative) const {
-    return server_.Folder().PathOf(relative);
-  }
-  CTestFtpServer server_;
-  CRawFtpClient client_;
-};
+using FtpCommandsTest = LoggedInFtpTest;
 
 TEST_F(FtpCommandsTest, InformationalReplies) {
   EXPECT_EQ(client_.Command("NOOP"), "200 OK");

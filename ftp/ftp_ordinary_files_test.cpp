@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/test_ftp_server.h"
+#include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
 #include "platform/settings.h"
 #include "platform/time.h"
@@ -20,18 +19,15 @@ const char kListOpening[] = "150 Opening ASCII mode data connection for director
 const char kComplete[] = "226 Transfer complete";
 const char kAborted[] = "426 Connection closed; transfer aborted.";
 
-class FtpOrdinaryFilesTest : public ::testing::Test {
+class FtpOrdinaryFilesTest : public LoggedInFtpTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server_.IsListening());
-    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
+    LoggedInFtpTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(CreateFolderTree(Local("sub/deeper")));
     ASSERT_TRUE(WriteWholeFile(Local("a.txt"), "top"));
     ASSERT_TRUE(WriteWholeFile(Local("sub/a.txt"), "in sub"));
     ASSERT_TRUE(WriteWholeFile(Local("digits"), "0123456789"));
-  }
-  CCountedString Local(const std::string& relative) const {
-    return server_.Folder().PathOf(relative);
   }
   // PASV, `command`; the data connection's bytes when the opening reply came, and the
   // final reply in `*last`.
@@ -59,8 +55,6 @@ class FtpOrdinaryFilesTest : public ::testing::Test {
     EXPECT_EQ(client_.Command("NOOP"), "200 OK") << command;
     return bytes;
   }
-  CTestFtpServer server_;
-  CRawFtpClient client_;
 };
 
 TEST_F(FtpOrdinaryFilesTest, NamesAreTakenFromTheCurrentDirectoryOrTheTop) {

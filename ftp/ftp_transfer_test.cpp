@@ -8,8 +8,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "ftp/test_support/raw_ftp_client.h"
-#include "ftp/test_support/test_ftp_server.h"
+#include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
 #include "platform/time.h"
 
@@ -17,15 +16,8 @@ namespace kestova {
 namespace testing {
 namespace {
 
-class FtpTransferTest : public ::testing::Test {
+class FtpTransferTest : public LoggedInFtpTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server_.IsListening());
-    ASSERT_TRUE(client_.ConnectAndLogin(server_.Port()));
-  }
-  CCountedString Local(const std::string& relative) const {
-    return server_.Folder().PathOf(relative);
-  }
   // PASV, then `command`; returns the bytes of the data connection and checks the
   // 150/226 framing.
   std::string Download(const std::string& command, const char* opening) {
@@ -52,8 +44,6 @@ class FtpTransferTest : public ::testing::Test {
     data.Close();
     return client_.ReadLine(20000);
   }
-  CTestFtpServer server_;
-  CRawFtpClient client_;
 };
 
 const char kListOpening[] = "150 Opening ASCII mode data connection for directory list.";

@@ -12,7 +12,8 @@ kestov_a=${1:?usage: netns_name_answering.sh KESTOV-A KESTOV-RECORDER packet|soc
 recorder=${2:?}
 method=${3:?}
 
-skip() { echo "SKIP: $*"; exit 77; }
+fail_label=$method
+source "$(dirname "$0")/../netns_support.sh"
 [ "$(id -u)" = 0 ] || skip "needs root to create network namespaces"
 command -v ip >/dev/null || skip "ip (iproute2) is not installed"
 
@@ -30,51 +31,19 @@ kestov_pid=
 tshark_pid=
 
 cleanup() {
-  # Every process left in the two namespaces was started by this test (kestov-a and its
-  # watchdog, tshark, the recorder); a namespace with processes would outlive its deletion.
-  local ns pid
-  for ns in "$ns_rec" "$ns_dst"; do
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
-  done
+  # Besides what runs in the namespaces: tshark and kestov-a's watchdog, started here.
   [ -n "$tshark_pid" ] && kill -KILL "$tshark_pid" 2>/dev/null
   [ -n "$kestov_pid" ] && kill -KILL "$kestov_pid" 2>/dev/null
-  wait 2>/dev/null
-  ip netns del "$ns_rec" 2>/dev/null
-  ip netns del "$ns_dst" 2>/dev/null  # takes the veth pair with it
+  remove_namespaces "$ns_rec" "$ns_dst"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL ($method): $*"
-  for log in "$work"/*.log; do
-    [ -f "$log" ] && { echo "--- $(basename "$log")"; tail -n 30 "$log"; }
-  done
-  exit 1
-}
-
-# Waits (at most $1 tenths of a second) until the command after it succeeds.
-wait_for() {
-  local tenths=$1; shift
-  for ((i = 0; i < tenths; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-ip netns add "$ns_rec" 2>"$work/netns.log" || skip "cannot create network namespaces: $(cat "$work/netns.log")"
-ip netns add "$ns_dst" || fail "second namespace"
-ip link add "$veth_rec" type veth peer name "$veth_dst" || fail "veth pair"
-ip link set "$veth_rec" netns "$ns_rec" && ip link set "$veth_dst" netns "$ns_dst" || fail "moving veth"
-ip -n "$ns_rec" addr add "$rec_address/24" brd + dev "$veth_rec" || fail "recorder address"
-ip -n "$ns_dst" addr add "$dst_address/24" brd + dev "$veth_dst" || fail "destination address"
+make_namespaces "$ns_rec" "$ns_dst" "$veth_rec" "$veth_dst" "$rec_address" "$dst_address"
 # A second adapter of the destination (as a VPN would add): the answer must still carry the
 # address through which the recorder is reached.
 ip -n "$ns_dst" link add "${tag}v" type dummy 2>/dev/null &&
   ip -n "$ns_dst" addr add 172.31.213.2/24 dev "${tag}v" && ip -n "$ns_dst" link set "${tag}v" up
-for ns in "$ns_rec" "$ns_dst"; do ip -n "$ns" link set lo up; done
-ip -n "$ns_rec" link set "$veth_rec" up && ip -n "$ns_dst" link set "$veth_dst" up || fail "links up"
 
 # The destination: packet capture on every interface, the socket capture bound to the veth.
 mkdir -p "$work/received"

@@ -16,7 +16,7 @@ user=kestov-a
 folder=/srv/kestov-a
 unit=/usr/lib/systemd/system/kestov-a.service
 
-skip() { echo "SKIP: $*"; exit 77; }
+source "$(dirname "$0")/../netns_support.sh"
 [ "$(id -u)" = 0 ] || skip "needs root to install a package"
 dpkg-query -W -f='${Status}' kestov-a 2>/dev/null | grep -q installed &&
   skip "kestov-a is already installed here"
@@ -31,34 +31,12 @@ work=$(mktemp -d)
 installed=0
 
 cleanup() {
-  local ns pid
-  for ns in "$ns_rec" "$ns_dst"; do
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
-    ip netns del "$ns" 2>/dev/null
-  done
-  wait 2>/dev/null
+  remove_namespaces "$ns_rec" "$ns_dst"
   [ $installed = 1 ] && dpkg --purge kestov-a >/dev/null 2>&1
   rm -rf "$folder"  # it did not exist before the test
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  for log in "$work"/*.log; do
-    [ -f "$log" ] && { echo "--- $(basename "$log")"; tail -n 20 "$log"; }
-  done
-  exit 1
-}
-
-wait_for() {
-  local tenths=$1; shift
-  for ((i = 0; i < tenths; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 # Installation.
 dpkg -i "$package" >"$work/dpkg-install.log" 2>&1 || fail "dpkg -i"
@@ -106,14 +84,7 @@ as_service_user() {
   setpriv+=(-- sh -c 'umask 0002; exec "$@"' sh)
 }
 
-ip netns add "$ns_rec" 2>"$work/netns.log" || skip "no network namespaces: $(cat "$work/netns.log")"
-ip netns add "$ns_dst" || fail "second namespace"
-ip link add "${tag}r" type veth peer name "${tag}d" || fail "veth pair"
-ip link set "${tag}r" netns "$ns_rec" && ip link set "${tag}d" netns "$ns_dst" || fail "moving veth"
-ip -n "$ns_rec" addr add 10.214.0.1/24 brd + dev "${tag}r" || fail "recorder address"
-ip -n "$ns_dst" addr add 10.214.0.2/24 brd + dev "${tag}d" || fail "destination address"
-for ns in "$ns_rec" "$ns_dst"; do ip -n "$ns" link set lo up; done
-ip -n "$ns_rec" link set "${tag}r" up && ip -n "$ns_dst" link set "${tag}d" up || fail "links up"
+make_namespaces "$ns_rec" "$ns_dst" "${tag}r" "${tag}d" 10.214.0.1 10.214.0.2
 
 # Without the capabilities: refused, saying why.
 as_service_user ""
