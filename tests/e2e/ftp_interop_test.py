@@ -243,6 +243,25 @@ class InteropTest(unittest.TestCase):
                     self.run_client(*args, stdin=stdin)
                     self.assertEqual(read(os.path.join(self.local, written)), BIG)
 
+    # ---- inetutils-ftp: the classic command-line client, passive and active ---------
+    def test_inetutils_ftp(self):
+        self.need("inetutils-ftp")
+        self.plant(self.served, {"big.bin": BIG})
+        upload = os.urandom(500000)
+        write(os.path.join(self.local, "up.bin"), upload)
+        for mode in ("--passive", "--active"):
+            with self.subTest(mode=mode):
+                served_up = os.path.join(self.served, "up%s.bin" % mode)
+                write(os.path.join(self.local, "big.bin"), BIG[:PARTIAL])
+                script = ("user anonymous guest\nbinary\ncd %s\nreget big.bin\n"
+                          "put up.bin up%s.bin\nappend up.bin up%s.bin\nbye\n" % (
+                              self.name, mode, mode))
+                out = self.run_client("inetutils-ftp", "-n", "-v", mode, "127.0.0.1",
+                                      str(self.port), stdin=script.encode())
+                self.assertIn(b"350 Restarting at %d." % PARTIAL, out)
+                self.assertEqual(read(os.path.join(self.local, "big.bin")), BIG)
+                self.assertEqual(read(served_up), upload + upload)
+
 
 if __name__ == "__main__":
     BINARY = os.path.abspath(sys.argv.pop(1))
