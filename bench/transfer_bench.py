@@ -7,7 +7,8 @@ Each round runs, in an order that alternates from round to round, every server o
 Servers: kestov-a (kernel moves), kestov-a with KESTOVA_PLAIN_TRANSFERS=1 (buffered moves),
 vsftpd, and raw baselines from bench/raw_ftp_baseline.c (recv+write of 64 KiB blocks, splice
 through a 64 KiB pipe and through a 1 MiB pipe for uploads, read+send and sendfile for
-downloads). curl is the client of (a)-(c); (d) is kestov-a only
+downloads). curl is the client of (a)-(c) (with --client sendfile, bench/sendfile_stor.c
+uploads in (a) and (b)); (d) is kestov-a only
 (the recorder's own CPU is reported apart). Prints medians in MB/s, ratios to vsftpd and to
 the baselines (medians of the per-round ratios), server CPU seconds per GiB and peak RSS.
 
@@ -16,7 +17,8 @@ sender's copies run on the same cores, so no server can move bytes faster than t
 can produce them.
 
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
-       [--rounds 5] [--only abcd] [--work-dir DIR] [--pause-page-reporting]
+       [--rounds 5] [--only abcd] [--work-dir DIR] [--client curl|sendfile]
+       [--pause-page-reporting]
 Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache)
 unless --work-dir says otherwise. Before each upload as much memory as it writes is
 touched and freed, so that on a virtual machine every server writes into pages its host
@@ -131,7 +133,10 @@ def run_clients(server, commands, warm=0):
     return seconds, sum(last[p] - first[p] for p in last) / hertz, clients_cpu
 
 
-def curl_stor(server, source, name):
+def stor_command(uploader, server, source, name):
+    """The upload client: curl, or the sendfile client when `uploader` is its path."""
+    if uploader:
+        return [uploader, str(server.port), source, server.prefix + name]
     return ["curl", "-sS", "-o", "/dev/null", "-T", source,
             "ftp://127.0.0.1:%d/%s%s" % (server.port, server.prefix, name)]
 
@@ -180,6 +185,9 @@ def main():
     parser.add_argument("--work-dir", default=None,
                         help="where the servers' folders go (default: the temporary folder); "
                              "/dev/shm keeps the disk's writeback out of the upload figures")
+    parser.add_argument("--client", choices=("curl", "sendfile"), default="curl",
+                        help="the upload client of (a) and (b): curl, or bench/sendfile_stor.c, "
+                             "which sends with sendfile() and so costs less CPU than curl")
     parser.add_argument("--pause-page-reporting", action="store_true",
                         help="stop a virtual machine's free page reporting for the run (root)")
     args = parser.parse_args()
@@ -200,6 +208,11 @@ def run(args, size, work):
         raw_binary = os.path.join(work, "raw_ftp_baseline")
         subprocess.check_call(["cc", "-O2", "-o", raw_binary,
                                os.path.join(HERE, "raw_ftp_baseline.c")])
+        uploader = None
+        if args.client == "sendfile":
+            uploader = os.path.join(work, "sendfile_stor")
+            subprocess.check_call(["cc", "-O2", "-o", uploader,
+                                   os.path.join(HERE, "sendfile_stor.c")])
         source = os.path.join(work, "source.bin")
         make_file(source, args.size_mib)
         quarter = os.path.join(work, "quarter.bin")
@@ -219,7 +232,7 @@ def run(args, size, work):
         # kestov-a's memory after a small upload, before the large ones.
         small = os.path.join(work, "small.bin")
         make_file(small, 16)
-        run_clients(kestova, [curl_stor(kestova, small, "small.bin")])
+        run_clients(kestova, [stor_command(uploader, kestova, small, "small.bin")])
         small_peak = kestova.peak_kib
 
         # The file every download reads, in each server's folder.
@@ -234,12 +247,13 @@ def run(args, size, work):
             flip = (lambda xs: xs) if round_ % 2 == 0 else (lambda xs: list(reversed(xs)))
             for s in flip(uploaders) if "a" in args.only or "d" in args.only else []:
                 results["a"].setdefault(s.name, []).append(
-                    run_clients(s, [curl_stor(s, source, "one.bin")], warm=size))
+                    run_clients(s, [stor_command(uploader, s, source, "one.bin")], warm=size))
                 remove(s, "one.bin", size)
             for s in flip(uploaders) if "b" in args.only else []:
                 names = ["four%d.bin" % i for i in range(4)]
                 results["b"].setdefault(s.name, []).append(
-                    run_clients(s, [curl_stor(s, quarter, n) for n in names], warm=size))
+                    run_clients(s, [stor_command(uploader, s, quarter, n)
+                                    for n in names], warm=size))
                 for n in names:
                     remove(s, n, size // 4 // (1 << 20) << 20)
             for s in flip(downloaders) if "c" in args.only else []:
@@ -281,7 +295,8 @@ def run(args, size, work):
             client_cpu = statistics.median(c for runs in results[key].values()
                                            for _, _, c in runs) / (size / (1 << 30))
             print("  the client's own CPU (%s): %.2f s/GiB (median over every run)%s" % (
-                "kestov-recorder" if key == "d" else "curl", client_cpu,
+                "kestov-recorder" if key == "d" else "curl" if key == "c" else args.client,
+                client_cpu,
                 "; ratios to the (a) STOR figures" if key == "d" else ""))
         print("\npeak RSS (KiB): " + ", ".join("%s %d" % (s.name, s.peak_kib) for s in servers))
         print("kestov-a peak RSS after a 16 MiB upload only: %d KiB" % small_peak)
