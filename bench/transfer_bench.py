@@ -12,9 +12,9 @@ uploads in (a) and (b)); (d) is kestov-a only
 (the recorder's own CPU is reported apart). Prints medians in MB/s, ratios to vsftpd and to
 the baselines (medians of the per-round ratios), server CPU seconds per GiB and peak RSS.
 
-The clients' own CPU (curl's, the recorder's) is printed under each table: on loopback the
-sender's copies run on the same cores, so no server can move bytes faster than the client
-can produce them.
+The clients' own CPU (curl's, the sendfile client's, the recorder's) is printed under each
+table: on loopback the sender's copies run on the same cores, so no server can move bytes
+faster than the client can produce them.
 
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
        [--rounds 5] [--only abcd] [--work-dir DIR] [--client curl|sendfile]
@@ -100,10 +100,10 @@ class PageReportingPause:
 
 def run_clients(server, commands, warm=0):
     """Runs the client commands at once; returns (seconds, server CPU seconds, the
-    clients' CPU seconds). Samples
-    the server's processes meanwhile for CPU and peak RSS. Earlier writes are flushed
-    first, so their writeback does not fall into this measurement; `warm` bytes of memory
-    are touched and freed just before it (see warm_memory)."""
+    clients' CPU seconds). Samples the server's processes meanwhile for CPU and peak RSS.
+    Earlier writes are flushed first, so their writeback does not fall into this
+    measurement; `warm` bytes of memory are touched and freed just before it (see
+    warm_memory)."""
     os.sync()
     if warm:
         warm_memory(warm)
@@ -166,7 +166,8 @@ def paired_ratio(rates, reference_rates):
 
 
 def median_line(label, results, size_bytes):
-    """results: name -> list of (seconds, cpu). Returns name -> (median MB/s, cpu s/GiB)."""
+    """results: name -> list of (seconds, server cpu, clients' cpu). Returns
+    name -> (median MB/s, median server cpu s/GiB, every run's MB/s)."""
     table = {}
     for name, runs in results.items():
         rates = [size_bytes / s / 1e6 for s, _, _ in runs]
@@ -286,7 +287,8 @@ def run(args, size, work):
             vs = table.get("vsftpd")
             if key == "d":  # against the single STORs of the same rounds
                 stor = median_line("", results["a"], size)
-                copying, kernel, vs = stor.get("raw recv"), stor.get("raw splice"), stor.get("vsftpd")
+                copying, kernel, vs = (stor.get("raw recv"), stor.get("raw splice"),
+                                       stor.get("vsftpd"))
             for name, (rate, cpu, rates) in table.items():
                 ratios = ["%8.2f" % paired_ratio(rates, ref[2]) if ref else "%8s" % "-"
                           for ref in (vs, copying, kernel)]
