@@ -2,7 +2,8 @@
 // in the session thread, the data connection closed at the end whatever the outcome.
 //
 // Each transfer ends with exactly one final reply: 226 when every byte moved, else the
-// one reply that says why (425/421 from opening the data connection, 426, 451).
+// one reply that says why (425/421 from opening the data connection, 426, 451; 550 for
+// an upload the service has no rights to write).
 // A REST offset applies to the next transfer: RETR starts there; STOR and APPE write
 // from there and keep the rest of the file. Without it APPE writes at the end.
 #include "ftp/ftp_session.h"
@@ -10,6 +11,7 @@
 #include "ftp/transfers_in_progress.h"
 #include "net/socket_file_pump.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -24,6 +26,15 @@ constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for fi
 constexpr char kReplyComplete[] = "226 Transfer complete";
 constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
 constexpr char kReplyLocalError[] = "451 Requested action aborted: local error in processing.";
+
+// The reply for an upload target that could not be opened or created: "550 Permission
+// denied." when the service may not write it (an existing file, or else its folder, is
+// read-only for the service: no rights, a read-only mount); otherwise, as for a file held
+// open by another transfer, 426.
+const char* RefusedUploadReply(const CCountedString& path) {
+  const CCountedString written = NameIsTaken(path) ? path : FolderOf(path, CodePage::System());
+  return IsReadOnly(written) ? "550 Permission denied." : kReplyAborted;
+}
 
 // Where a transfer with a restart offset starts in a file of `size` bytes; false when
 // the offset lies outside the file (a negative one, or one past its end).
@@ -93,7 +104,7 @@ bool CFtpSession::OpenUploadTarget(const CCountedString& path, const CCountedStr
     // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
     // which holds up the final reply of a large upload.)
     if (file->CreateNew(path) || file->OpenForWrite(path)) return true;
-    Reply(kReplyAborted);
+    Reply("%s", RefusedUploadReply(path));
     return false;
   }
   uint64_t size = 0;
@@ -102,12 +113,12 @@ bool CFtpSession::OpenUploadTarget(const CCountedString& path, const CCountedStr
       Reply(kReplyLocalError);
       return false;
     }
-  } else if (PathExists(path)) {  // held open by a transfer, or a folder
-    Reply(kReplyAborted);
+  } else if (PathExists(path)) {  // held open by a transfer, a folder, or no rights
+    Reply("%s", RefusedUploadReply(path));
     return false;
   } else if (offset == 0) {  // APPE of a new name creates the file
     if (!file->CreateNew(path)) {
-      Reply(kReplyAborted);
+      Reply("%s", RefusedUploadReply(path));
       return false;
     }
   }  // else a restart into a missing file: refused below, nothing is created

@@ -45,6 +45,14 @@ class CProgrammeReception {
 
   // Sends one event to the status callback's adapter and to the observer.
   void Notify(ReceptionEventKind kind, ReceptionState state, bool withFigures);
+  // The bytes the dubbing information announced; 0 when it announced none.
+  uint64_t AnnouncedBytes() const { return setup_.titleSize * 2048; }
+  // Whether fewer 2048-byte units came than were announced (a whole stream may end
+  // anywhere inside its last unit); false when no size was announced.
+  bool ShortOfAnnouncedSize() const {
+    const uint64_t units = result_.receivedBytes / 2048 + (result_.receivedBytes % 2048 != 0);
+    return units < setup_.titleSize;
+  }
   // A receive returned false: how the stream ended.
   void NoteStreamEnd() {
     streamEnded_ = true;
@@ -77,7 +85,7 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
   if (withFigures) {
     event.hasFigures = true;
     event.receivedBytes = result_.receivedBytes;
-    event.announcedBytes = setup_.titleSize * 2048;
+    event.announcedBytes = AnnouncedBytes();
     event.figures =
         ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
   }
@@ -184,17 +192,20 @@ void CProgrammeReception::Finish() {
   if (!file_.Close()) writeFailed_ = true;
   std::vector<char>().swap(buffer_);
   link_.CloseDataConnection();
+  // A stream closed in order but short of its announced size is a programme cut short (a
+  // recorder killed half-way): interrupted, never complete.
+  const bool whole = closedInOrder_ && !ShortOfAnnouncedSize();
   if (writeFailed_) {
     result_.outcome = ReceptionOutcome::kWriteFailed;
     link_.Reply(kReplyWriteFailed);
   } else {
     // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
-    result_.outcome = closedInOrder_ ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
+    result_.outcome = whole ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
     link_.Reply(kReplyComplete);
   }
-  const ReceptionState state = writeFailed_     ? ReceptionState::kWriteFailed
-                               : closedInOrder_ ? ReceptionState::kReceived
-                                                : ReceptionState::kInterrupted;
+  const ReceptionState state = writeFailed_ ? ReceptionState::kWriteFailed
+                               : whole      ? ReceptionState::kReceived
+                                            : ReceptionState::kInterrupted;
   Notify(ReceptionEventKind::kEnded, state, true);
 }
 
