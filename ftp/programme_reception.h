@@ -33,8 +33,8 @@ namespace kestova {
 
 struct ProgrammeReceptionSetup {
   CCountedString rootFolder;          // ends with a separator; created when missing
-  uint64_t titleSize = 0;  // S, units of 2048 bytes; 0 when not announced; at most
-                           // kLargestTitleSize (ftp/dubbing_documents.h)
+  uint64_t titleSize = 0;             // S, units of 2048 bytes; 0 when not announced; at most
+                                      // kLargestTitleSize (ftp/dubbing_documents.h)
   StatusCallback callback = nullptr;  // may be null
   void* context = nullptr;
   IReceptionObserver* observer = nullptr;  // may be null

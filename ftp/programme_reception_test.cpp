@@ -617,7 +617,7 @@ TEST_F(ReceptionEventsTest, AnOrderlyCloseShortOfTheAnnouncedSizeIsInterrupted) 
   } cases[] = {
       {4, 4096, ReceptionState::kInterrupted, kTextInterrupted},  // half of 8 KiB
       {4, 6144, ReceptionState::kInterrupted, kTextInterrupted},  // a whole unit missing
-      {4, 6145, ReceptionState::kReceived, kTextReceived},  // ends inside the last unit
+      {4, 6145, ReceptionState::kReceived, kTextReceived},        // ends inside the last unit
       {4, 8192, ReceptionState::kReceived, kTextReceived},
       {4, 9000, ReceptionState::kReceived, kTextReceived},
       {0, 4096, ReceptionState::kReceived, kTextReceived},  // nothing announced

@@ -26,7 +26,7 @@ struct NameAnsweringView {
 };
 
 struct ServiceView {
-  std::string folder;  // the folder new connections serve (UTF-8)
+  std::string folder;          // the folder new connections serve (UTF-8)
   bool folderWritable = true;  // false: the service may not create files in it
   NameAnsweringView nameAnswering;
 };
