@@ -54,6 +54,8 @@ class CRecorderClient {
   bool RetrieveStatus();
   bool StoreDubbingInfo(uint64_t streamSize);
   bool StoreProgramme(CProgrammeStream& stream);
+  bool SendPieces(CProgrammeStream& stream, std::FILE* copy);
+  bool SendWholeFile(const std::string& path);
 
   const RecorderOptions& options_;
   CEventSocket control_;

@@ -9,6 +9,7 @@
 
 #include "ftp/dubbing_session.h"
 #include "ftp/test_support/test_ftp_server.h"
+#include "tools/recorder_stream.h"
 #include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
@@ -114,6 +115,23 @@ TEST_F(RecorderClientTest, NothingListeningIsReported) {
   CRecorderClient client(options);
   EXPECT_FALSE(client.Run());
   EXPECT_NE(std::string::npos, client.Error().find("cannot connect")) << client.Error();
+}
+
+// A prepared stream (--write-stream) sent whole (--raw) arrives byte for byte, with the
+// title its header carries: the kernel's file-to-socket move is the sender's fast path.
+TEST_F(RecorderClientTest, PreparedStreamSentWholeArrivesUnchanged) {
+  RecorderOptions prepare = Options("WHOLE", 3 * 1024 * 1024 + 5);
+  const std::string stream = copies_.PathOf("stream").CStr();
+  std::string error;
+  ASSERT_TRUE(WriteProgrammeStream(prepare, stream, &error)) << error;
+  RecorderOptions options = Options("ignored", 0);
+  options.rawFile = stream;
+  CRecorderClient client(options);
+  ASSERT_TRUE(client.Run()) << client.Error();
+  EXPECT_EQ(3u * 1024 * 1024 + 5, client.BytesSent());
+  const std::string sent = testing::ReadWholeFile(copies_.PathOf("stream"));
+  EXPECT_EQ(3u * 1024 * 1024 + 5, sent.size());
+  EXPECT_TRUE(Saved("WHOLE.MPG") == sent);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "net/host.h"
 #include "tools/recorder_client.h"
 #include "tools/recorder_options.h"
+#include "tools/recorder_stream.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -25,6 +26,13 @@ int main(int argc, char** argv) {
   }
   if (options.version) {
     std::printf("kestov-recorder %s\n", KESTOVA_VERSION_STRING);
+    return 0;
+  }
+  if (!options.writeStream.empty()) {
+    if (!kestova::WriteProgrammeStream(options, options.writeStream, &error)) {
+      std::fprintf(stderr, "kestov-recorder: %s\n", error.c_str());
+      return 1;
+    }
     return 0;
   }
   kestova::StartSocketLibrary();

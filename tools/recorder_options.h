@@ -31,6 +31,7 @@ struct RecorderOptions {
   std::string titleSizeText;  // sent verbatim in <titlesize> when given
   bool checkStatus = true;    // RETR "$xml$status.xml" first and require "ready"
   std::string copyTo;         // also writes the stream into this file, each piece before sending
+  std::string writeStream;    // --write-stream: writes the whole stream into this file and ends
   int32_t timeoutMs = 15000;  // every wait for a reply or a connection
 
   // Discovery as a recorder does it: when discoverName is set, a NetBIOS name query for it is

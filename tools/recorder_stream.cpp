@@ -1,6 +1,8 @@
 #include "tools/recorder_stream.h"
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace kestova {
 
@@ -53,6 +55,7 @@ bool CProgrammeStream::Open(const RecorderOptions& options, std::string* error) 
     return false;
   }
   header_ = options.rawFile.empty() ? BuildProgrammeHeader(options.titleShiftJis) : std::string();
+  wholeFile_ = options.rawFile;
   size_ = header_.size() + static_cast<uint64_t>(fileSize);
   return true;
 }
@@ -75,6 +78,31 @@ bool CProgrammeStream::Read(char* buffer, uint32_t capacity, uint32_t* length) {
   position_ += rest;
   *length += rest;
   return true;
+}
+
+bool WriteProgrammeStream(const RecorderOptions& options, const std::string& path,
+                          std::string* error) {
+  CProgrammeStream stream;
+  if (!stream.Open(options, error)) return false;
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<char> block(1 << 20);
+  bool ok = true;
+  for (uint32_t length = 0; ok;) {
+    ok = stream.Read(block.data(), static_cast<uint32_t>(block.size()), &length);
+    if (!ok) *error = "cannot read the programme file";
+    if (!ok || length == 0) break;
+    ok = std::fwrite(block.data(), 1, length, out) == length;
+    if (!ok) *error = "cannot write " + path + ": " + std::strerror(errno);
+  }
+  if (std::fclose(out) != 0 && ok) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    ok = false;
+  }
+  return ok;
 }
 
 }  // namespace kestova

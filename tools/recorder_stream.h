@@ -30,15 +30,23 @@ class CProgrammeStream {
   // be read.
   bool Open(const RecorderOptions& options, std::string* error);
   uint64_t Size() const { return size_; }
+  // The file that is the whole stream as it is (--raw), or empty.
+  const std::string& WholeFile() const { return wholeFile_; }
   // The next up to `capacity` bytes; 0 at the end. False when a file read fails.
   bool Read(char* buffer, uint32_t capacity, uint32_t* length);
 
  private:
   std::string header_;  // sent first (empty for a raw file)
+  std::string wholeFile_;
   std::FILE* file_ = nullptr;
   uint32_t seed_ = 1;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
 };
+
+// Writes the whole stream the options describe into `path` (--write-stream); false with
+// `error` when a file cannot be read or written.
+bool WriteProgrammeStream(const RecorderOptions& options, const std::string& path,
+                          std::string* error);
 
 }  // namespace kestova
