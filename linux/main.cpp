@@ -23,11 +23,13 @@
 #include "kestova_version.h"
 #include "linux/activity_log.h"
 #include "linux/options.h"
+#include "linux/port_refusal.h"
 #include "linux/receive_list.h"
 #include "linux/reception_watch.h"
 #include "linux/service_log.h"
 #include "linux/settings_location.h"
 #include "linux/status_settings.h"
+#include "linux/texts.h"
 #include "net/host.h"
 #include "platform/file_system.h"
 #include "platform/module.h"
@@ -99,14 +101,9 @@ void OnListening(void* context, uint16_t port) {
   std::fflush(stdout);
 }
 
+// Says why the port was refused: the missing right first, else who holds the port.
 void OnListenerStartFailed(void*, uint16_t port) {
-  std::fprintf(stderr,
-               "kestov-a: the FTP server could not start on port %u. Stop the other FTP "
-               "server, or choose another port with --port%s.\n",
-               static_cast<unsigned>(port),
-               (port < 1024 && geteuid() != 0)
-                   ? " (ports below 1024 need root or the capability CAP_NET_BIND_SERVICE)"
-                   : "");
+  std::fprintf(stderr, "kestov-a: %s\n", PortRefusalText(port, DiagnosePortRefusal(port)).c_str());
 }
 
 // SIGHUP: the settings file's folder for connections accepted from now on.
@@ -251,6 +248,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
 
 int main(int argc, char** argv) {
   using namespace kestova;
+  InitTexts();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   LinuxOptions options;
   std::string error;
