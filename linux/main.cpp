@@ -41,8 +41,12 @@ namespace {
 
 volatile sig_atomic_t g_signalCount = 0;
 volatile sig_atomic_t g_hangupCount = 0;
+volatile sig_atomic_t g_firstStopSignal = 0;
 
-void OnTerminationSignal(int) { g_signalCount = g_signalCount + 1; }
+void OnTerminationSignal(int number) {
+  if (g_signalCount == 0) g_firstStopSignal = number;
+  g_signalCount = g_signalCount + 1;
+}
 void OnHangup(int) { g_hangupCount = g_hangupCount + 1; }
 
 void InstallSignalHandlers() {
@@ -99,6 +103,15 @@ void OnListening(void* context, uint16_t port) {
   const std::string* folder = static_cast<const std::string*>(context);
   std::printf("kestov-a: serving %s on port %u\n", folder->c_str(), static_cast<unsigned>(port));
   std::fflush(stdout);
+  LogLine(Format(T_("kestov-a %s started (process %ld)"), KESTOVA_VERSION_STRING,
+                 static_cast<long>(getpid())));
+}
+
+// The log's last line: why the service ends.
+void LogStop(const std::string& reason) { LogLine(Format(T_("stopped: %s"), reason.c_str())); }
+
+std::string SignalStopReason() {
+  return g_firstStopSignal == SIGINT ? T_("SIGINT received (Ctrl+C)") : T_("SIGTERM received");
 }
 
 // Says why the port was refused: the missing right first, else who holds the port.
@@ -198,21 +211,26 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   receiveList.Start();
 
   if (!StartReceptionWatch(statusSettings, &watch)) {
+    LogStop(T_("the status page could not start"));
     CServiceLog::Instance().SetSink(nullptr, nullptr);
     return 1;
   }
   if (!service.StartListener()) {
     std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
+    LogStop(T_("cannot start the listener thread"));
     CServiceLog::Instance().SetSink(nullptr, nullptr);
     return 1;
   }
   CNameAnswering answering;
   int status = StartNameAnswering(options, &answering, &watch.Service()) ? 0 : 1;
+  std::string stopReason = status == 0 ? std::string() : T_("the name answering could not start");
   int hangupsSeen = g_hangupCount;
   bool answeringFailed = false;
   while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
       status = 1;  // reported by OnListenerStartFailed
+      stopReason = Format(T_("the FTP server could not start on port %u"),
+                          static_cast<unsigned>(options.port));
       break;
     }
     if (g_hangupCount != hangupsSeen) {
@@ -239,6 +257,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   }
   watch.StopPage();
   receiveList.Stop();  // the last state of every row
+  LogStop(stopReason.empty() ? SignalStopReason() : stopReason);
   CServiceLog::Instance().SetSink(nullptr, nullptr);
   return status;
 }
