@@ -28,12 +28,13 @@
 #include "linux/reception_watch.h"
 #include "linux/service_log.h"
 #include "linux/settings_location.h"
+#include "linux/language.h"
 #include "linux/status_settings.h"
-#include "linux/texts.h"
 #include "net/host.h"
 #include "platform/file_system.h"
 #include "platform/module.h"
 #include "platform/settings.h"
+#include "platform/texts.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -69,7 +70,7 @@ std::string ChooseServedFolder(const LinuxOptions& options) {
     const std::string settingsFolder = FolderOf(GetSettingsFilePath().CStr());
     if ((!settingsFolder.empty() && !CreateFolderTree(settingsFolder.c_str())) ||
         !WriteSetting("PageReceive", "Folder", folder.c_str())) {
-      std::fprintf(stderr, "kestov-a: warning: could not save the folder in %s\n",
+      std::fprintf(stderr, T_("kestov-a: warning: could not save the folder in %s\n"),
                    GetSettingsFilePath().CStr());
     }
   } else {
@@ -78,7 +79,7 @@ std::string ChooseServedFolder(const LinuxOptions& options) {
     folder = saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr());
   }
   if (!CreateFolderTree(folder.c_str())) {
-    std::fprintf(stderr, "kestov-a: cannot create the receiving folder %s\n", folder.c_str());
+    std::fprintf(stderr, T_("kestov-a: cannot create the receiving folder %s\n"), folder.c_str());
     return std::string();
   }
   return folder;
@@ -101,7 +102,8 @@ bool StartNameAnswering(const LinuxOptions& options, CNameAnswering* answering,
 
 void OnListening(void* context, uint16_t port) {
   const std::string* folder = static_cast<const std::string*>(context);
-  std::printf("kestov-a: serving %s on port %u\n", folder->c_str(), static_cast<unsigned>(port));
+  std::printf(T_("kestov-a: serving %s on port %u\n"), folder->c_str(),
+              static_cast<unsigned>(port));
   std::fflush(stdout);
   LogLine(Format(T_("kestov-a %s started (process %ld)"), KESTOVA_VERSION_STRING,
                  static_cast<long>(getpid())));
@@ -122,53 +124,53 @@ void OnListenerStartFailed(void*, uint16_t port) {
 // SIGHUP: the settings file's folder for connections accepted from now on.
 void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServiceStatus* status) {
   if (!options.folder.empty()) {
-    LogLine("SIGHUP: the folder was given with --folder and stays " +
-            std::string(service->ServedFolder().CStr()));
+    LogLine(Format(T_("SIGHUP: the folder was given with --folder and stays %s"),
+                   service->ServedFolder().CStr()));
     return;
   }
   CCountedString saved;
   ReadSetting("PageReceive", "Folder", "", &saved);
   const std::string folder = saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr());
   if (!CreateFolderTree(folder.c_str())) {
-    LogLine("SIGHUP: cannot create the receiving folder " + folder + "; the folder stays " +
-            std::string(service->ServedFolder().CStr()));
+    LogLine(Format(T_("SIGHUP: cannot create the receiving folder %s; the folder stays %s"),
+                   folder.c_str(), service->ServedFolder().CStr()));
     return;
   }
   service->SetServedFolder(folder.c_str());
   status->SetFolder(folder);
-  LogLine("SIGHUP: new connections are served from " + folder);
+  LogLine(Format(T_("SIGHUP: new connections are served from %s"), folder.c_str()));
 }
 
 // The status page and the hook, as the options and the settings file ask. False when the
 // page was asked for and cannot listen.
 bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch) {
   if (watch->HookEnabled()) {
-    std::fprintf(stderr, "kestov-a: after each reception: %s\n", settings.onComplete.c_str());
+    std::fprintf(stderr, T_("kestov-a: after each reception: %s\n"), settings.onComplete.c_str());
   }
   if (!settings.pageEnabled) return true;
   std::string unavailable;
   if (!CStatusServer::Available(&unavailable)) {  // a packaged default must not stop the service
     std::fprintf(stderr,
-                 "kestov-a: warning: the status page is not available: %s; the status port is "
-                 "ignored\n",
+                 T_("kestov-a: warning: the status page is not available: %s; the status port "
+                    "is ignored\n"),
                  unavailable.c_str());
     return true;
   }
   std::string error;
   if (!watch->StartPage(settings.address, settings.port, KESTOVA_VERSION_STRING, &error)) {
     std::fprintf(stderr,
-                 "kestov-a: the status page could not start: %s. Choose another port "
-                 "with --status-port or [Status] Port.\n",
+                 T_("kestov-a: the status page could not start: %s. Choose another port "
+                    "with --status-port or [Status] Port.\n"),
                  error.c_str());
     return false;
   }
   const bool wildcard = settings.address == "0.0.0.0" || settings.address == "::";
-  std::fprintf(stderr, "kestov-a: status page on http://%s:%u/%s\n",
+  std::fprintf(stderr, T_("kestov-a: status page on http://%s:%u/%s\n"),
                settings.address.find(':') != std::string::npos
                    ? ("[" + settings.address + "]").c_str()
                    : settings.address.c_str(),
                static_cast<unsigned>(watch->PagePort()),
-               wildcard ? " (every address of this computer)" : "");
+               wildcard ? T_(" (every address of this computer)") : "");
   return true;
 }
 
@@ -176,7 +178,7 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
 int Serve(const LinuxOptions& options, const std::string& folder) {
   std::string warning;
   const StatusSettings statusSettings = ResolveStatusSettings(options, &warning);
-  if (!warning.empty()) std::fprintf(stderr, "kestov-a: warning: %s\n", warning.c_str());
+  if (!warning.empty()) std::fprintf(stderr, T_("kestov-a: warning: %s\n"), warning.c_str());
   CReceptionWatch watch(statusSettings.onComplete);
   watch.Service().SetFolder(folder);
 
@@ -216,7 +218,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
     return 1;
   }
   if (!service.StartListener()) {
-    std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
+    std::fprintf(stderr, T_("kestov-a: cannot start the listener thread\n"));
     LogStop(T_("cannot start the listener thread"));
     CServiceLog::Instance().SetSink(nullptr, nullptr);
     return 1;
@@ -250,7 +252,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   const int signalsAtStop = g_signalCount;
   while (!service.IsIdle()) {
     if (g_signalCount > signalsAtStop && signalsAtStop > 0) {
-      std::fprintf(stderr, "kestov-a: second signal, leaving without waiting\n");
+      std::fprintf(stderr, T_("kestov-a: second signal, leaving without waiting\n"));
       _exit(1);
     }
     SleepMs(10);

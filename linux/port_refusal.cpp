@@ -12,7 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "linux/texts.h"
+#include "platform/texts.h"
+
 
 namespace kestova {
 namespace {

@@ -1,12 +1,11 @@
-#include "linux/texts.h"
+#include "linux/language.h"
 
 #include <libintl.h>
 #include <unistd.h>
 
 #include <clocale>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "linux/receive_list_texts.h"
 
@@ -32,7 +31,7 @@ std::string CatalogueBesideProgram() {
 
 void InitTexts() {
   g_japanese = LanguageFromEnvironment() == ListLanguage::kJapanese;
-  if (!g_japanese) return;  // English is the message ids themselves
+  if (!g_japanese) return;  // the locale stays "C": T_ gives the English ids back
   std::setlocale(LC_CTYPE, "");
   // gettext reads LANGUAGE unless the message locale is "C"; with "C.UTF-8" (always there)
   // it still finds the Japanese catalogue when ja_JP was never generated on this machine.
@@ -44,22 +43,5 @@ void InitTexts() {
 }
 
 bool TextsAreJapanese() { return g_japanese; }
-
-const char* T_(const char* english) {
-  return g_japanese ? dgettext(kDomain, english) : english;
-}
-
-std::string Format(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  va_list copy;
-  va_copy(copy, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, arguments);
-  va_end(arguments);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, copy);
-  va_end(copy);
-  return text;
-}
 
 }  // namespace kestova
