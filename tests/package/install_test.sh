@@ -107,6 +107,8 @@ if [ ! -d /run/systemd/system ]; then
     fail "the printed start command did not serve: $(tail -n 3 "$work/by-hand.out.log")"
   for pid in $(ip netns pids "$ns_dst"); do kill -TERM "$pid" 2>/dev/null; done
   wait
+  namespace_empty() { [ -z "$(ip netns pids "$1")" ]; }
+  wait_for 100 namespace_empty "$ns_dst" || fail "the service started by hand did not end"
 fi
 
 # With exactly the unit's capabilities.
