@@ -37,7 +37,7 @@ constexpr size_t kProgressColumn = 4;
 // The least width of each column: room for the usual figures, so that the layout does
 // not move while they grow ("4482/4482", "12:34", "25.00%", "12345"). A wider cell or
 // header widens its column.
-constexpr size_t kLeastWidths[kColumnCount] = {2, 12, 9, 5, 6, 5, 5};
+constexpr size_t kLeastWidths[kColumnCount] = {2, 14, 9, 5, 6, 5, 5};
 constexpr size_t kPreferredNameWidth = 24;
 // Which columns go first when even the short headers leave no room: rate, elapsed, size.
 constexpr size_t kDropOrder[] = {5, 3, 2};

@@ -146,7 +146,10 @@ std::string FitToWidth(const std::string& utf8, size_t width) {
 
 std::string FitWithEllipsis(const std::string& utf8, size_t width) {
   if (DisplayWidth(utf8) <= width) return FitToWidth(utf8, width);
-  if (width < 3) return FitToWidth(utf8, width);
+  // "..." rather than U+2026: a terminal set up for Japanese draws that one two columns
+  // wide, others one, and the columns after it would not line up.
+  static const std::string kEllipsis = "...";
+  if (width < kEllipsis.size() + 2) return FitToWidth(utf8, width);
   // Whole characters from the front into a third of the room, from the back into the rest.
   std::vector<size_t> starts;  // byte offset of each character
   std::vector<size_t> cells;
@@ -154,7 +157,7 @@ std::string FitWithEllipsis(const std::string& utf8, size_t width) {
     starts.push_back(at);
     cells.push_back(IsWide(NextCodePoint(utf8, &at)) ? 2 : 1);
   }
-  const size_t room = width - 1;  // the ellipsis takes one column
+  const size_t room = width - kEllipsis.size();
   size_t headCount = 0, headUsed = 0;
   while (headCount < cells.size() && headUsed + cells[headCount] <= room / 3) {
     headUsed += cells[headCount++];
@@ -164,9 +167,9 @@ std::string FitWithEllipsis(const std::string& utf8, size_t width) {
     tailUsed += cells[--tailStart];
   }
   const size_t headBytes = headCount < starts.size() ? starts[headCount] : utf8.size();
-  const std::string fitted = utf8.substr(0, headBytes) + "\xE2\x80\xA6" +
+  const std::string fitted = utf8.substr(0, headBytes) + kEllipsis +
                              utf8.substr(tailStart < starts.size() ? starts[tailStart] : utf8.size());
-  return fitted + std::string(width - headUsed - tailUsed - 1, ' ');
+  return fitted + std::string(width - headUsed - tailUsed - kEllipsis.size(), ' ');
 }
 
 }  // namespace kestova

@@ -41,7 +41,7 @@ size_t DisplayWidth(const std::string& utf8);
 // The text cut to at most `width` columns (never inside a character), then padded
 // with spaces to exactly `width` columns.
 std::string FitToWidth(const std::string& utf8, size_t width);
-// The text in exactly `width` columns: whole when it fits, else its beginning, "…" and
+// The text in exactly `width` columns: whole when it fits, else its beginning, "..." and
 // its end (the end gets two thirds: names of a series differ there), padded.
 std::string FitWithEllipsis(const std::string& utf8, size_t width);
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The amd64 package installed on this machine: dpkg -i (which, without a running systemd,
-# prints a start command that is then run), the programs answer --version, the
-# man pages render without warnings, systemd accepts the unit, and the service's own
-# privilege set works without systemd: the unit's ExecStart run as the service user with
-# exactly the unit's ambient capabilities (setpriv) binds port 21, answers name queries
+# prints a start command that is then run), the programs answer --version, the man pages
+# render without warnings and man -L ja finds the Japanese one, systemd accepts the unit,
+# and the service's own privilege set works without systemd: the unit's ExecStart run as
+# the service user with exactly the unit's ambient capabilities (setpriv) binds port 21, answers name queries
 # and receives a programme from kestov-recorder in private network namespaces, while the
 # same user without them is refused with a message saying why. Then dpkg --purge leaves
 # no user, group, unit or settings, and the received programme is still there.
@@ -56,6 +56,8 @@ for page in 8:kestov-a 1:kestov-recorder; do
   [ -s "$work/man.log" ] && fail "man ${page#*:} warns: $(head -n 3 "$work/man.log")"
   grep -q "^NAME" "$work/man.out" || fail "man ${page#*:} rendered no NAME section"
 done
+
+MANWIDTH=80 man -L ja -P cat 8 kestov-a 2>/dev/null | grep -q "^名前" || fail "no Japanese man page (man -L ja)"
 
 # The unit as systemd reads it.
 if command -v systemd-analyze >/dev/null; then
