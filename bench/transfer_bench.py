@@ -18,14 +18,14 @@ faster than the client can produce them.
 
 Usage: bench/transfer_bench.py PATH-TO-kestov-a PATH-TO-kestov-recorder [--size-mib 1024]
        [--rounds 5] [--only abcd] [--work-dir DIR] [--client curl|sendfile]
-       [--pause-page-reporting]
 Needs curl, vsftpd and cc; run as root (vsftpd). Folders are under $TMPDIR (page cache)
 unless --work-dir says otherwise. Before each upload as much memory as it writes is
 touched and freed, so that on a virtual machine every server writes into pages its host
 has backed (see warm_memory). A guest whose kernel reports free pages to the host
 (virtio-balloon free page reporting) hands the freed pages back within seconds and must
-fault them in again; --pause-page-reporting raises the reporting order out of reach for
-the run and restores it afterwards.
+fault them in again; the script says when reporting is on and leaves the machine's settings
+as they are: its figures are those of the machine as it is, read through rounds and paired
+ratios.
 """
 import argparse
 import os
@@ -69,33 +69,17 @@ def warm_memory(size):
     del block
 
 
-class PageReportingPause:
-    """Free page reporting off for the run (the order above the largest block), then the
-    order it had. Prints whether reporting is on when it is not paused."""
-
-    def __init__(self, pause):
-        self.pause, self.saved = pause, None
-
-    def __enter__(self):
-        path = PAGE_REPORTING + "page_reporting_order"
-        if not os.path.exists(path):
-            return self
+def note_page_reporting():
+    """Says whether the kernel reports free pages to a host (read only: the benchmark
+    never changes the machine's settings)."""
+    path = PAGE_REPORTING + "page_reporting_order"
+    try:
         with open(path) as f:
             order = f.read().strip()
-        if not self.pause:
-            print("note: free page reporting is on (order %s); expect noisy uploads, or run "
-                  "with --pause-page-reporting" % order)
-            return self
-        with open(path, "w") as f:
-            f.write("11")
-        self.saved = order
-        print("free page reporting paused for this run (order %s -> 11)" % order)
-        return self
-
-    def __exit__(self, *_):
-        if self.saved is not None:
-            with open(PAGE_REPORTING + "page_reporting_order", "w") as f:
-                f.write(self.saved)
+    except OSError:
+        return
+    print("note: free page reporting is on (order %s); uploads are noisier, so read the "
+          "medians of the paired per-round ratios" % order)
 
 
 def run_clients(server, commands, warm=0):
@@ -189,8 +173,6 @@ def main():
     parser.add_argument("--client", choices=("curl", "sendfile"), default="curl",
                         help="the upload client of (a) and (b): curl, or bench/sendfile_stor.c, "
                              "which sends with sendfile() and so costs less CPU than curl")
-    parser.add_argument("--pause-page-reporting", action="store_true",
-                        help="stop a virtual machine's free page reporting for the run (root)")
     args = parser.parse_args()
     for tool in ("curl", "vsftpd", "cc"):
         if shutil.which(tool) is None:
@@ -198,8 +180,8 @@ def main():
     size = args.size_mib << 20
     work = tempfile.mkdtemp(prefix="kestova-bench-", dir=args.work_dir)
     os.chmod(work, 0o755)
-    with PageReportingPause(args.pause_page_reporting):
-        run(args, size, work)
+    note_page_reporting()
+    run(args, size, work)
 
 
 def run(args, size, work):

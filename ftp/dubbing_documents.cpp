@@ -32,7 +32,8 @@ uint64_t ParseTitleSize(const CCountedString& document) {
   if (close == CCountedString::npos) return 0;
   CCountedString number = rest.Left(close);
   long long value = std::strtoll(number.CStr(), nullptr, 10);
-  return value < 0 ? 0 : static_cast<uint64_t>(value);
+  if (value < 0 || static_cast<uint64_t>(value) > kLargestTitleSize) return 0;
+  return static_cast<uint64_t>(value);
 }
 
 }  // namespace kestova

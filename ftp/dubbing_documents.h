@@ -23,7 +23,12 @@ CCountedString BuildStatusDocument();
 // decimal number between the first "<titlesize>" and the "</titlesize>" after it
 // (leading white space skipped, optional sign, digits up to the first non-digit). The
 // text counts up to its first zero byte. 0 when there is no such element, when it
-// holds no digits, and when the number is negative (a size cannot be).
+// holds no digits, when the number is negative (a size cannot be), and when it is larger
+// than kLargestTitleSize.
 uint64_t ParseTitleSize(const CCountedString& document);
+
+// The largest title size taken as announced: 2^63 bytes. A larger one counts as none, so
+// that no byte count made from a title size (bytes, KiB, MiB) can wrap.
+constexpr uint64_t kLargestTitleSize = (uint64_t{1} << 63) / 2048;
 
 }  // namespace kestova

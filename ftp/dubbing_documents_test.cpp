@@ -67,6 +67,13 @@ TEST(TitleSize, LettersMissingElementsAndNegativeNumbersGiveZero) {
   EXPECT_EQ(0u, SizeOf(""));
 }
 
+TEST(TitleSize, SizesBeyondTwoToTheSixtyThreeBytesCountAsNone) {
+  EXPECT_EQ(4503599627370496u, SizeOf("<titlesize>4503599627370496</titlesize>"));  // 2^63 B
+  EXPECT_EQ(0u, SizeOf("<titlesize>4503599627370497</titlesize>"));
+  EXPECT_EQ(0u, SizeOf("<titlesize>1152921504606846976</titlesize>"));  // 2^60
+  EXPECT_EQ(0u, SizeOf("<titlesize>99999999999999999999999</titlesize>"));
+}
+
 TEST(TitleSize, OnlyTheFirstElementCountsAndAZeroByteEndsTheText) {
   EXPECT_EQ(5u, SizeOf("<titlesize>5</titlesize><titlesize>9</titlesize>"));
   static const char kHidden[] = "<a>\0<titlesize>5</titlesize>";

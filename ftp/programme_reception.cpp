@@ -15,10 +15,6 @@ namespace kestova {
 
 namespace {
 
-constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for file transfer.";
-constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
-constexpr char kReplyComplete[] = "226 Transfer complete";
-constexpr char kReplyWriteFailed[] = "451 Requested action aborted: local error in processing.";
 
 constexpr uint32_t kReceiveBufferSize = 65536;
 constexpr size_t kFirstBlockMinimum = 256;
@@ -45,6 +41,14 @@ class CProgrammeReception {
 
   // Sends one event to the status callback's adapter and to the observer.
   void Notify(ReceptionEventKind kind, ReceptionState state, bool withFigures);
+  // The bytes the dubbing information announced; 0 when it announced none.
+  uint64_t AnnouncedBytes() const { return setup_.titleSize * 2048; }
+  // Whether fewer 2048-byte units came than were announced (a whole stream may end
+  // anywhere inside its last unit); false when no size was announced.
+  bool ShortOfAnnouncedSize() const {
+    const uint64_t units = result_.receivedBytes / 2048 + (result_.receivedBytes % 2048 != 0);
+    return units < setup_.titleSize;
+  }
   // A receive returned false: how the stream ended.
   void NoteStreamEnd() {
     streamEnded_ = true;
@@ -77,7 +81,7 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
   if (withFigures) {
     event.hasFigures = true;
     event.receivedBytes = result_.receivedBytes;
-    event.announcedBytes = setup_.titleSize * 2048;
+    event.announcedBytes = AnnouncedBytes();
     event.figures =
         ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
   }
@@ -155,10 +159,10 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
     link_.ResetLoginState();
     link_.CloseDataConnection();
     // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
-    link_.Reply(kReplyAborted);
+    link_.Reply(FtpReply::kTransferAborted);
     return result_;
   }
-  link_.Reply(kReplyOpening);
+  link_.Reply(FtpReply::kOpeningBinary);
   startTime_ = lastData_ = lastReport_ = TickCountMs();
   link_.SetDataTimeout(setup_.timeouts.dataReceiveMs);
 
@@ -167,7 +171,7 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
     result_.outcome = ReceptionOutcome::kCreateFailed;
     link_.ResetLoginState();
     link_.CloseDataConnection();
-    link_.Reply(kReplyAborted);
+    link_.Reply(FtpReply::kTransferAborted);
     return result_;
   }
   bool written = WriteToFile(firstBlock_.data(), firstBlock_.size());
@@ -184,17 +188,20 @@ void CProgrammeReception::Finish() {
   if (!file_.Close()) writeFailed_ = true;
   std::vector<char>().swap(buffer_);
   link_.CloseDataConnection();
+  // A stream closed in order but short of its announced size is a programme cut short (a
+  // recorder killed half-way): interrupted, never complete.
+  const bool whole = closedInOrder_ && !ShortOfAnnouncedSize();
   if (writeFailed_) {
     result_.outcome = ReceptionOutcome::kWriteFailed;
-    link_.Reply(kReplyWriteFailed);
+    link_.Reply(FtpReply::kLocalError);
   } else {
     // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
-    result_.outcome = closedInOrder_ ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
-    link_.Reply(kReplyComplete);
+    result_.outcome = whole ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
+    link_.Reply(FtpReply::kTransferComplete);
   }
-  const ReceptionState state = writeFailed_     ? ReceptionState::kWriteFailed
-                               : closedInOrder_ ? ReceptionState::kReceived
-                                                : ReceptionState::kInterrupted;
+  const ReceptionState state = writeFailed_ ? ReceptionState::kWriteFailed
+                               : whole      ? ReceptionState::kReceived
+                                            : ReceptionState::kInterrupted;
   Notify(ReceptionEventKind::kEnded, state, true);
 }
 

@@ -7,15 +7,17 @@
 // byte, and reports what happens as reception events (ftp/reception_events.h) to the
 // setup's observer and, through a CStatusCallbackAdapter, to its status callback.
 //
-// How it ends: kReceived when the sender closed the data connection in order;
+// How it ends: kReceived when the sender closed the data connection in order after
+// reaching the last announced 2048-byte unit (any size when none was announced);
 // kInterrupted when the stop flag, more than the silence limit without data or a
-// receive error ended it (the file keeps every byte received); kWriteFailed when
+// receive error ended it, or the sender closed in order short of that (the file keeps
+// every byte received); kWriteFailed when
 // writing to the file or closing it failed; kCreateFailed when the file could not be
 // created.
 //
-// Replies: 150 once the data connection is open; "226 Transfer complete" when the
+// Replies: 150 once the data connection is open; 226 (kTransferComplete) when the
 // stream ended, in order or interrupted (the recorder relies on it); 426 when the data
-// connection or the file could not be made; "451 ..." when writing to the file or
+// connection or the file could not be made; 451 (kLocalError) when writing to the file or
 // closing it failed.
 #pragma once
 
@@ -31,7 +33,8 @@ namespace kestova {
 
 struct ProgrammeReceptionSetup {
   CCountedString rootFolder;          // ends with a separator; created when missing
-  uint64_t titleSize = 0;             // S, units of 2048 bytes; 0 when not announced
+  uint64_t titleSize = 0;             // S, units of 2048 bytes; 0 when not announced; at most
+                                      // kLargestTitleSize (ftp/dubbing_documents.h)
   StatusCallback callback = nullptr;  // may be null
   void* context = nullptr;
   IReceptionObserver* observer = nullptr;  // may be null
@@ -41,8 +44,10 @@ struct ProgrammeReceptionSetup {
 enum class ReceptionOutcome {
   kNoDataConnection,  // the data connection could not be opened; no row, no file
   kCreateFailed,      // the file could not be created; the row says so
-  kReceived,          // the sender closed the stream in order; the file holds all of it
-  kInterrupted,       // stop flag, silence or receive error; the file holds what came
+  kReceived,          // the sender closed the stream in order, not short of the announced
+                      // size; the file holds all of it
+  kInterrupted,       // stop flag, silence, receive error or a stream short of the
+                      // announced size; the file holds what came
   kWriteFailed,       // writing or closing the file failed; the file holds what was written
 };
 

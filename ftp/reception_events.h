@@ -43,9 +43,11 @@ using ReceptionId = uint64_t;
 enum class ReceptionState {
   kStarting,      // the row exists; the file is being named and created
   kReceiving,     // the file exists and is being filled
-  kReceived,      // the sender closed the data connection in order: the file is whole
-  kInterrupted,   // ended by the stop flag, by silence or by a receive error; the file keeps
-                  // every byte received, but the sender did not finish
+  kReceived,      // the sender closed the data connection in order, not short of the
+                  // announced size (its last 2048-byte unit reached): the file is whole
+  kInterrupted,   // ended by the stop flag, by silence, by a receive error, or closed in
+                  // order short of the announced size; the file keeps every byte
+                  // received, but the sender did not finish
   kCreateFailed,  // the file could not be created; nothing was written
   kWriteFailed,   // writing failed (a full disk); the file keeps what was written before
 };

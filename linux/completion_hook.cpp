@@ -56,6 +56,8 @@ std::vector<std::string> HookEnvironment(const BoardRecord& record) {
       "KESTOVA_NAME=" + record.fileName,
       std::string("KESTOVA_STATE=") + BoardStateName(record.state),
       "KESTOVA_BYTES=" + std::to_string(record.receivedBytes),
+      "KESTOVA_EXPECTED_BYTES=" +
+          (record.announcedBytes != 0 ? std::to_string(record.announcedBytes) : std::string()),
       "KESTOVA_SECONDS=" + std::to_string(seconds),
       "KESTOVA_ID=" + std::to_string(record.id),
   };

@@ -9,6 +9,7 @@
 //   KESTOVA_FILE     the file's full path       KESTOVA_NAME    its name without folder
 //   KESTOVA_STATE    received | interrupted | write-failed
 //   KESTOVA_BYTES    bytes received              KESTOVA_SECONDS duration, whole seconds
+//   KESTOVA_EXPECTED_BYTES  the size announced before the stream; empty when none was
 //   KESTOVA_ID       the reception's row id
 // Standard input is /dev/null; standard output and error are the service's.
 //

@@ -26,6 +26,7 @@
 #include "linux/port_refusal.h"
 #include "linux/receive_list.h"
 #include "linux/reception_watch.h"
+#include "linux/served_folder.h"
 #include "linux/service_log.h"
 #include "linux/settings_location.h"
 #include "linux/language.h"
@@ -61,27 +62,37 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-// The folder to serve: --folder (saved for the next run), else the saved setting,
-// else the default folder. Created when missing. Empty on failure (reported).
-std::string ChooseServedFolder(const LinuxOptions& options) {
-  std::string folder;
+// The settings file's folder (Folder= of [PageReceive]), else the default folder; as an
+// absolute path.
+std::string SavedServedFolder() {
+  CCountedString saved;
+  ReadSetting("PageReceive", "Folder", "", &saved);
+  return ExpandFolderSetting(saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr()));
+}
+
+// The folder to serve: --folder, else the saved setting, else the default folder; created
+// when missing. --folder is saved for the next run only once it is known to be usable.
+// Empty on failure (reported); *writable tells whether the service may write into it.
+std::string ChooseServedFolder(const LinuxOptions& options, bool* writable) {
+  const std::string folder =
+      options.folder.empty() ? SavedServedFolder() : ExpandFolderSetting(options.folder);
+  const FolderReadiness readiness = PrepareServedFolder(folder);
+  if (readiness.check != FolderCheck::kUsable) {
+    std::fprintf(stderr, "kestov-a: %s\n", FolderProblem(folder, readiness.check).c_str());
+    return std::string();
+  }
   if (!options.folder.empty()) {
-    folder = AbsolutePath(options.folder);
     const std::string settingsFolder = FolderOf(GetSettingsFilePath().CStr());
     if ((!settingsFolder.empty() && !CreateFolderTree(settingsFolder.c_str())) ||
         !WriteSetting("PageReceive", "Folder", folder.c_str())) {
       std::fprintf(stderr, T_("kestov-a: warning: could not save the folder in %s\n"),
                    GetSettingsFilePath().CStr());
     }
-  } else {
-    CCountedString saved;
-    ReadSetting("PageReceive", "Folder", "", &saved);
-    folder = saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr());
   }
-  if (!CreateFolderTree(folder.c_str())) {
-    std::fprintf(stderr, T_("kestov-a: cannot create the receiving folder %s\n"), folder.c_str());
-    return std::string();
+  if (!readiness.writable) {
+    std::fprintf(stderr, T_("kestov-a: warning: %s\n"), FolderNotWritableWarning(folder).c_str());
   }
+  *writable = readiness.writable;
   return folder;
 }
 
@@ -128,17 +139,20 @@ void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServ
                    service->ServedFolder().CStr()));
     return;
   }
-  CCountedString saved;
-  ReadSetting("PageReceive", "Folder", "", &saved);
-  const std::string folder = saved.IsEmpty() ? DefaultServedFolder() : std::string(saved.CStr());
-  if (!CreateFolderTree(folder.c_str())) {
-    LogLine(Format(T_("SIGHUP: cannot create the receiving folder %s; the folder stays %s"),
-                   folder.c_str(), service->ServedFolder().CStr()));
+  const std::string folder = SavedServedFolder();
+  const FolderReadiness readiness = PrepareServedFolder(folder);
+  if (readiness.check != FolderCheck::kUsable) {
+    LogLine(Format(T_("SIGHUP: %s; the folder stays %s"),
+                   FolderProblem(folder, readiness.check).c_str(),
+                   service->ServedFolder().CStr()));
     return;
   }
   service->SetServedFolder(folder.c_str());
-  status->SetFolder(folder);
+  status->SetFolder(folder, readiness.writable);
   LogLine(Format(T_("SIGHUP: new connections are served from %s"), folder.c_str()));
+  if (!readiness.writable) {
+    LogLine(Format(T_("SIGHUP: warning: %s"), FolderNotWritableWarning(folder).c_str()));
+  }
 }
 
 // The status page and the hook, as the options and the settings file ask. False when the
@@ -175,12 +189,12 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
 }
 
 // Runs the FTP service until a termination signal; the exit status.
-int Serve(const LinuxOptions& options, const std::string& folder) {
+int Serve(const LinuxOptions& options, const std::string& folder, bool folderWritable) {
   std::string warning;
   const StatusSettings statusSettings = ResolveStatusSettings(options, &warning);
   if (!warning.empty()) std::fprintf(stderr, T_("kestov-a: warning: %s\n"), warning.c_str());
   CReceptionWatch watch(statusSettings.onComplete);
-  watch.Service().SetFolder(folder);
+  watch.Service().SetFolder(folder, folderWritable);
 
   CFtpService service;
   service.SetListenPort(options.port);
@@ -290,7 +304,8 @@ int main(int argc, char** argv) {
   StartSocketLibrary();
   SetSettingsFilePath(options.settingsFile.empty() ? DefaultSettingsFile().c_str()
                                                    : options.settingsFile.c_str());
-  const std::string folder = ChooseServedFolder(options);
+  bool folderWritable = false;
+  const std::string folder = ChooseServedFolder(options, &folderWritable);
   if (folder.empty()) return 1;
-  return Serve(options, folder);
+  return Serve(options, folder, folderWritable);
 }

@@ -62,7 +62,7 @@ class CPacketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    return interface_.StillUsable("packet capture", error);
+    return interface_.StillUsable(T_("packet capture"), error);
   }
 
  private:

@@ -84,7 +84,7 @@ class CSocketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    return interface_.StillUsable("socket capture", error);
+    return interface_.StillUsable(T_("socket capture"), error);
   }
 
  private:

@@ -2,9 +2,10 @@
 
 namespace kestova {
 
-void CServiceStatus::SetFolder(const std::string& folder) {
+void CServiceStatus::SetFolder(const std::string& folder, bool writable) {
   std::lock_guard<std::mutex> hold(mutex_);
   view_.folder = folder;
+  view_.folderWritable = writable;
 }
 
 void CServiceStatus::SetNameAnswering(const std::string& method, const std::string& interfaceName,

@@ -26,13 +26,14 @@ struct NameAnsweringView {
 };
 
 struct ServiceView {
-  std::string folder;  // the folder new connections serve (UTF-8)
+  std::string folder;          // the folder new connections serve (UTF-8)
+  bool folderWritable = true;  // false: the service may not create files in it
   NameAnsweringView nameAnswering;
 };
 
 class CServiceStatus {
  public:
-  void SetFolder(const std::string& folder);
+  void SetFolder(const std::string& folder, bool writable);
   void SetNameAnswering(const std::string& method, const std::string& interfaceName,
                         const std::string& message);
   void SetNameAnsweringFailed();

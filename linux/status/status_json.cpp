@@ -61,6 +61,7 @@ std::string StatusJson(const std::vector<BoardRecord>& records, uint64_t version
   Json serviceJson = {
       {"program", programVersion},
       {"folder", service.folder},
+      {"folderWritable", service.folderWritable},
       {"freeBytes", space.known ? Json(space.freeBytes) : Json(nullptr)},
       {"totalBytes", space.known ? Json(space.totalBytes) : Json(nullptr)},
       {"nameAnswering",

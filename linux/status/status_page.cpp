@@ -12,6 +12,7 @@ struct PageTexts {
   const char* title;
   const char* heading;
   const char* folder;
+  const char* folderNotWritable;
   const char* freeSpace;  // "{free}" and "{total}" are replaced by the script
   const char* spaceUnknown;
   const char* nameAnswering;
@@ -36,6 +37,7 @@ const PageTexts kEnglish = {
     "KESTOV-A — receptions",
     "KESTOV-A receptions",
     "Folder",
+    "the service cannot write into this folder: receptions will fail",
     "{free} free of {total}",
     "free space unknown",
     "Name answering",
@@ -60,6 +62,7 @@ const PageTexts kJapanese = {
     "KESTOV-A — 受信状況",
     "KESTOV-A 受信状況",
     "受信フォルダ",
+    "サービスはこのフォルダに書き込めません。受信は失敗します",
     "空き {free}（全体 {total}）",
     "空き容量不明",
     "名前応答",
@@ -83,6 +86,7 @@ const PageTexts kJapanese = {
 std::string TextsJson(const PageTexts& t) {
   nlohmann::json json = {
       {"folder", t.folder},
+      {"folderNotWritable", t.folderNotWritable},
       {"freeSpace", t.freeSpace},
       {"spaceUnknown", t.spaceUnknown},
       {"methodPacket", t.methodPacket},
@@ -225,7 +229,8 @@ const char* StatusPageScript() {
 
   function render(status) {
     var service = status.service;
-    setText('folder', service.folder);
+    setText('folder', service.folder +
+        (service.folderWritable ? '' : ' — ' + texts.folderNotWritable));
     setText('space', service.freeBytes === null ? texts.spaceUnknown
         : fill(texts.freeSpace, {free: size(service.freeBytes), total: size(service.totalBytes)}));
     var answering = service.nameAnswering;

@@ -86,7 +86,7 @@ class StatusServerTest : public ::testing::Test {
     interrupted.fileName = std::string("bad\xff") + "name.MPG";  // not UTF-8
     interrupted.receivedBytes = 1000;
     board_.Apply(interrupted);
-    service_.SetFolder("/srv/rec");
+    service_.SetFolder("/srv/rec", false);
     std::string error;
     ASSERT_TRUE(server_.Start("127.0.0.1", 0, &error)) << error;
     port_ = server_.Port();
@@ -117,6 +117,7 @@ TEST_F(StatusServerTest, ReceptionsAreValidJsonMatchingTheBoard) {
 
   const nlohmann::json status = nlohmann::json::parse(BodyOf(Get(port_, "/api/status")));
   EXPECT_EQ(status["service"]["folder"], "/srv/rec");
+  EXPECT_EQ(status["service"]["folderWritable"], false);
   EXPECT_EQ(status["receptions"], json["receptions"]);
 }
 

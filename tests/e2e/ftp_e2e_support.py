@@ -12,18 +12,21 @@ import time
 
 
 class KestovA:
-    """One kestov-a process serving `folder`; the port is read from its first line."""
+    """One kestov-a process serving `folder`; the port is read from its first line.
+    `wrapper` is put before the program (e.g. setpriv to run it as another user)."""
 
-    def __init__(self, binary, folder, settings, extra=(), env=None, port="0"):
-        args = [binary, "--port", port, "--capture", "none", "--active-port", "0"]
+    def __init__(self, binary, folder, settings, extra=(), env=None, port="0", cwd=None,
+                 wrapper=()):
+        args = list(wrapper) + [binary, "--port", port, "--capture", "none", "--active-port", "0"]
         if folder is not None:
             args += ["--folder", folder]
         if settings is not None:
             args += ["--settings", settings]
         args += list(extra)
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     env=env)
+                                     env=env, cwd=cwd)
         self.port = None
+        self.err = b""
         self.first_line = self._read_stdout_line(15)
         match = re.match(r"kestov-a: serving (.*) on port (\d+)$", self.first_line)
         if match:
@@ -42,6 +45,20 @@ class KestovA:
                 data += chunk
         return data.decode("utf-8", "replace").rstrip("\n")
 
+    def wait_stderr(self, pattern, timeout=15):
+        """The first match of the bytes regex `pattern` in standard error so far, read until
+        it appears (None after `timeout` seconds or at the end of the output)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            match = re.search(pattern, self.err)
+            if match or time.monotonic() >= deadline:
+                return match
+            if select.select([self.proc.stderr], [], [], 0.2)[0]:
+                chunk = os.read(self.proc.stderr.fileno(), 4096)
+                if not chunk:
+                    return re.search(pattern, self.err)
+                self.err += chunk
+
     def stop(self, sig=signal.SIGTERM, timeout=30):
         """Signals the process and returns (exit status, stderr text)."""
         if self.proc.poll() is None:
@@ -51,8 +68,8 @@ class KestovA:
         except subprocess.TimeoutExpired:
             self.proc.kill()
             _, err = self.proc.communicate()
-            return None, err.decode("utf-8", "replace")
-        return self.proc.returncode, err.decode("utf-8", "replace")
+            return None, (self.err + err).decode("utf-8", "replace")
+        return self.proc.returncode, (self.err + err).decode("utf-8", "replace")
 
 
 class RawControl:
