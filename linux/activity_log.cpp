@@ -112,8 +112,8 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
 }
 
 std::string FtpActivityLogLine(const FtpActivity& activity, bool* normalLevel) {
-  const std::string who = Format(T_("ftp %s user %s: "), activity.peer.CStr(),
-                                 Quoted(activity.user).c_str());
+  const std::string who =
+      Format(T_("ftp %s user %s: "), activity.peer.CStr(), Quoted(activity.user).c_str());
   const std::string count =
       activity.bytes == kFtpBytesUnknown ? std::string("?") : std::to_string(activity.bytes);
   const std::string bytes = Format(T_("%s bytes, "), count.c_str());

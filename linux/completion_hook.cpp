@@ -175,11 +175,11 @@ void CCompletionHook::ReapLoop() {
         continue;
       }
       if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        LogLine(it->second.name + Format(T_(": the command ended with status %d"),
-                                         WEXITSTATUS(status)));
+        LogLine(it->second.name +
+                Format(T_(": the command ended with status %d"), WEXITSTATUS(status)));
       } else if (WIFSIGNALED(status)) {
-        LogLine(it->second.name + Format(T_(": the command was ended by signal %d"),
-                                         WTERMSIG(status)));
+        LogLine(it->second.name +
+                Format(T_(": the command was ended by signal %d"), WTERMSIG(status)));
       }
       it = running_.erase(it);
     }

@@ -22,6 +22,7 @@
 #include "ftp/ftp_service.h"
 #include "kestova_version.h"
 #include "linux/activity_log.h"
+#include "linux/language.h"
 #include "linux/options.h"
 #include "linux/port_refusal.h"
 #include "linux/receive_list.h"
@@ -29,7 +30,6 @@
 #include "linux/served_folder.h"
 #include "linux/service_log.h"
 #include "linux/settings_location.h"
-#include "linux/language.h"
 #include "linux/status_settings.h"
 #include "net/host.h"
 #include "platform/file_system.h"
@@ -143,8 +143,7 @@ void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServ
   const FolderReadiness readiness = PrepareServedFolder(folder);
   if (readiness.check != FolderCheck::kUsable) {
     LogLine(Format(T_("SIGHUP: %s; the folder stays %s"),
-                   FolderProblem(folder, readiness.check).c_str(),
-                   service->ServedFolder().CStr()));
+                   FolderProblem(folder, readiness.check).c_str(), service->ServedFolder().CStr()));
     return;
   }
   service->SetServedFolder(folder.c_str());

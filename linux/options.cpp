@@ -1,4 +1,5 @@
 #include "linux/options.h"
+
 #include "platform/texts.h"
 
 namespace kestova {
@@ -106,7 +107,8 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       }
     } else if (name == "--active-port") {
       if (!ParsePort(value, &options->activePort)) {
-        *error = Format(T_("--active-port needs a number from 0 to 65535, not '%s'"), value.c_str());
+        *error =
+            Format(T_("--active-port needs a number from 0 to 65535, not '%s'"), value.c_str());
         return false;
       }
       options->activePortGiven = true;
@@ -119,12 +121,14 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       }
     } else if (name == "--idle-timeout") {
       if (!ParseCount(value, kIdleTimeoutLimitSeconds, &options->idleTimeoutSeconds)) {
-        *error = Format(T_("--idle-timeout needs seconds from 0 (none) to 86400, not '%s'"), value.c_str());
+        *error = Format(T_("--idle-timeout needs seconds from 0 (none) to 86400, not '%s'"),
+                        value.c_str());
         return false;
       }
     } else if (name == "--capture") {
       if (!IsCaptureMethod(value)) {
-        *error = Format(T_("--capture takes packet, socket, auto or none, not '%s'"), value.c_str());
+        *error =
+            Format(T_("--capture takes packet, socket, auto or none, not '%s'"), value.c_str());
         return false;
       }
       options->capture = value;
@@ -138,12 +142,14 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       options->statusPortGiven = true;
       options->statusOff = value == "off";
       if (!options->statusOff && !ParsePort(value, &options->statusPort)) {
-        *error = Format(T_("--status-port needs a number from 0 to 65535 or off, not '%s'"), value.c_str());
+        *error = Format(T_("--status-port needs a number from 0 to 65535 or off, not '%s'"),
+                        value.c_str());
         return false;
       }
     } else if (name == "--status-address") {
       if (value.empty() || value.size() > 255 || value.find_first_of(" \t/") != std::string::npos) {
-        *error = Format(T_("--status-address needs an address to listen on, not '%s'"), value.c_str());
+        *error =
+            Format(T_("--status-address needs an address to listen on, not '%s'"), value.c_str());
         return false;
       }
       options->statusAddress = value;
@@ -163,39 +169,40 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
 
 std::string LinuxUsageText() {
   // One text per paragraph and per option, so that an option added later is one more text.
-  return std::string()
-         + T_("Usage: kestov-a [options]\n"
-              "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
-              "files. Serves until interrupted (Ctrl+C, SIGTERM); SIGHUP re-reads the folder\n"
-              "from the settings file for new connections (unless --folder was given).\n"
-              "\n")
-         + T_("  --folder DIR        folder that receives the programmes (saved in the settings\n"
-              "                      file; default: the saved folder, else ~/KESTOV-A)\n")
-         + T_("  --port N            FTP control port (default 21; 0 = any free port)\n")
-         + T_("  --active-port N     source port of active-mode data connections (default 20\n"
-              "                      when run as root, else 0 = any free port)\n")
-         + T_("  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
-              "                      (default auto)\n")
-         + T_("  --interface IF      network interface for name answering (default: all)\n")
-         + T_("  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n")
-         + T_("  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
-              "                      limit); a connection over a limit gets 421 and is closed\n")
-         + T_("  --idle-timeout S    seconds a control connection may stay quiet between\n"
-              "                      commands (default 300; 0 = no time-out)\n")
-         + T_("  --settings FILE     settings file (default\n"
-              "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
-              "                      ~/.config/kestov-a/kestov-a.ini)\n")
-         + T_("  --status-port N     serve the status page on port N (0 = any free port, off =\n"
-              "                      none; default: [Status] Port of the settings file, else off)\n")
-         + T_("  --status-address A  address the status page listens on (default: [Status]\n"
-              "                      Address, else 0.0.0.0 = every IPv4 address; 127.0.0.1 =\n"
-              "                      this computer only)\n")
-         + T_("  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
-              "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
-              "                      tell which (default: [Hook] OnComplete; \"\" = none)\n")
-         + T_("  --verbose           log ignored name queries and the dubbing documents too\n")
-         + T_("  --version           show the version\n")
-         + T_("  --help              show this text\n");
+  return std::string() +
+         T_("Usage: kestov-a [options]\n"
+            "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
+            "files. Serves until interrupted (Ctrl+C, SIGTERM); SIGHUP re-reads the folder\n"
+            "from the settings file for new connections (unless --folder was given).\n"
+            "\n") +
+         T_("  --folder DIR        folder that receives the programmes (saved in the settings\n"
+            "                      file; default: the saved folder, else ~/KESTOV-A)\n") +
+         T_("  --port N            FTP control port (default 21; 0 = any free port)\n") +
+         T_("  --active-port N     source port of active-mode data connections (default 20\n"
+            "                      when run as root, else 0 = any free port)\n") +
+         T_("  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
+            "                      (default auto)\n") +
+         T_("  --interface IF      network interface for name answering (default: all)\n") +
+         T_("  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n") +
+         T_("  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
+            "                      limit); a connection over a limit gets 421 and is closed\n") +
+         T_("  --idle-timeout S    seconds a control connection may stay quiet between\n"
+            "                      commands (default 300; 0 = no time-out)\n") +
+         T_("  --settings FILE     settings file (default\n"
+            "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
+            "                      ~/.config/kestov-a/kestov-a.ini)\n") +
+         T_("  --status-port N     serve the status page on port N (0 = any free port, off =\n"
+            "                      none; default: [Status] Port of the settings file, else "
+            "off)\n") +
+         T_("  --status-address A  address the status page listens on (default: [Status]\n"
+            "                      Address, else 0.0.0.0 = every IPv4 address; 127.0.0.1 =\n"
+            "                      this computer only)\n") +
+         T_("  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
+            "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
+            "                      tell which (default: [Hook] OnComplete; \"\" = none)\n") +
+         T_("  --verbose           log ignored name queries and the dubbing documents too\n") +
+         T_("  --version           show the version\n") +
+         T_("  --help              show this text\n");
 }
 
 }  // namespace kestova

@@ -14,7 +14,6 @@
 
 #include "platform/texts.h"
 
-
 namespace kestova {
 namespace {
 
@@ -175,8 +174,7 @@ std::string PortRefusalText(uint16_t port, const PortRefusal& refusal) {
       text += Format(T_(": this user may not use ports below %s. Run kestov-a as root, grant "
                         "it the right once with \"sudo setcap cap_net_bind_service=+ep %s\", "
                         "or choose a port of %s or above with --port."),
-                     std::to_string(refusal.privilegedBelow).c_str(),
-                     refusal.programPath.c_str(),
+                     std::to_string(refusal.privilegedBelow).c_str(), refusal.programPath.c_str(),
                      std::to_string(refusal.privilegedBelow).c_str());
       break;
     case PortRefusal::kInUse:
@@ -198,8 +196,8 @@ std::string PortRefusalText(uint16_t port, const PortRefusal& refusal) {
       }
       break;
     case PortRefusal::kOther:
-      text += Format(T_(": %s. Choose another port with --port."),
-                     std::strerror(refusal.systemError));
+      text +=
+          Format(T_(": %s. Choose another port with --port."), std::strerror(refusal.systemError));
       break;
     case PortRefusal::kNone:
       text += T_(", although it is free now. Start kestov-a again.");

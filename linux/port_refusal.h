@@ -19,12 +19,12 @@ namespace kestova {
 struct PortRefusal {
   enum Cause { kNone, kNoRight, kInUse, kOther };
   Cause cause = kNone;
-  int systemError = 0;       // errno of the bind
+  int systemError = 0;         // errno of the bind
   int privilegedBelow = 1024;  // the first port an ordinary user may bind
-  long holderPid = 0;        // 0: not known
-  std::string holderName;    // e.g. "vsftpd"
-  std::string holderUnit;    // e.g. "vsftpd.service"; empty when not a systemd service
-  std::string programPath;   // this program, for the setcap command
+  long holderPid = 0;          // 0: not known
+  std::string holderName;      // e.g. "vsftpd"
+  std::string holderUnit;      // e.g. "vsftpd.service"; empty when not a systemd service
+  std::string programPath;     // this program, for the setcap command
 };
 
 // Binds `port` on every address (IPv6 and IPv4) to learn why the listener could not.

@@ -1,6 +1,7 @@
 #include "linux/port_refusal.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,17 +10,19 @@
 #include <fstream>
 #include <string>
 
-#include <gtest/gtest.h>
-
 namespace kestova {
 namespace {
 
 TEST(PortRefusalTest, ListeningInodesAreFoundByPortAndStateOnly) {
   const std::string table =
-      "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
-      "   0: 00000000:0015 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 4711 1\n"
-      "   1: 0100007F:0015 0100007F:9C40 01 00000000:00000000 00:00000000 00000000     0        0 4712 1\n"
-      "   2: 0100007F:1F55 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 4713 1\n"
+      "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout "
+      "inode\n"
+      "   0: 00000000:0015 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 "
+      "4711 1\n"
+      "   1: 0100007F:0015 0100007F:9C40 01 00000000:00000000 00:00000000 00000000     0        0 "
+      "4712 1\n"
+      "   2: 0100007F:1F55 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 "
+      "4713 1\n"
       "   3: 00000000000000000000000000000000:0015 00000000000000000000000000000000:0000 0A "
       "00000000:00000000 00:00000000 00000000   107        0 4714 1\n";
   EXPECT_EQ((std::vector<unsigned long>{4711, 4714}), ListeningSocketInodes(table, 21));

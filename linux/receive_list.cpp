@@ -243,9 +243,9 @@ void CReceiveList::DrawLocked() {
   const Layout layout = LayOut(cells);
   const char* const* headers = layout.headers;
   std::vector<std::string> lines;
-  lines.push_back(TableLine({"#", headers[0], headers[1], headers[2], headers[3], headers[4],
-                             headers[5], headers[6]},
-                            layout));
+  lines.push_back(TableLine(
+      {"#", headers[0], headers[1], headers[2], headers[3], headers[4], headers[5], headers[6]},
+      layout));
   for (const auto& row : cells) lines.push_back(TableLine(row, layout));
   std::string out;
   if (linesDrawn_ > 0) out += "\x1b[" + std::to_string(linesDrawn_) + "A";

@@ -167,8 +167,9 @@ std::string FitWithEllipsis(const std::string& utf8, size_t width) {
     tailUsed += cells[--tailStart];
   }
   const size_t headBytes = headCount < starts.size() ? starts[headCount] : utf8.size();
-  const std::string fitted = utf8.substr(0, headBytes) + kEllipsis +
-                             utf8.substr(tailStart < starts.size() ? starts[tailStart] : utf8.size());
+  const std::string fitted =
+      utf8.substr(0, headBytes) + kEllipsis +
+      utf8.substr(tailStart < starts.size() ? starts[tailStart] : utf8.size());
   return fitted + std::string(width - headUsed - tailUsed - kEllipsis.size(), ' ');
 }
 

@@ -1,7 +1,7 @@
-#include "platform/texts.h"
-
 #include <cstdarg>
 #include <cstdio>
+
+#include "platform/texts.h"
 
 namespace kestova {
 

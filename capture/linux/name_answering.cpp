@@ -1,8 +1,9 @@
 #include "capture/linux/name_answering.h"
-#include "platform/texts.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
