@@ -7,6 +7,7 @@
 #include "ftp/dubbing_documents.h"
 #include "linux/service_log.h"
 #include "linux/status/service_status.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -44,8 +45,9 @@ bool IsDubbingDocument(const CCountedString& name) {
 }
 
 std::string Result(int replyCode) {
-  const std::string code = "(" + std::to_string(replyCode) + ")";
-  return (replyCode >= 200 && replyCode < 300 ? "done " : "failed ") + code;
+  const std::string code = std::to_string(replyCode);
+  return Format(replyCode >= 200 && replyCode < 300 ? T_("done (%s)") : T_("failed (%s)"),
+                code.c_str());
 }
 
 // Names as the client sent them (UTF-8 on Linux), in double quotes; control characters
@@ -68,22 +70,27 @@ std::string Quoted(const CCountedString& name) {
 }  // namespace
 
 std::string NameQueryLogLine(const NameQueryReport& report, bool* normalLevel) {
-  const std::string from = " from " + AddressText(report.querier);
-  const std::string query = "name query for " + NetbiosNameText(report.name) + from;
+  const std::string name = NetbiosNameText(report.name);
+  const std::string from = AddressText(report.querier);
   *normalLevel = false;
   switch (report.verdict) {
     case NameQueryVerdict::kAnswered:
       *normalLevel = true;
-      return query + " answered with " + AddressText(report.announced);
+      return Format(T_("name query for %s from %s answered with %s"), name.c_str(), from.c_str(),
+                    AddressText(report.announced).c_str());
     case NameQueryVerdict::kNoAddress:
       *normalLevel = true;
-      return query + " not answered: no address of this host is worth announcing to it";
+      return Format(T_("name query for %s from %s not answered: no address of this host is "
+                       "worth announcing to it"),
+                    name.c_str(), from.c_str());
     case NameQueryVerdict::kOtherName:
-      return query + " ignored: not a recorder's name (GR-...)";
+      return Format(T_("name query for %s from %s ignored: not a recorder's name (GR-...)"),
+                    name.c_str(), from.c_str());
     case NameQueryVerdict::kNotNameQuery:
-      return "name service message" + from + " ignored: not a name query of type NB";
+      return Format(T_("name service message from %s ignored: not a name query of type NB"),
+                    from.c_str());
     case NameQueryVerdict::kMalformed:
-      return "name service frame ignored: too short or too long to be a name query";
+      return T_("name service frame ignored: too short or too long to be a name query");
   }
   return std::string();
 }
@@ -106,32 +113,33 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
 
 std::string FtpActivityLogLine(const FtpActivity& activity, bool* normalLevel) {
   const std::string who =
-      "ftp " + std::string(activity.peer.CStr()) + " user " + Quoted(activity.user) + ": ";
-  const std::string bytes =
-      (activity.bytes == kFtpBytesUnknown ? std::string("?") : std::to_string(activity.bytes)) +
-      " bytes, ";
+      Format(T_("ftp %s user %s: "), activity.peer.CStr(), Quoted(activity.user).c_str());
+  const std::string count =
+      activity.bytes == kFtpBytesUnknown ? std::string("?") : std::to_string(activity.bytes);
+  const std::string bytes = Format(T_("%s bytes, "), count.c_str());
+  const std::string result = Result(activity.replyCode);
+  const std::string name = Quoted(activity.argument);
   *normalLevel = !IsDubbingDocument(activity.argument);
   switch (activity.kind) {
     case FtpActivityKind::kLogin:
       *normalLevel = true;
-      return who +
-             (activity.replyCode == 230 ? "logged in" : "login " + Result(activity.replyCode));
+      return who + (activity.replyCode == 230 ? std::string(T_("logged in"))
+                                              : Format(T_("login %s"), result.c_str()));
     case FtpActivityKind::kDownload:
-      return who + "download " + Quoted(activity.argument) + " " + bytes +
-             Result(activity.replyCode);
+      return who + Format(T_("download %s %s%s"), name.c_str(), bytes.c_str(), result.c_str());
     case FtpActivityKind::kUpload:
-      return who + "upload " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+      return who + Format(T_("upload %s %s%s"), name.c_str(), bytes.c_str(), result.c_str());
     case FtpActivityKind::kAppend:
-      return who + "append " + Quoted(activity.argument) + " " + bytes + Result(activity.replyCode);
+      return who + Format(T_("append %s %s%s"), name.c_str(), bytes.c_str(), result.c_str());
     case FtpActivityKind::kDelete:
-      return who + "delete " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+      return who + Format(T_("delete %s %s"), name.c_str(), result.c_str());
     case FtpActivityKind::kRename:
-      return who + "rename " + Quoted(activity.source) + " to " + Quoted(activity.argument) + " " +
-             Result(activity.replyCode);
+      return who + Format(T_("rename %s to %s %s"), Quoted(activity.source).c_str(), name.c_str(),
+                          result.c_str());
     case FtpActivityKind::kMakeFolder:
-      return who + "make folder " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+      return who + Format(T_("make folder %s %s"), name.c_str(), result.c_str());
     case FtpActivityKind::kRemoveFolder:
-      return who + "remove folder " + Quoted(activity.argument) + " " + Result(activity.replyCode);
+      return who + Format(T_("remove folder %s %s"), name.c_str(), result.c_str());
   }
   return std::string();
 }

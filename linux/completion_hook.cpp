@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "linux/service_log.h"
+#include "platform/texts.h"
 
 extern char** environ;
 
@@ -135,13 +136,14 @@ void CCompletionHook::Spawn(const BoardRecord& record) {
       posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  const std::string what =
-      "completion hook for #" + std::to_string(record.id) + " " + record.fileName;
+  const std::string what = Format(T_("completion hook for #%s %s"),
+                                  std::to_string(record.id).c_str(), record.fileName.c_str());
   if (result != 0) {
-    LogLine(what + ": cannot start " + words_[0] + ": " + std::strerror(result));
+    LogLine(what + Format(T_(": cannot start %s: %s"), words_[0].c_str(), std::strerror(result)));
     return;
   }
-  LogLine(what + ": started " + words_[0] + " (process " + std::to_string(pid) + ")",
+  LogLine(what + Format(T_(": started %s (process %s)"), words_[0].c_str(),
+                        std::to_string(pid).c_str()),
           LogLevel::kVerbose);
   std::lock_guard<std::mutex> hold(mutex_);
   Child child;
@@ -161,8 +163,9 @@ void CCompletionHook::ReapLoop() {
         if (!it->second.slowNoticed &&
             NowMs() - it->second.startedMs >= kSlowNoticeSeconds * 1000) {
           it->second.slowNoticed = true;
-          LogLine(it->second.name + ": still running after " + std::to_string(kSlowNoticeSeconds) +
-                  " s (process " + std::to_string(it->first) + ")");
+          LogLine(it->second.name + Format(T_(": still running after %s s (process %s)"),
+                                           std::to_string(kSlowNoticeSeconds).c_str(),
+                                           std::to_string(it->first).c_str()));
         }
         ++it;
         continue;
@@ -172,11 +175,11 @@ void CCompletionHook::ReapLoop() {
         continue;
       }
       if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        LogLine(it->second.name + ": the command ended with status " +
-                std::to_string(WEXITSTATUS(status)));
+        LogLine(it->second.name +
+                Format(T_(": the command ended with status %d"), WEXITSTATUS(status)));
       } else if (WIFSIGNALED(status)) {
-        LogLine(it->second.name + ": the command was ended by signal " +
-                std::to_string(WTERMSIG(status)));
+        LogLine(it->second.name +
+                Format(T_(": the command was ended by signal %d"), WTERMSIG(status)));
       }
       it = running_.erase(it);
     }

@@ -22,7 +22,9 @@
 #include "ftp/ftp_service.h"
 #include "kestova_version.h"
 #include "linux/activity_log.h"
+#include "linux/language.h"
 #include "linux/options.h"
+#include "linux/port_refusal.h"
 #include "linux/receive_list.h"
 #include "linux/reception_watch.h"
 #include "linux/served_folder.h"
@@ -33,6 +35,7 @@
 #include "platform/file_system.h"
 #include "platform/module.h"
 #include "platform/settings.h"
+#include "platform/texts.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -40,8 +43,12 @@ namespace {
 
 volatile sig_atomic_t g_signalCount = 0;
 volatile sig_atomic_t g_hangupCount = 0;
+volatile sig_atomic_t g_firstStopSignal = 0;
 
-void OnTerminationSignal(int) { g_signalCount = g_signalCount + 1; }
+void OnTerminationSignal(int number) {
+  if (g_signalCount == 0) g_firstStopSignal = number;
+  g_signalCount = g_signalCount + 1;
+}
 void OnHangup(int) { g_hangupCount = g_hangupCount + 1; }
 
 void InstallSignalHandlers() {
@@ -78,12 +85,12 @@ std::string ChooseServedFolder(const LinuxOptions& options, bool* writable) {
     const std::string settingsFolder = FolderOf(GetSettingsFilePath().CStr());
     if ((!settingsFolder.empty() && !CreateFolderTree(settingsFolder.c_str())) ||
         !WriteSetting("PageReceive", "Folder", folder.c_str())) {
-      std::fprintf(stderr, "kestov-a: warning: could not save the folder in %s\n",
+      std::fprintf(stderr, T_("kestov-a: warning: could not save the folder in %s\n"),
                    GetSettingsFilePath().CStr());
     }
   }
   if (!readiness.writable) {
-    std::fprintf(stderr, "kestov-a: warning: %s\n", FolderNotWritableWarning(folder).c_str());
+    std::fprintf(stderr, T_("kestov-a: warning: %s\n"), FolderNotWritableWarning(folder).c_str());
   }
   *writable = readiness.writable;
   return folder;
@@ -106,70 +113,77 @@ bool StartNameAnswering(const LinuxOptions& options, CNameAnswering* answering,
 
 void OnListening(void* context, uint16_t port) {
   const std::string* folder = static_cast<const std::string*>(context);
-  std::printf("kestov-a: serving %s on port %u\n", folder->c_str(), static_cast<unsigned>(port));
+  std::printf(T_("kestov-a: serving %s on port %u\n"), folder->c_str(),
+              static_cast<unsigned>(port));
   std::fflush(stdout);
+  LogLine(Format(T_("kestov-a %s started (process %ld)"), KESTOVA_VERSION_STRING,
+                 static_cast<long>(getpid())));
 }
 
+// The log's last line: why the service ends.
+void LogStop(const std::string& reason) { LogLine(Format(T_("stopped: %s"), reason.c_str())); }
+
+std::string SignalStopReason() {
+  return g_firstStopSignal == SIGINT ? T_("SIGINT received (Ctrl+C)") : T_("SIGTERM received");
+}
+
+// Says why the port was refused: the missing right first, else who holds the port.
 void OnListenerStartFailed(void*, uint16_t port) {
-  std::fprintf(stderr,
-               "kestov-a: the FTP server could not start on port %u. Stop the other FTP "
-               "server, or choose another port with --port%s.\n",
-               static_cast<unsigned>(port),
-               (port < 1024 && geteuid() != 0)
-                   ? " (ports below 1024 need root or the capability CAP_NET_BIND_SERVICE)"
-                   : "");
+  std::fprintf(stderr, "kestov-a: %s\n", PortRefusalText(port, DiagnosePortRefusal(port)).c_str());
 }
 
 // SIGHUP: the settings file's folder for connections accepted from now on.
 void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServiceStatus* status) {
   if (!options.folder.empty()) {
-    LogLine("SIGHUP: the folder was given with --folder and stays " +
-            std::string(service->ServedFolder().CStr()));
+    LogLine(Format(T_("SIGHUP: the folder was given with --folder and stays %s"),
+                   service->ServedFolder().CStr()));
     return;
   }
   const std::string folder = SavedServedFolder();
   const FolderReadiness readiness = PrepareServedFolder(folder);
   if (readiness.check != FolderCheck::kUsable) {
-    LogLine("SIGHUP: " + FolderProblem(folder, readiness.check) + "; the folder stays " +
-            std::string(service->ServedFolder().CStr()));
+    LogLine(Format(T_("SIGHUP: %s; the folder stays %s"),
+                   FolderProblem(folder, readiness.check).c_str(), service->ServedFolder().CStr()));
     return;
   }
   service->SetServedFolder(folder.c_str());
   status->SetFolder(folder, readiness.writable);
-  LogLine("SIGHUP: new connections are served from " + folder);
-  if (!readiness.writable) LogLine("SIGHUP: warning: " + FolderNotWritableWarning(folder));
+  LogLine(Format(T_("SIGHUP: new connections are served from %s"), folder.c_str()));
+  if (!readiness.writable) {
+    LogLine(Format(T_("SIGHUP: warning: %s"), FolderNotWritableWarning(folder).c_str()));
+  }
 }
 
 // The status page and the hook, as the options and the settings file ask. False when the
 // page was asked for and cannot listen.
 bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch) {
   if (watch->HookEnabled()) {
-    std::fprintf(stderr, "kestov-a: after each reception: %s\n", settings.onComplete.c_str());
+    std::fprintf(stderr, T_("kestov-a: after each reception: %s\n"), settings.onComplete.c_str());
   }
   if (!settings.pageEnabled) return true;
   std::string unavailable;
   if (!CStatusServer::Available(&unavailable)) {  // a packaged default must not stop the service
     std::fprintf(stderr,
-                 "kestov-a: warning: the status page is not available: %s; the status port is "
-                 "ignored\n",
+                 T_("kestov-a: warning: the status page is not available: %s; the status port "
+                    "is ignored\n"),
                  unavailable.c_str());
     return true;
   }
   std::string error;
   if (!watch->StartPage(settings.address, settings.port, KESTOVA_VERSION_STRING, &error)) {
     std::fprintf(stderr,
-                 "kestov-a: the status page could not start: %s. Choose another port "
-                 "with --status-port or [Status] Port.\n",
+                 T_("kestov-a: the status page could not start: %s. Choose another port "
+                    "with --status-port or [Status] Port.\n"),
                  error.c_str());
     return false;
   }
   const bool wildcard = settings.address == "0.0.0.0" || settings.address == "::";
-  std::fprintf(stderr, "kestov-a: status page on http://%s:%u/%s\n",
+  std::fprintf(stderr, T_("kestov-a: status page on http://%s:%u/%s\n"),
                settings.address.find(':') != std::string::npos
                    ? ("[" + settings.address + "]").c_str()
                    : settings.address.c_str(),
                static_cast<unsigned>(watch->PagePort()),
-               wildcard ? " (every address of this computer)" : "");
+               wildcard ? T_(" (every address of this computer)") : "");
   return true;
 }
 
@@ -177,7 +191,7 @@ bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch)
 int Serve(const LinuxOptions& options, const std::string& folder, bool folderWritable) {
   std::string warning;
   const StatusSettings statusSettings = ResolveStatusSettings(options, &warning);
-  if (!warning.empty()) std::fprintf(stderr, "kestov-a: warning: %s\n", warning.c_str());
+  if (!warning.empty()) std::fprintf(stderr, T_("kestov-a: warning: %s\n"), warning.c_str());
   CReceptionWatch watch(statusSettings.onComplete);
   watch.Service().SetFolder(folder, folderWritable);
 
@@ -212,21 +226,26 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   receiveList.Start();
 
   if (!StartReceptionWatch(statusSettings, &watch)) {
+    LogStop(T_("the status page could not start"));
     CServiceLog::Instance().SetSink(nullptr, nullptr);
     return 1;
   }
   if (!service.StartListener()) {
-    std::fprintf(stderr, "kestov-a: cannot start the listener thread\n");
+    std::fprintf(stderr, T_("kestov-a: cannot start the listener thread\n"));
+    LogStop(T_("cannot start the listener thread"));
     CServiceLog::Instance().SetSink(nullptr, nullptr);
     return 1;
   }
   CNameAnswering answering;
   int status = StartNameAnswering(options, &answering, &watch.Service()) ? 0 : 1;
+  std::string stopReason = status == 0 ? std::string() : T_("the name answering could not start");
   int hangupsSeen = g_hangupCount;
   bool answeringFailed = false;
   while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
       status = 1;  // reported by OnListenerStartFailed
+      stopReason = Format(T_("the FTP server could not start on port %u"),
+                          static_cast<unsigned>(options.port));
       break;
     }
     if (g_hangupCount != hangupsSeen) {
@@ -246,13 +265,14 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   const int signalsAtStop = g_signalCount;
   while (!service.IsIdle()) {
     if (g_signalCount > signalsAtStop && signalsAtStop > 0) {
-      std::fprintf(stderr, "kestov-a: second signal, leaving without waiting\n");
+      std::fprintf(stderr, T_("kestov-a: second signal, leaving without waiting\n"));
       _exit(1);
     }
     SleepMs(10);
   }
   watch.StopPage();
   receiveList.Stop();  // the last state of every row
+  LogStop(stopReason.empty() ? SignalStopReason() : stopReason);
   CServiceLog::Instance().SetSink(nullptr, nullptr);
   return status;
 }
@@ -262,6 +282,7 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
 
 int main(int argc, char** argv) {
   using namespace kestova;
+  InitTexts();
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   LinuxOptions options;
   std::string error;

@@ -1,5 +1,7 @@
 #include "linux/options.h"
 
+#include "platform/texts.h"
+
 namespace kestova {
 namespace {
 
@@ -81,12 +83,12 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
                             name == "--status-port" || name == "--status-address" ||
                             name == "--on-complete";
     if (!takesValue) {
-      *error = "unknown option '" + arguments[i] + "' (see --help)";
+      *error = Format(T_("unknown option '%s' (see --help)"), arguments[i].c_str());
       return false;
     }
     if (!hasValue) {
       if (i + 1 >= arguments.size()) {
-        *error = "option '" + name + "' needs a value";
+        *error = Format(T_("option '%s' needs a value"), name.c_str());
         return false;
       }
       value = arguments[++i];
@@ -94,41 +96,45 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
 
     if (name == "--folder") {
       if (value.empty()) {
-        *error = "--folder needs a folder name";
+        *error = T_("--folder needs a folder name");
         return false;
       }
       options->folder = value;
     } else if (name == "--port") {
       if (!ParsePort(value, &options->port)) {
-        *error = "--port needs a number from 0 to 65535, not '" + value + "'";
+        *error = Format(T_("--port needs a number from 0 to 65535, not '%s'"), value.c_str());
         return false;
       }
     } else if (name == "--active-port") {
       if (!ParsePort(value, &options->activePort)) {
-        *error = "--active-port needs a number from 0 to 65535, not '" + value + "'";
+        *error =
+            Format(T_("--active-port needs a number from 0 to 65535, not '%s'"), value.c_str());
         return false;
       }
       options->activePortGiven = true;
     } else if (name == "--max-sessions" || name == "--max-per-address") {
       uint32_t* target = name == "--max-sessions" ? &options->maxSessions : &options->maxPerAddress;
       if (!ParseCount(value, kMaxSessionsLimit, target)) {
-        *error = name + " needs a number from 0 (no limit) to 100000, not '" + value + "'";
+        *error = Format(T_("%s needs a number from 0 (no limit) to 100000, not '%s'"), name.c_str(),
+                        value.c_str());
         return false;
       }
     } else if (name == "--idle-timeout") {
       if (!ParseCount(value, kIdleTimeoutLimitSeconds, &options->idleTimeoutSeconds)) {
-        *error = "--idle-timeout needs seconds from 0 (none) to 86400, not '" + value + "'";
+        *error = Format(T_("--idle-timeout needs seconds from 0 (none) to 86400, not '%s'"),
+                        value.c_str());
         return false;
       }
     } else if (name == "--capture") {
       if (!IsCaptureMethod(value)) {
-        *error = "--capture takes packet, socket, auto or none, not '" + value + "'";
+        *error =
+            Format(T_("--capture takes packet, socket, auto or none, not '%s'"), value.c_str());
         return false;
       }
       options->capture = value;
     } else if (name == "--interface") {
       if (!IsValidInterfaceName(value)) {
-        *error = "--interface needs a network interface name, not '" + value + "'";
+        *error = Format(T_("--interface needs a network interface name, not '%s'"), value.c_str());
         return false;
       }
       options->interfaceName = value;
@@ -136,12 +142,14 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       options->statusPortGiven = true;
       options->statusOff = value == "off";
       if (!options->statusOff && !ParsePort(value, &options->statusPort)) {
-        *error = "--status-port needs a number from 0 to 65535 or off, not '" + value + "'";
+        *error = Format(T_("--status-port needs a number from 0 to 65535 or off, not '%s'"),
+                        value.c_str());
         return false;
       }
     } else if (name == "--status-address") {
       if (value.empty() || value.size() > 255 || value.find_first_of(" \t/") != std::string::npos) {
-        *error = "--status-address needs an address to listen on, not '" + value + "'";
+        *error =
+            Format(T_("--status-address needs an address to listen on, not '%s'"), value.c_str());
         return false;
       }
       options->statusAddress = value;
@@ -150,7 +158,7 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
       options->onComplete = value;
     } else if (name == "--settings") {
       if (value.empty()) {
-        *error = "--settings needs a file name";
+        *error = T_("--settings needs a file name");
         return false;
       }
       options->settingsFile = value;
@@ -160,38 +168,41 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
 }
 
 std::string LinuxUsageText() {
-  return "Usage: kestov-a [options]\n"
-         "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
-         "files. Serves until interrupted (Ctrl+C, SIGTERM); SIGHUP re-reads the folder\n"
-         "from the settings file for new connections (unless --folder was given).\n"
-         "\n"
-         "  --folder DIR        folder that receives the programmes (saved in the settings\n"
-         "                      file; default: the saved folder, else ~/KESTOV-A)\n"
-         "  --port N            FTP control port (default 21; 0 = any free port)\n"
-         "  --active-port N     source port of active-mode data connections (default 20\n"
-         "                      when run as root, else 0 = any free port)\n"
-         "  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
-         "                      (default auto)\n"
-         "  --interface IF      network interface for name answering (default: all)\n"
-         "  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n"
-         "  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
-         "                      limit); a connection over a limit gets 421 and is closed\n"
-         "  --idle-timeout S    seconds a control connection may stay quiet between\n"
-         "                      commands (default 300; 0 = no time-out)\n"
-         "  --settings FILE     settings file (default\n"
-         "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
-         "                      ~/.config/kestov-a/kestov-a.ini)\n"
-         "  --status-port N     serve the status page on port N (0 = any free port, off =\n"
-         "                      none; default: [Status] Port of the settings file, else off)\n"
-         "  --status-address A  address the status page listens on (default: [Status]\n"
-         "                      Address, else 0.0.0.0 = every IPv4 address; 127.0.0.1 =\n"
-         "                      this computer only)\n"
-         "  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
-         "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
-         "                      tell which (default: [Hook] OnComplete; \"\" = none)\n"
-         "  --verbose           log ignored name queries and the dubbing documents too\n"
-         "  --version           show the version\n"
-         "  --help              show this text\n";
+  // One text per paragraph and per option, so that an option added later is one more text.
+  return std::string() +
+         T_("Usage: kestov-a [options]\n"
+            "Receives programmes dubbed over the network by a recorder and saves them as .MPG\n"
+            "files. Serves until interrupted (Ctrl+C, SIGTERM); SIGHUP re-reads the folder\n"
+            "from the settings file for new connections (unless --folder was given).\n"
+            "\n") +
+         T_("  --folder DIR        folder that receives the programmes (saved in the settings\n"
+            "                      file; default: the saved folder, else ~/KESTOV-A)\n") +
+         T_("  --port N            FTP control port (default 21; 0 = any free port)\n") +
+         T_("  --active-port N     source port of active-mode data connections (default 20\n"
+            "                      when run as root, else 0 = any free port)\n") +
+         T_("  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
+            "                      (default auto)\n") +
+         T_("  --interface IF      network interface for name answering (default: all)\n") +
+         T_("  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n") +
+         T_("  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
+            "                      limit); a connection over a limit gets 421 and is closed\n") +
+         T_("  --idle-timeout S    seconds a control connection may stay quiet between\n"
+            "                      commands (default 300; 0 = no time-out)\n") +
+         T_("  --settings FILE     settings file (default\n"
+            "                      $XDG_CONFIG_HOME/kestov-a/kestov-a.ini, else\n"
+            "                      ~/.config/kestov-a/kestov-a.ini)\n") +
+         T_("  --status-port N     serve the status page on port N (0 = any free port, off =\n"
+            "                      none; default: [Status] Port of the settings file, else "
+            "off)\n") +
+         T_("  --status-address A  address the status page listens on (default: [Status]\n"
+            "                      Address, else 0.0.0.0 = every IPv4 address; 127.0.0.1 =\n"
+            "                      this computer only)\n") +
+         T_("  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
+            "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
+            "                      tell which (default: [Hook] OnComplete; \"\" = none)\n") +
+         T_("  --verbose           log ignored name queries and the dubbing documents too\n") +
+         T_("  --version           show the version\n") +
+         T_("  --help              show this text\n");
 }
 
 }  // namespace kestova

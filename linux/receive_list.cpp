@@ -29,17 +29,31 @@ bool TerminalSize(int descriptor, int* width, int* height) {
   return true;
 }
 
-// Columns of the live list besides the file name and the state: the least width of
-// each (its header is cut to it when the terminal is narrow). The file name takes what
-// the terminal leaves, at least kMinimumNameWidth; the state comes last.
-constexpr size_t kIndexWidth = 3;
-constexpr size_t kMinimumWidths[] = {10, 7, 18, 7, 7};  // size, elapsed, progress, rate, left
-constexpr size_t kPercentWidth = 7;                     // the progress column without its bar
-constexpr int kBarTerminalWidth = 100;                  // narrower terminals get no bar
-constexpr size_t kMinimumNameWidth = 12;
+// The live list's columns: 0 "#", 1 name, 2 size, 3 elapsed, 4 progress, 5 rate,
+// 6 remaining; the state (7) comes last and takes the rest of the line.
+constexpr size_t kColumnCount = 7;
+constexpr size_t kNameColumn = 1;
+constexpr size_t kProgressColumn = 4;
+// The least width of each column: room for the usual figures, so that the layout does
+// not move while they grow ("4482/4482", "12:34", "25.00%", "12345"). A wider cell or
+// header widens its column.
+constexpr size_t kLeastWidths[kColumnCount] = {2, 14, 9, 5, 6, 5, 5};
 constexpr size_t kPreferredNameWidth = 24;
-constexpr size_t kStateRoom = 22;  // "Reception interrupted" whole
+// Which columns go first when even the short headers leave no room: rate, elapsed, size.
+constexpr size_t kDropOrder[] = {5, 3, 2};
+constexpr int kBarTerminalWidth = 100;  // narrower terminals get no bar
 constexpr size_t kBarWidth = 10;
+constexpr size_t kBarCellWidth = 18;  // "25.00%  [########]"
+
+// Columns the widest normal state takes ("Reception interrupted", "受信が中断されました");
+// the failure texts, which carry a path, are cut at the end of the line.
+size_t StateRoom(const ListTexts& texts) {
+  size_t room = DisplayWidth(texts.columns[7 - 1]);
+  for (const char* state : {texts.starting, texts.receiving, texts.received, texts.interrupted}) {
+    room = std::max(room, DisplayWidth(state));
+  }
+  return room;
+}
 
 }  // namespace
 
@@ -149,36 +163,61 @@ std::string CReceiveList::ProgressCell(const Row& row) const {
     size_t filled = static_cast<size_t>(value / 100.0 * static_cast<double>(bar.size()) + 0.5);
     bar = std::string(filled, '#') + std::string(bar.size() - filled, '.');
   }
-  return FitToWidth(percentage + "%", 7) + " [" + bar + "]";
+  return FitToWidth(percentage + "%", 7) + " [" + bar + "]";  // kBarCellWidth
 }
 
-std::vector<size_t> CReceiveList::ColumnWidths() const {
-  // Index, name, size, elapsed, progress, rate, remaining; the state takes the rest.
+CReceiveList::Layout CReceiveList::LayOut(const std::vector<std::vector<std::string>>& rows) const {
   const size_t width = settings_.width > 1 ? static_cast<size_t>(settings_.width) - 1 : 79;
-  std::vector<size_t> widths = {kIndexWidth, kMinimumNameWidth};
-  std::vector<size_t> wide = widths;
-  for (size_t i = 0; i < 5; ++i) {
-    size_t least = kMinimumWidths[i];
-    if (i == 2 && settings_.width < kBarTerminalWidth) least = kPercentWidth;
-    widths.push_back(least);
-    wide.push_back(std::max(least, DisplayWidth(texts_.columns[i + 1])));
+  const size_t stateRoom = StateRoom(texts_);
+  Layout layout;
+  // Every column at least as wide as its widest cell (the name aside) and its header.
+  auto widthsFor = [&](const char* const* headers) {
+    std::vector<size_t> widths(kColumnCount);
+    for (size_t c = 0; c < kColumnCount; ++c) {
+      size_t least = kLeastWidths[c];
+      if (c == kProgressColumn && settings_.width >= kBarTerminalWidth) least = kBarCellWidth;
+      widths[c] = std::max(least, DisplayWidth(c == 0 ? "#" : headers[c - 1]));
+      if (c == kNameColumn) continue;
+      for (const auto& row : rows) widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    }
+    return widths;
+  };
+  auto lineWidth = [&](const Layout& candidate, size_t nameWidth) {
+    size_t used = stateRoom;
+    for (size_t c : candidate.shown) {
+      used += (c == kNameColumn ? nameWidth : candidate.widths[c]) + 1;
+    }
+    return used;
+  };
+  for (size_t c = 0; c < kColumnCount; ++c) layout.shown.push_back(c);
+  // The long headers when they leave the name its preferred room, else the short ones.
+  layout.widths = widthsFor(texts_.columns);
+  layout.headers = texts_.columns;
+  if (lineWidth(layout, kPreferredNameWidth) > width) {
+    layout.widths = widthsFor(texts_.shortColumns);
+    layout.headers = texts_.shortColumns;
   }
-  // Whole headers when the terminal has room for them, a preferred name and the state.
-  size_t wideSum = 0;
-  for (size_t w : wide) wideSum += w + 1;
-  if (wideSum - wide[1] + kPreferredNameWidth + kStateRoom <= width) widths = wide;
-  size_t used = 0;
-  for (size_t w : widths) used += w + 1;
-  used -= widths[1];
-  if (used + kStateRoom + kMinimumNameWidth < width) widths[1] = width - used - kStateRoom;
-  return widths;
+  // Columns go, least needed first, until the least name fits.
+  for (size_t drop : kDropOrder) {
+    if (lineWidth(layout, kLeastWidths[kNameColumn]) <= width) break;
+    layout.shown.erase(std::find(layout.shown.begin(), layout.shown.end(), drop));
+  }
+  // The name takes what is left beside the state.
+  const size_t rest = lineWidth(layout, 0);
+  layout.widths[kNameColumn] =
+      std::max(kLeastWidths[kNameColumn], width > rest ? width - rest : size_t{0});
+  return layout;
 }
 
 std::string CReceiveList::TableLine(const std::vector<std::string>& cells,
-                                    const std::vector<size_t>& widths) const {
+                                    const Layout& layout) const {
   std::string line;
-  for (size_t i = 0; i < widths.size(); ++i) line += FitToWidth(cells[i], widths[i]) + " ";
-  line += cells[widths.size()];
+  for (size_t c : layout.shown) {
+    line += (c == kNameColumn ? FitWithEllipsis(cells[c], layout.widths[c])
+                              : FitToWidth(cells[c], layout.widths[c])) +
+            " ";
+  }
+  line += cells[kColumnCount];
   // Never wider than the terminal, so that a line never wraps.
   const size_t width = settings_.width > 1 ? static_cast<size_t>(settings_.width) - 1 : 79;
   if (DisplayWidth(line) > width) line = FitToWidth(line, width);
@@ -190,23 +229,24 @@ void CReceiveList::DrawLocked() {
   if (settings_.followTerminalSize) {
     TerminalSize(fileno(settings_.output), &settings_.width, &settings_.height);  // if it tells
   }
-  const std::vector<size_t> widths = ColumnWidths();
-  const char* const* columns = texts_.columns;
-  std::vector<std::string> lines;
-  lines.push_back(TableLine(
-      {"#", columns[0], columns[1], columns[2], columns[3], columns[4], columns[5], columns[6]},
-      widths));
   // Only the newest rows fit when there are more rows than terminal lines.
   size_t room = settings_.height > 3 ? static_cast<size_t>(settings_.height) - 2 : 1;
   size_t first = rows_.size() > room ? rows_.size() - room : 0;
+  std::vector<std::vector<std::string>> cells;
   for (size_t i = first; i < rows_.size(); ++i) {
     const Row& row = rows_[i];
     const FigureTexts figures = TextsOfFigures(row);
-    lines.push_back(TableLine(
-        {std::to_string(i + 1), row.fileName, figures.size, figures.elapsed, ProgressCell(row),
-         figures.rate, figures.remaining, StateText(texts_, row.state, row.path)},
-        widths));
+    cells.push_back({std::to_string(i + 1), row.fileName, figures.size, figures.elapsed,
+                     ProgressCell(row), figures.rate, figures.remaining,
+                     StateText(texts_, row.state, row.path)});
   }
+  const Layout layout = LayOut(cells);
+  const char* const* headers = layout.headers;
+  std::vector<std::string> lines;
+  lines.push_back(TableLine(
+      {"#", headers[0], headers[1], headers[2], headers[3], headers[4], headers[5], headers[6]},
+      layout));
+  for (const auto& row : cells) lines.push_back(TableLine(row, layout));
   std::string out;
   if (linesDrawn_ > 0) out += "\x1b[" + std::to_string(linesDrawn_) + "A";
   for (const std::string& line : lines) out += "\r\x1b[2K" + line + "\n";

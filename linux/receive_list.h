@@ -5,7 +5,9 @@
 // reception's id (not by its position) for every later event.
 // On a terminal the list is shown live, like the Windows receive page: file name, MB
 // received/expected, elapsed time, percentage with a bar, rate, remaining time and
-// state, redrawn in place at most twice a second. When the output is not a terminal
+// state, redrawn in place at most twice a second. The columns fit the terminal: long
+// headers where there is room, else short ones, else the rate, elapsed time and size
+// go in that order; a header is never cut, a long file name is cut in its middle. When the output is not a terminal
 // (a service, a log file) it prints one plain line per state change and, while a
 // reception runs, a progress line at most every 10 s per reception.
 //
@@ -90,9 +92,17 @@ class CReceiveList : public IReceptionObserver {
   void PrintPlainLine(size_t index, const std::string& text);
   void PrintStateLine(size_t index);
   void PrintProgressLine(size_t index);
-  std::vector<size_t> ColumnWidths() const;
-  std::string TableLine(const std::vector<std::string>& cells,
-                        const std::vector<size_t>& widths) const;
+  // The columns shown (indexes into a row's cells, the state not counted), the width of
+  // each column by index, and the headers (long or short) that fit the terminal.
+  struct Layout {
+    std::vector<size_t> shown;
+    std::vector<size_t> widths;
+    const char* const* headers = nullptr;
+  };
+  // The layout for these rows' cells (#, name, size, elapsed, progress, rate, remaining,
+  // state): no header is ever cut, the name is cut in its middle.
+  Layout LayOut(const std::vector<std::vector<std::string>>& rows) const;
+  std::string TableLine(const std::vector<std::string>& cells, const Layout& layout) const;
   // "25.00%  [##......]"; empty before the first figures.
   std::string ProgressCell(const Row& row) const;
   // The row of a reception, or null.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
@@ -334,6 +335,86 @@ TEST(ReceiveListTerminal, LinesNeverExceedTheTerminalWidth) {
     EXPECT_LE(DisplayWidth(visible), 79u) << visible;
   }
   EXPECT_TRUE(Contains(lines[0], "ファイル名"));
+}
+
+// Words of a header line: each must be a whole word of one of the list's headers.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : text + " ") {
+    if (c != ' ') {
+      word += c;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  return words;
+}
+
+TEST(ReceiveListTerminal, HeadersAreNeverCutAndLongNamesStayDistinct) {
+  const struct {
+    ListLanguage language;
+    const char* first;
+    const char* second;
+  } languages[] = {
+      {ListLanguage::kEnglish, "THE_GREAT_RIVERS_OF_THE_WORLD_PART_1.MPG",
+       "THE_GREAT_RIVERS_OF_THE_WORLD_PART_2.MPG"},
+      {ListLanguage::kJapanese, "ドキュメント７２時間　冬の駅で　前編.MPG",
+       "ドキュメント７２時間　冬の駅で　後編.MPG"},
+  };
+  for (const auto& l : languages) {
+    const ListTexts& texts = TextsFor(l.language);
+    std::vector<std::string> known = {"#"};
+    for (int c = 0; c < 7; ++c) {
+      for (const std::string& word : Words(texts.columns[c])) known.push_back(word);
+      for (const std::string& word : Words(texts.shortColumns[c])) known.push_back(word);
+    }
+    for (int width : {60, 80, 100, 160}) {
+      g_now = 0;
+      ListUnderTest list(true, l.language, width);
+      for (const char* name : {l.first, l.second}) {
+        const ReceptionId id = list.Start();
+        list.Created(id, name);
+        list.Progress(id, 512 * kMiB, kTwoGiB, 100000);
+      }
+      list.List().Flush();
+      std::vector<std::string> lines;
+      for (const std::string& line : list.Lines()) lines.push_back(line.substr(line.find("\x1b[2K") + 4));
+      ASSERT_EQ(3u, lines.size());
+      const std::string where = std::to_string(width) + " columns: ";
+      for (const std::string& line : lines) {
+        EXPECT_LE(DisplayWidth(line), static_cast<size_t>(width - 1)) << where << line;
+      }
+      for (const std::string& word : Words(lines[0])) {
+        EXPECT_NE(known.end(), std::find(known.begin(), known.end(), word))
+            << where << "header word cut: " << word << " in " << lines[0];
+      }
+      EXPECT_TRUE(Contains(lines[0], texts.columns[6])) << where << lines[0];  // the state
+      // Apart from their numbers the two rows show the same figures: only the names differ.
+      EXPECT_NE(lines[1].substr(1), lines[2].substr(1)) << where << "names cannot be told apart";
+      EXPECT_TRUE(Contains(lines[1], width >= 160 ? l.first : "...")) << where << lines[1];
+    }
+  }
+}
+
+TEST(ReceiveListTexts, EllipsisKeepsBothEndsOfALongName) {
+  const struct {
+    const char* name;
+    size_t width;
+    const char* fitted;
+  } cases[] = {
+      {"SHORT.MPG", 12, "SHORT.MPG   "},
+      {"ABCDEFGHIJKLMNOP.MPG", 12, "ABC...OP.MPG"},
+      {"日本語テスト２.MPG", 12, "日...２.MPG "},
+      {"日本語テスト.MPG", 12, "日...ト.MPG "},
+      {"日本語テスト.MPG", 4, "日本"},
+  };
+  for (const auto& c : cases) {
+    const std::string fitted = FitWithEllipsis(c.name, c.width);
+    EXPECT_EQ(c.fitted, fitted) << c.name;
+    EXPECT_EQ(c.width, DisplayWidth(fitted)) << c.name;
+  }
 }
 
 TEST(ReceiveListTerminal, StopDrawsTheLastState) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace kestova {
 
@@ -9,6 +10,7 @@ namespace {
 
 const ListTexts kEnglish = {
     {"File name", "Size (MB)", "Elapsed", "Progress (%)", "Rate (KB/s)", "Remaining", "State"},
+    {"Name", "Size", "Time", "%", "KB/s", "Left", "State"},
     "Starting",
     "Receiving",
     "Reception complete",
@@ -23,6 +25,7 @@ const ListTexts kEnglish = {
 const ListTexts kJapanese = {
     {"ファイル名", "ファイルサイズ(MByte)", "経過時間(分)", "経過割合(%)", "転送レート(KByte/s)",
      "残り時間(分)", "状態"},
+    {"ファイル名", "サイズ", "経過", "%", "KB/s", "残り", "状態"},
     "開始中",
     "受信中",
     "受信完了しました",
@@ -139,6 +142,35 @@ std::string FitToWidth(const std::string& utf8, size_t width) {
   }
   fitted.append(width - used, ' ');
   return fitted;
+}
+
+std::string FitWithEllipsis(const std::string& utf8, size_t width) {
+  if (DisplayWidth(utf8) <= width) return FitToWidth(utf8, width);
+  // "..." rather than U+2026: a terminal set up for Japanese draws that one two columns
+  // wide, others one, and the columns after it would not line up.
+  static const std::string kEllipsis = "...";
+  if (width < kEllipsis.size() + 2) return FitToWidth(utf8, width);
+  // Whole characters from the front into a third of the room, from the back into the rest.
+  std::vector<size_t> starts;  // byte offset of each character
+  std::vector<size_t> cells;
+  for (size_t at = 0; at < utf8.size();) {
+    starts.push_back(at);
+    cells.push_back(IsWide(NextCodePoint(utf8, &at)) ? 2 : 1);
+  }
+  const size_t room = width - kEllipsis.size();
+  size_t headCount = 0, headUsed = 0;
+  while (headCount < cells.size() && headUsed + cells[headCount] <= room / 3) {
+    headUsed += cells[headCount++];
+  }
+  size_t tailStart = cells.size(), tailUsed = 0;
+  while (tailStart > headCount && headUsed + tailUsed + cells[tailStart - 1] <= room) {
+    tailUsed += cells[--tailStart];
+  }
+  const size_t headBytes = headCount < starts.size() ? starts[headCount] : utf8.size();
+  const std::string fitted =
+      utf8.substr(0, headBytes) + kEllipsis +
+      utf8.substr(tailStart < starts.size() ? starts[tailStart] : utf8.size());
+  return fitted + std::string(width - headUsed - tailUsed - kEllipsis.size(), ' ');
 }
 
 }  // namespace kestova

@@ -18,6 +18,9 @@ struct ListTexts {
   // File name, size, elapsed, percentage, rate, remaining, state: the order of the
   // Windows receive page.
   const char* columns[7];
+  // The same headers in short forms chosen for narrow terminals (each a whole word or
+  // unit, never a cut of the long form).
+  const char* shortColumns[7];
   const char* starting;
   const char* receiving;
   const char* received;
@@ -38,5 +41,8 @@ size_t DisplayWidth(const std::string& utf8);
 // The text cut to at most `width` columns (never inside a character), then padded
 // with spaces to exactly `width` columns.
 std::string FitToWidth(const std::string& utf8, size_t width);
+// The text in exactly `width` columns: whole when it fits, else its beginning, "..." and
+// its end (the end gets two thirds: names of a series differ there), padded.
+std::string FitWithEllipsis(const std::string& utf8, size_t width);
 
 }  // namespace kestova

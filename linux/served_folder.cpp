@@ -9,6 +9,7 @@
 
 #include "linux/settings_location.h"
 #include "platform/file_system.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -58,16 +59,17 @@ std::string FolderProblem(const std::string& folder, FolderCheck check) {
     case FolderCheck::kUsable:
       return std::string();
     case FolderCheck::kNotAFolder:
-      return "cannot serve " + folder + ": it exists and is not a folder";
+      return Format(T_("cannot serve %s: it exists and is not a folder"), folder.c_str());
     case FolderCheck::kCannotCreate:
-      return "cannot create the receiving folder " + folder;
+      return Format(T_("cannot create the receiving folder %s"), folder.c_str());
   }
   return std::string();
 }
 
 std::string FolderNotWritableWarning(const std::string& folder) {
-  return "the service cannot write into the receiving folder " + folder +
-         " (no rights); receptions and uploads into it will fail";
+  return Format(T_("the service cannot write into the receiving folder %s (no rights); "
+                   "receptions and uploads into it will fail"),
+                folder.c_str());
 }
 
 }  // namespace kestova

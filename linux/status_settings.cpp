@@ -2,6 +2,7 @@
 
 #include "base/counted_string.h"
 #include "platform/settings.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -33,8 +34,9 @@ StatusSettings ChooseStatusSettings(const LinuxOptions& options, const std::stri
     for (char c : filePort) valid = valid && c >= '0' && c <= '9';
     if (valid) value = std::stoul(filePort);
     if (!valid || value == 0 || value > 65535) {
-      *warning = "[Status] Port must be a port number from 1 to 65535 or off, not '" + filePort +
-                 "'; the status page is off";
+      *warning = Format(T_("[Status] Port must be a port number from 1 to 65535 or off, not "
+                           "'%s'; the status page is off"),
+                        filePort.c_str());
     } else {
       settings.pageEnabled = true;
       settings.port = static_cast<uint16_t>(value);

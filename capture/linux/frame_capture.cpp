@@ -1,4 +1,5 @@
 #include "capture/linux/frame_capture.h"
+#include "platform/texts.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -73,7 +74,7 @@ void CFrameCapture::SetReopener(SourceReopener reopener, const std::string& back
 
 bool CFrameCapture::Reattach(const std::string& why) {
   if (!reopener_) return false;
-  Report(why + " - waiting for it to return", false);
+  Report(why + T_(" - waiting for it to return"), false);
   pollfd wake = {wakeFd_, POLLIN, 0};
   for (;;) {
     const int woken = poll(&wake, 1, kReopenIntervalMs);

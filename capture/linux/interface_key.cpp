@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "driver/kestova_shared.h"
+#include "platform/texts.h"
 
 namespace kestova {
 
@@ -31,7 +32,7 @@ bool InterfaceStillExists(int interfaceIndex, const std::string& name) {
 
 bool CInterfaceWatch::StillUsable(const char* source, std::string* error) const {
   if (index_ == 0 || InterfaceStillExists(index_, name_)) return true;
-  *error = std::string(source) + ": interface " + name_ + " is gone";
+  *error = Format(T_("%s: interface %s is gone"), source, name_.c_str());
   return false;
 }
 

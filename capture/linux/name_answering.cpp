@@ -3,17 +3,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/texts.h"
+
 namespace kestova {
 namespace {
 
 void ReportToStandardError(const char* text, bool fatal, void* /*context*/) {
-  std::fprintf(stderr, "kestov-a: %s%s\n", text, fatal ? " - name answering has stopped" : "");
+  std::fprintf(stderr, "kestov-a: %s%s\n", text, fatal ? T_(" - name answering has stopped") : "");
   std::fflush(stderr);
 }
 
 std::string Where(const char* interfaceName) {
-  if (interfaceName == nullptr || interfaceName[0] == '\0') return "on every interface";
-  return std::string("on ") + interfaceName;
+  if (interfaceName == nullptr || interfaceName[0] == '\0') return T_("on every interface");
+  return Format(T_("on %s"), interfaceName);
 }
 
 }  // namespace
@@ -72,8 +74,9 @@ bool CNameAnswering::StartSource(std::unique_ptr<IFrameSource> source, CaptureMe
           return packet ? OpenPacketSource(name.c_str(), reopenError)
                         : OpenSocketSource(name.c_str(), reopenError);
         },
-        std::string(packet ? "packet capture" : "socket capture") + ": interface " + name +
-            " is back - name answering goes on");
+        Format(packet ? T_("packet capture: interface %s is back - name answering goes on")
+                      : T_("socket capture: interface %s is back - name answering goes on"),
+               name.c_str()));
   }
   if (capture_->Start(error)) return true;
   capture_.reset();
@@ -83,7 +86,7 @@ bool CNameAnswering::StartSource(std::unique_ptr<IFrameSource> source, CaptureMe
 bool CNameAnswering::Start(CaptureMethod method, const char* interfaceName, std::string* message) {
   Stop();
   if (method == CaptureMethod::kNone) {
-    *message = "name answering: off (--capture none)";
+    *message = T_("name answering: off (--capture none)");
     return true;
   }
   std::string packetError;
@@ -92,11 +95,11 @@ bool CNameAnswering::Start(CaptureMethod method, const char* interfaceName, std:
     if (source != nullptr &&
         StartSource(std::move(source), CaptureMethod::kPacket, interfaceName, &packetError)) {
       running_ = CaptureMethod::kPacket;
-      *message = "name answering: packet capture " + Where(interfaceName);
+      *message = Format(T_("name answering: packet capture %s"), Where(interfaceName).c_str());
       return true;
     }
     if (method == CaptureMethod::kPacket) {
-      *message = "name answering: cannot start packet capture: " + packetError;
+      *message = Format(T_("name answering: cannot start packet capture: %s"), packetError.c_str());
       return false;
     }
   }
@@ -105,16 +108,19 @@ bool CNameAnswering::Start(CaptureMethod method, const char* interfaceName, std:
   if (source != nullptr &&
       StartSource(std::move(source), CaptureMethod::kSocket, interfaceName, &socketError)) {
     running_ = CaptureMethod::kSocket;
-    *message = "name answering: UDP port 137 " + Where(interfaceName);
-    if (method == CaptureMethod::kAuto) *message += " (packet capture: " + packetError + ")";
+    *message = Format(T_("name answering: UDP port 137 %s"), Where(interfaceName).c_str());
+    if (method == CaptureMethod::kAuto) {
+      *message += Format(T_(" (packet capture: %s)"), packetError.c_str());
+    }
     return true;
   }
   if (method == CaptureMethod::kSocket) {
-    *message = "name answering: cannot start socket capture: " + socketError;
+    *message = Format(T_("name answering: cannot start socket capture: %s"), socketError.c_str());
     return false;
   }
-  *message = "name answering: off - recorders cannot find this destination by name (" +
-             packetError + "; " + socketError + ")";
+  *message = Format(T_("name answering: off - recorders cannot find this destination by name "
+                       "(%s; %s)"),
+                    packetError.c_str(), socketError.c_str());
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "capture/linux/frame_source.h"
 #include "capture/linux/interface_key.h"
 #include "capture/linux/name_service_filter.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -61,7 +62,7 @@ class CPacketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    return interface_.StillUsable("packet capture", error);
+    return interface_.StillUsable(T_("packet capture"), error);
   }
 
  private:
@@ -79,7 +80,7 @@ std::unique_ptr<IFrameSource> OpenPacketSource(const char* interfaceName, std::s
   if (fd < 0) {
     const int code = errno;
     *error = std::string("packet socket: ") + std::strerror(code);
-    if (code == EPERM || code == EACCES) *error += " (needs root or CAP_NET_RAW)";
+    if (code == EPERM || code == EACCES) *error += T_(" (needs root or CAP_NET_RAW)");
     return nullptr;
   }
   sockaddr_ll local;

@@ -12,6 +12,7 @@
 #include "capture/linux/frame_source.h"
 #include "capture/linux/interface_key.h"
 #include "capture/name_service_frame.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -83,7 +84,7 @@ class CSocketSource : public IFrameSource {
   }
 
   bool StillUsable(std::string* error) override {
-    return interface_.StillUsable("socket capture", error);
+    return interface_.StillUsable(T_("socket capture"), error);
   }
 
  private:
@@ -129,7 +130,7 @@ std::unique_ptr<IFrameSource> OpenSocketSource(const char* interfaceName, std::s
   if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
     const int code = errno;
     *error = std::string("UDP port 137: ") + std::strerror(code);
-    if (code == EACCES) *error += " (needs root or CAP_NET_BIND_SERVICE)";
+    if (code == EACCES) *error += T_(" (needs root or CAP_NET_BIND_SERVICE)");
     close(fd);
     return nullptr;
   }

@@ -23,6 +23,8 @@ class KestovA:
         if settings is not None:
             args += ["--settings", settings]
         args += list(extra)
+        if env is None:  # the texts read below are the English ones, whatever the locale
+            env = dict(os.environ, LC_ALL="C.UTF-8")
         self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                      env=env, cwd=cwd)
         self.port = None

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The amd64 package installed on this machine: dpkg -i, the programs answer --version, the
-# man pages render without warnings, systemd accepts the unit, and the service's own
-# privilege set works without systemd: the unit's ExecStart run as the service user with
-# exactly the unit's ambient capabilities (setpriv) binds port 21, answers name queries
+# The amd64 package installed on this machine: dpkg -i (which, without a running systemd,
+# prints a start command that is then run), the programs answer --version, the man pages
+# render without warnings and man -L ja finds the Japanese one, systemd accepts the unit,
+# and the service's own privilege set works without systemd: the unit's ExecStart run as
+# the service user with exactly the unit's ambient capabilities (setpriv) binds port 21, answers name queries
 # and receives a programme from kestov-recorder in private network namespaces, while the
 # same user without them is refused with a message saying why. Then dpkg --purge leaves
 # no user, group, unit or settings, and the received programme is still there.
@@ -56,6 +57,8 @@ for page in 8:kestov-a 1:kestov-recorder; do
   grep -q "^NAME" "$work/man.out" || fail "man ${page#*:} rendered no NAME section"
 done
 
+MANWIDTH=80 man -L ja -P cat 8 kestov-a 2>/dev/null | grep -q "^名前" || fail "no Japanese man page (man -L ja)"
+
 # The unit as systemd reads it.
 if command -v systemd-analyze >/dev/null; then
   systemd-analyze verify "$unit" >"$work/verify.log" 2>&1 || fail "systemd-analyze verify"
@@ -93,7 +96,22 @@ ip netns exec "$ns_dst" timeout 20 "${setpriv[@]}" "${command[@]}" \
 status=$?
 [ $status = 1 ] || fail "without capabilities kestov-a ended with $status, not 1"
 grep -q "could not start on port 21" "$work/refused.err.log" || fail "no clear refusal of port 21"
-grep -q "CAP_NET_BIND_SERVICE" "$work/refused.err.log" || fail "the refusal does not name the right"
+grep -qi "cap_net_bind_service" "$work/refused.err.log" || fail "the refusal does not name the right"
+
+# Without a running systemd the installation said how to start the service by hand; that
+# command, as printed, grants the unit's capabilities and serves.
+if [ ! -d /run/systemd/system ]; then
+  printed=$(sed -n 's/^  sudo //p' "$work/dpkg-install.log")
+  [ -n "$printed" ] || fail "without systemd the installation printed no start command"
+  case $printed in *"--ambient-caps=$caps "*) ;; *) fail "the printed command lacks $caps" ;; esac
+  ip netns exec "$ns_dst" timeout 100 sh -c "$printed" >"$work/by-hand.out.log" 2>&1 &
+  wait_for 100 grep -q "serving $folder on port 21" "$work/by-hand.out.log" ||
+    fail "the printed start command did not serve: $(tail -n 3 "$work/by-hand.out.log")"
+  for pid in $(ip netns pids "$ns_dst"); do kill -TERM "$pid" 2>/dev/null; done
+  wait
+  namespace_empty() { [ -z "$(ip netns pids "$1")" ]; }
+  wait_for 100 namespace_empty "$ns_dst" || fail "the service started by hand did not end"
+fi
 
 # With exactly the unit's capabilities.
 as_service_user "$caps"
