@@ -34,11 +34,12 @@ void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t
   activeSourcePort_ = activeSourcePort;
 }
 
-void CFtpSession::BindAdmission(CSessionAdmission* admission, uint32_t clientAddress,
-                                uint32_t idleTimeoutMs) {
+void CFtpSession::BindAdmission(CSessionAdmission* admission, CAdmissionPlace* place,
+                                uint32_t idleTimeoutMs, uint32_t loginTimeoutMs) {
   admission_ = admission;
-  admittedAddress_ = clientAddress;
+  admissionPlace_ = place;
   idleTimeoutMs_ = idleTimeoutMs;
+  loginTimeoutMs_ = loginTimeoutMs;
 }
 
 bool CFtpSession::ClientStillThere() const {
@@ -56,21 +57,34 @@ void CFtpSession::Run() {
   SendGreeting();
 
   std::vector<char> buffer(kReceiveCapacity);
-  // The idle time runs between commands; a transfer runs inside its command, so it
-  // never counts as idle.
-  uint32_t lastCommandTick = TickCountMs();
+  // The idle time runs between whole commands (bytes that complete no line do not count);
+  // a transfer runs inside its command, so it never counts as idle.
+  const uint32_t startTick = TickCountMs();
+  uint32_t lastCommandTick = startTick;
   while (!StopRequested()) {
+    if (admissionPlace_ != nullptr && admissionPlace_->EvictionRequested()) {
+      Reply("421 Closing the longest idle connection to admit another.");
+      break;
+    }
     uint32_t received = 0;
     if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
-    if (received == 0) {
-      if (idleTimeoutMs_ != 0 && TickCountMs() - lastCommandTick >= idleTimeoutMs_) {
-        Reply("421 Idle time-out, closing the control connection.");
-        break;
-      }
-      continue;
+    if (received != 0) {
+      const uint64_t linesBefore = linesDispatched_;
+      if (admissionPlace_ != nullptr) admissionPlace_->MarkCommandStart();
+      ProcessReceivedText(buffer.data(), received);
+      const bool commandRan = linesDispatched_ != linesBefore;
+      if (admissionPlace_ != nullptr) admissionPlace_->MarkCommandEnd(commandRan);
+      if (commandRan) lastCommandTick = TickCountMs();
     }
-    ProcessReceivedText(buffer.data(), received);
-    lastCommandTick = TickCountMs();
+    const uint32_t now = TickCountMs();
+    if (loginTimeoutMs_ != 0 && loginState_ == kNotLoggedIn && now - startTick >= loginTimeoutMs_) {
+      Reply("421 Login time-out, closing the control connection.");
+      break;
+    }
+    if (idleTimeoutMs_ != 0 && now - lastCommandTick >= idleTimeoutMs_) {
+      Reply("421 Idle time-out, closing the control connection.");
+      break;
+    }
   }
   controlConnection_.Close();
   dataConnection_.Close();
@@ -83,9 +97,9 @@ void FtpSessionThread(void* argument) {
   // session code running any more.
   std::atomic<int32_t>* sessionCount = session->sessionCount_;
   CSessionAdmission* admission = session->admission_;
-  const uint32_t admittedAddress = session->admittedAddress_;
+  CAdmissionPlace* place = session->admissionPlace_;
   delete session;
-  if (admission != nullptr) admission->Release(admittedAddress);
+  if (admission != nullptr && place != nullptr) admission->Release(place);
   if (sessionCount != nullptr) sessionCount->fetch_sub(1);
 }
 
@@ -105,6 +119,7 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
   while (ClientStillThere()) {
     const CCommandLineReader::Line kind = lineReader_.Next(&line);
     if (kind == CCommandLineReader::Line::kNone) return;
+    ++linesDispatched_;
     if (kind == CCommandLineReader::Line::kHoldsNul) {
       Reply("500 Syntax error, command unrecognized.");
       continue;

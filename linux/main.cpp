@@ -109,6 +109,19 @@ void OnListenerStartFailed(void*, uint16_t port) {
                    : "");
 }
 
+void OnAcceptFailed(void*, bool answered, uint32_t failures) {
+  const std::string count = std::to_string(failures) + " connection" + (failures == 1 ? "" : "s");
+  if (answered) {
+    LogLine("FTP: out of file descriptors: " + count +
+            " could not be served (told 421 and closed); raise LimitNOFILE (ulimit -n) or "
+            "find what holds them");
+  } else {
+    LogLine("FTP: " + count +
+            " could not be accepted, and not even told why: the system is out of file "
+            "descriptors or memory");
+  }
+}
+
 // SIGHUP: the settings file's folder for connections accepted from now on.
 void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServiceStatus* status) {
   if (!options.folder.empty()) {
@@ -183,6 +196,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   FtpListenerObserver observer;
   observer.listening = OnListening;
   observer.startFailed = OnListenerStartFailed;
+  observer.acceptFailed = OnAcceptFailed;
   observer.context = const_cast<std::string*>(&folder);
   service.SetListenerObserver(observer);
   FtpActivityObserver activity;

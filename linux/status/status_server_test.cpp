@@ -52,7 +52,7 @@ std::string RawExchange(uint16_t port, const std::string& request) {
 
 std::string Get(uint16_t port, const std::string& target, const std::string& headers = "") {
   return RawExchange(
-      port, "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
+      port, "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + headers + "\r\n");
 }
 
 int StatusOf(const std::string& reply) {
@@ -143,21 +143,24 @@ TEST_F(StatusServerTest, BadRequestsGetA4xxAndOneLineOfText) {
     std::string request;
     int status;
   } kCases[] = {
-      {"POST /api/receptions HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n{}", 405},
-      {"PUT / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
-      {"DELETE /api/status HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-      {"OPTIONS / HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-      {"GET " + longTarget + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
-      {"GET " + huge + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
-      {"GET /../../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /%2e%2e/%2E%2E/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /api/..%2fstatus HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /status.js%00.html HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /srv/rec/x.MPG HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"GET /api/receptions/7 HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"GET /index.html HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"BREW / HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+      {"POST /api/receptions HTTP/1.1\r\nHost: localhost\r\nContent-Length: 2\r\n\r\n{}", 405},
+      {"PUT / HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n", 405},
+      {"DELETE /api/status HTTP/1.1\r\nHost: localhost\r\n\r\n", 405},
+      {"OPTIONS / HTTP/1.1\r\nHost: localhost\r\n\r\n", 405},
+      {"GET " + longTarget + " HTTP/1.1\r\nHost: localhost\r\n\r\n", 414},
+      {"GET " + huge + " HTTP/1.1\r\nHost: localhost\r\n\r\n", 414},
+      {"GET /../../etc/passwd HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /%2e%2e/%2E%2E/etc/passwd HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /api/..%2fstatus HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /status.js%00.html HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /srv/rec/x.MPG HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"GET /api/receptions/7 HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"GET /index.html HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"BREW / HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
       {"garbage\r\n\r\n", 400},
+      {"GET /api/status HTTP/1.1\r\nHost: evil.example\r\n\r\n", 403},
+      {"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1.evil.example:80\r\n\r\n", 403},
+      {"GET /api/status HTTP/1.0\r\n\r\n", 403},
   };
   for (const auto& c : kCases) {
     const std::string reply = RawExchange(port_, c.request);
