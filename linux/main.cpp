@@ -146,7 +146,8 @@ void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServ
 // page was asked for and cannot listen.
 bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch) {
   if (watch->HookEnabled()) {
-    std::fprintf(stderr, "kestov-a: after each reception: %s\n", settings.onComplete.c_str());
+    std::fprintf(stderr, "kestov-a: after each reception: %s (at most %u at once)\n",
+                 settings.onComplete.c_str(), static_cast<unsigned>(settings.hookLimit));
   }
   if (!settings.pageEnabled) return true;
   std::string unavailable;
@@ -180,7 +181,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   std::string warning;
   const StatusSettings statusSettings = ResolveStatusSettings(options, &warning);
   if (!warning.empty()) std::fprintf(stderr, "kestov-a: warning: %s\n", warning.c_str());
-  CReceptionWatch watch(statusSettings.onComplete);
+  CReceptionWatch watch(statusSettings.onComplete, statusSettings.hookLimit);
   watch.Service().SetFolder(folder);
 
   CFtpService service;
