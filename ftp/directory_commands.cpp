@@ -136,8 +136,8 @@ void CFtpSession::OnMkd(const FtpRequest& request) {
 
 void CFtpSession::OnRnfr(const FtpRequest& request) {
   CCountedString path;
-  if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) || IsRootFolder(path) ||
-      !PathExists(path)) {
+  if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) ||
+      IsRootFolder(path) || !PathExists(path)) {
     Reply(FtpReply::kPermissionDenied);
     return;
   }

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kStorReceiveTimeoutMs = 1000;
 constexpr uint32_t kStorSilenceLimitMs = 10000;
 
-
 // Where a transfer with a restart offset starts in a file of `size` bytes; false when
 // the offset lies outside the file (a negative one, or one past its end).
 bool RestartFits(int64_t offset, uint64_t size) {
@@ -119,8 +118,8 @@ void CFtpSession::OnStor(const FtpRequest& request) {
   const int64_t offset = TakeRestartOffset();
   CCountedString directory;
   CCountedString path;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory) || !ResolveClientPath(request.argument, &path) ||
-      IsRootFolder(path)) {
+  if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
+      !ResolveClientPath(request.argument, &path) || IsRootFolder(path)) {
     CloseDataConnection();
     Reply(FtpReply::kPermissionDenied);
     return;

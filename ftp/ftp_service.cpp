@@ -25,9 +25,9 @@ CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
 // The reply to a connection over a cap; sent without waiting on a client that does not
 // read, then the connection is closed.
 void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
-  CCountedString line = FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress
-                                         ? FtpReply::kTooManyFromAddress
-                                         : FtpReply::kTooManyInAll);
+  CCountedString line =
+      FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress ? FtpReply::kTooManyFromAddress
+                                                                     : FtpReply::kTooManyInAll);
   line.Append("\r\n");
   connection.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
   connection.Close();

@@ -165,9 +165,7 @@ void CFtpSession::ReportActivity(const CCountedString& command, const CCountedSt
   }
 }
 
-void CFtpSession::SendGreeting() {
-  Reply(FtpReply::kGreeting, peerAddress_, peerPort_);
-}
+void CFtpSession::SendGreeting() { Reply(FtpReply::kGreeting, peerAddress_, peerPort_); }
 
 void CFtpSession::OnUser(const FtpRequest& request) {
   loginState_ = kNotLoggedIn;
