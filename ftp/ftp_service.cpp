@@ -1,8 +1,6 @@
 // The service state and the listener thread.
 #include "ftp/ftp_service.h"
 
-#include <cstring>
-
 #include "ftp/ftp_session.h"
 #include "ftp/served_path.h"
 #include "net/event_socket.h"
@@ -27,12 +25,11 @@ CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
 // The reply to a connection over a cap; sent without waiting on a client that does not
 // read, then the connection is closed.
 void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
-  static const char kTooManyFromAddress[] =
-      "421 Too many connections from your address, try again later.\r\n";
-  static const char kTooManyInAll[] = "421 Too many connections, try again later.\r\n";
-  const char* text =
-      verdict == CSessionAdmission::kTooManyFromAddress ? kTooManyFromAddress : kTooManyInAll;
-  connection.Send(text, static_cast<uint32_t>(std::strlen(text)), nullptr, kRefusalSendMs);
+  CCountedString line =
+      FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress ? FtpReply::kTooManyFromAddress
+                                                                     : FtpReply::kTooManyInAll);
+  line.Append("\r\n");
+  connection.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
   connection.Close();
 }
 
@@ -40,13 +37,13 @@ void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdi
 // reserve is given up to accept it, so that it hears why it is closed rather than hanging
 // on in the backlog; then the reserve is taken again. True when it could be answered.
 bool AnswerWithoutDescriptors(CEventSocket& listener, CEventSocket& reserve) {
-  static const char kOutOfResources[] = "421 Out of resources, try again later.\r\n";
   reserve.Close();
   CEventSocket doomed;
   const bool accepted = listener.Accept(doomed, nullptr, nullptr, 0);
   if (accepted) {
-    doomed.Send(kOutOfResources, static_cast<uint32_t>(std::strlen(kOutOfResources)), nullptr,
-                kRefusalSendMs);
+    CCountedString line = FtpReplyLine(FtpReply::kOutOfResources);
+    line.Append("\r\n");
+    doomed.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
     doomed.Close();
   }
   reserve.Create(CEventSocket::kDatagram, 0, kRefusalSendMs);
