@@ -76,6 +76,7 @@ enum class FtpReply : uint8_t {
   kCannotCreateDirectory,
   kCannotRenameDirectory,
   kCannotRestart,
+  kNameNotAllowed,
   kCount
 };
 
@@ -153,6 +154,7 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kCannotCreateDirectory, 550, "Can't create directory. Permission denied."},
     {FtpReply::kCannotRenameDirectory, 550, "Can't rename directory. Permission denied."},
     {FtpReply::kCannotRestart, 554, "Can't restart at {}: \"{}\" has {} bytes."},
+    {FtpReply::kNameNotAllowed, 553, "Requested action not taken. File name not allowed."},
 };
 
 constexpr bool FtpReplyRowsInOrder() {

@@ -135,6 +135,9 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
 }
 
 void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedString& argument) {
+  // A rename source lasts for the very next command only, and only if that is RNTO.
+  const CCountedString renameSource = renameSource_;
+  if (command != "RNTO") renameSource_.Clear();
   if (command != "USER" && command != "PASS" && loginState_ == kNotLoggedIn) {
     Reply(FtpReply::kPleaseLogin);
     return;
@@ -148,7 +151,6 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kWrongParameterCount);
     return;
   }
-  const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);
