@@ -25,10 +25,10 @@
 namespace kestova {
 
 struct FtpSessionLimits {
-  int32_t perAddress = 8;            // sessions from one client address; 0 = no limit
-  int32_t total = 200;               // sessions in all; 0 = no limit
-  uint32_t idleTimeoutMs = 300000;   // no whole command for so long; 0 = none
-  uint32_t loginTimeoutMs = 30000;   // from the accept to a successful PASS; 0 = none
+  int32_t perAddress = 8;           // sessions from one client address; 0 = no limit
+  int32_t total = 200;              // sessions in all; 0 = no limit
+  uint32_t idleTimeoutMs = 300000;  // no whole command for so long; 0 = none
+  uint32_t loginTimeoutMs = 30000;  // from the accept to a successful PASS; 0 = none
 };
 
 // One admitted session's place.

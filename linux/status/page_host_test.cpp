@@ -14,12 +14,12 @@ TEST(PageHost, OnlyNamesAndAddressesOfThisMachineAreAllowed) {
     const char* host;
     bool allowed;
   } cases[] = {
-      {"localhost", true},        {"LOCALHOST:8021", true},     {"nas:8021", true},
-      {"NAS.local.", true},       {"192.168.1.5:8021", true},   {"[fe80::0:1]:8021", true},
-      {"127.0.0.1", true},        {"evil.example", false},      {"evil.example:8021", false},
-      {"192.168.1.6", false},     {"nas.evil.example", false},  {"", false},
-      {"[fe80::1", false},        {"[fe80::1]x", false},        {"fe80::1", false},
-      {"localhost.evil", false},  {"0x7f.0.0.1", false},
+      {"localhost", true},       {"LOCALHOST:8021", true},    {"nas:8021", true},
+      {"NAS.local.", true},      {"192.168.1.5:8021", true},  {"[fe80::0:1]:8021", true},
+      {"127.0.0.1", true},       {"evil.example", false},     {"evil.example:8021", false},
+      {"192.168.1.6", false},    {"nas.evil.example", false}, {"", false},
+      {"[fe80::1", false},       {"[fe80::1]x", false},       {"fe80::1", false},
+      {"localhost.evil", false}, {"0x7f.0.0.1", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(HostHeaderAllowed(c.host, names, addresses), c.allowed) << c.host;
