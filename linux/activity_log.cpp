@@ -78,6 +78,9 @@ std::string NameQueryLogLine(const NameQueryReport& report, bool* normalLevel) {
     case NameQueryVerdict::kNoAddress:
       *normalLevel = true;
       return query + " not answered: no address of this host is worth announcing to it";
+    case NameQueryVerdict::kNoSocket:
+      *normalLevel = true;
+      return query + " not answered: no socket can be opened (out of file descriptors)";
     case NameQueryVerdict::kOtherName:
       return query + " ignored: not a recorder's name (GR-...)";
     case NameQueryVerdict::kNotNameQuery:
@@ -95,6 +98,7 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
       status->CountAnswered(NetbiosNameText(report.name), AddressText(report.querier),
                             AddressText(report.announced));
     } else if (report.verdict == NameQueryVerdict::kNoAddress ||
+               report.verdict == NameQueryVerdict::kNoSocket ||
                report.verdict == NameQueryVerdict::kOtherName) {
       status->CountIgnored();
     }
