@@ -40,4 +40,11 @@ void CSocketAnswerTransport::SendToNameService(uint32_t querier, const uint8_t* 
   socket.Close();
 }
 
+bool CSocketAnswerTransport::CanOpenSocket() {
+  CEventSocket socket;
+  const bool opened = socket.Create(CEventSocket::kDatagram, 0, kSendTimeoutMs);
+  socket.Close();
+  return opened;
+}
+
 }  // namespace kestova

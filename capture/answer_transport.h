@@ -28,6 +28,8 @@ class CSocketAnswerTransport : public IAnswerTransport {
   // Creates a UDP socket on any local port, sends the datagram to port 137 of `querier` and
   // closes the socket. Nothing is sent if the socket cannot be created.
   void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) override;
+  // Opens and closes a UDP socket.
+  bool CanOpenSocket() override;
 };
 
 }  // namespace kestova

@@ -54,7 +54,10 @@ bool CNameResponder::SendAnswer(const uint8_t* frameCopy, const CCountedString& 
   std::memcpy(&querier, frameCopy + kSourceAddressOffset, 4);
   const uint32_t address = transport_.AddressToAnnounce(querier);
   report->verdict = NameQueryVerdict::kNoAddress;
-  if (address == 0) return false;
+  if (address == 0) {
+    if (!transport_.CanOpenSocket()) report->verdict = NameQueryVerdict::kNoSocket;
+    return false;
+  }
   uint8_t response[kNameQueryResponseLength];
   BuildNameQueryResponse(frameCopy[kIdSecondByteOffset], name, address, response);
   transport_.SendToNameService(querier, response, sizeof(response));

@@ -25,12 +25,16 @@ class IAnswerTransport {
   // Sends `length` bytes as one datagram to UDP port 137 of `querier`. Failures are not
   // reported: the querier asks again.
   virtual void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) = 0;
+  // False when no socket can be opened now (the process is out of descriptors): then the
+  // address lookup, too, could not be made, and nothing could be sent.
+  virtual bool CanOpenSocket() { return true; }
 };
 
 // What became of one frame, for a log or a status display.
 enum class NameQueryVerdict {
   kAnswered,          // an NB query for a "GR-" name: answered
   kNoAddress,         // such a query, but no address worth announcing: not answered
+  kNoSocket,          // such a query, but no socket could be opened to answer it
   kOtherName,         // an NB query for another name: ignored
   kNotNameQuery,      // no question, or a question of another type (NBSTAT): ignored
   kMalformed,         // shorter than every field read, or longer than the copy: dropped

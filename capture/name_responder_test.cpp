@@ -27,7 +27,10 @@ class CRecordingTransport : public IAnswerTransport {
     sent.push_back({querier, std::vector<uint8_t>(message, message + length)});
   }
 
+  bool CanOpenSocket() override { return socketsLeft; }
+
   uint32_t announced = Address(192, 168, 10, 20);
+  bool socketsLeft = true;
   std::vector<uint32_t> asked;
   std::vector<Sent> sent;
 };
@@ -172,18 +175,23 @@ TEST_F(NameResponderTest, ObserverIsToldWhatBecameOfEveryFrame) {
   const struct {
     std::vector<uint8_t> frame;
     uint32_t announced;
+    bool socketsLeft;
     NameQueryVerdict verdict;
     const char* namePrefix;
   } kCases[] = {
-      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), NameQueryVerdict::kAnswered, "GR-"},
-      {testing::GrTestQueryFrame(), 0, NameQueryVerdict::kNoAddress, "GR-"},
-      {otherName, Address(192, 168, 10, 20), NameQueryVerdict::kOtherName, "WORKGROUP"},
-      {nodeStatus, Address(192, 168, 10, 20), NameQueryVerdict::kNotNameQuery, ""},
-      {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), NameQueryVerdict::kMalformed, ""},
+      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), true, NameQueryVerdict::kAnswered,
+       "GR-"},
+      {testing::GrTestQueryFrame(), 0, true, NameQueryVerdict::kNoAddress, "GR-"},
+      {testing::GrTestQueryFrame(), 0, false, NameQueryVerdict::kNoSocket, "GR-"},
+      {otherName, Address(192, 168, 10, 20), true, NameQueryVerdict::kOtherName, "WORKGROUP"},
+      {nodeStatus, Address(192, 168, 10, 20), true, NameQueryVerdict::kNotNameQuery, ""},
+      {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), true, NameQueryVerdict::kMalformed,
+       ""},
   };
   for (const auto& c : kCases) {
     reports.clear();
     transport_.announced = c.announced;
+    transport_.socketsLeft = c.socketsLeft;
     EXPECT_EQ(Handle(c.frame), c.verdict == NameQueryVerdict::kAnswered);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].verdict, c.verdict);

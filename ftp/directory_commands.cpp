@@ -119,6 +119,10 @@ void CFtpSession::OnMkd(const FtpRequest& request) {
   const size_t separator = path.FindLast('\\');
   CCountedString parent = separator == CCountedString::npos ? path : path.Left(separator);
   if (parent.IsEmpty() || parent.EndsWith(":")) parent = path.Left(separator + 1);  // "\\", "D:\\"
+  if (!NameMayBeCreated(request.argument, path)) {
+    Reply(FtpReply::kNameNotAllowed);
+    return;
+  }
   if (IsRootFolder(path) || !IsDirectory(parent) || IsReadOnly(parent)) {
     Reply(FtpReply::kCannotCreateDirectory);
     return;
@@ -136,8 +140,8 @@ void CFtpSession::OnMkd(const FtpRequest& request) {
 
 void CFtpSession::OnRnfr(const FtpRequest& request) {
   CCountedString path;
-  if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) || IsRootFolder(path) ||
-      !PathExists(path)) {
+  if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) ||
+      IsRootFolder(path) || !PathExists(path)) {
     Reply(FtpReply::kPermissionDenied);
     return;
   }
@@ -164,6 +168,10 @@ void CFtpSession::OnRnto(const FtpRequest& request) {
     return;
   }
   renameSource_.Clear();
+  if (!NameMayBeCreated(request.argument, target)) {
+    Reply(FtpReply::kNameNotAllowed);
+    return;
+  }
   if (PathExists(target)) {
     Reply(FtpReply::kPermissionDenied);
     return;

@@ -75,7 +75,8 @@ void CFtpSession::OnList(const FtpRequest& request) {
   } else {
     entries.push_back(named);
   }
-  const CCountedString listing = FormatListing(entries, request.verb == "NLST", LocalTimeNow().year);
+  const CCountedString listing =
+      FormatListing(entries, request.verb == "NLST", LocalTimeNow().year);
 
   Reply(FtpReply::kOpeningAscii);
   if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one

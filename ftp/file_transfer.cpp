@@ -7,6 +7,7 @@
 // A REST offset applies to the next transfer: RETR starts there; STOR and APPE write
 // from there and keep the rest of the file. Without it APPE writes at the end.
 #include "ftp/ftp_session.h"
+#include "ftp/served_path.h"
 #include "ftp/moving_send.h"
 #include "ftp/transfers_in_progress.h"
 #include "net/socket_file_pump.h"
@@ -129,10 +130,15 @@ void CFtpSession::OnStor(const FtpRequest& request) {
   const int64_t offset = TakeRestartOffset();
   CCountedString directory;
   CCountedString path;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory) || !ResolveClientPath(request.argument, &path) ||
-      IsRootFolder(path)) {
+  if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
+      !ResolveClientPath(request.argument, &path) || IsRootFolder(path)) {
     CloseDataConnection();
     Reply(FtpReply::kPermissionDenied);
+    return;
+  }
+  if (!NameMayBeCreated(request.argument, path)) {
+    CloseDataConnection();
+    Reply(FtpReply::kNameNotAllowed);
     return;
   }
   CreateFolderTree(directory);

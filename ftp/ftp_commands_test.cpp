@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "ftp/served_path.h"
 #include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
 
@@ -97,13 +98,50 @@ TEST_F(FtpCommandsTest, RenameRulesAndRefusals) {
   EXPECT_EQ(client_.Command("RNTO b"), "550 Permission denied.");
   EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.");
   EXPECT_FALSE(PathExists(Local("c")));
-  // The source survives other commands until an RNTO uses it.
+  // Any command between RNFR and RNTO forgets the source, and so does a failed RNFR.
+  ASSERT_TRUE(CreateFolderTree(Local("dir")));
+  ASSERT_TRUE(WriteWholeFile(Local("dir/a"), "dir/A"));
+  const struct {
+    const char* between;
+    const char* reply;
+  } kBetween[] = {
+      {"NOOP", "200 OK"},
+      {"RNFR missing", "550 Permission denied."},
+      {"CWD dir", "250 \"dir\": CWD command successful."},
+  };
+  for (const auto& c : kBetween) {
+    EXPECT_EQ(client_.Command("CWD /").substr(0, 4), "250 ");
+    EXPECT_EQ(client_.Command("RNFR a"), "350 RNFR command successful.");
+    EXPECT_EQ(client_.Command(c.between), c.reply);
+    EXPECT_EQ(client_.Command("RNTO c"), "550 Permission denied.") << c.between;
+  }
+  EXPECT_TRUE(PathExists(Local("a")));
+  EXPECT_TRUE(PathExists(Local("dir/a")));
+  EXPECT_FALSE(PathExists(Local("c")));
+  EXPECT_FALSE(PathExists(Local("dir/c")));
+  EXPECT_EQ(client_.Command("CWD /").substr(0, 4), "250 ");
   EXPECT_EQ(client_.Command("RNFR a"), "350 RNFR command successful.");
-  EXPECT_EQ(client_.Command("NOOP"), "200 OK");
   EXPECT_EQ(client_.Command("RNTO c"), "250 RNTO command successful.");
   EXPECT_EQ(ReadWholeFile(Local("c")), "A");
   EXPECT_FALSE(PathExists(Local("a")));
   EXPECT_EQ(client_.Command("RNFR ."), "550 Permission denied.");
+}
+
+TEST_F(FtpCommandsTest, NamesWithControlCharactersOrTooLongToRemoveAreNotCreated) {
+  ASSERT_TRUE(WriteWholeFile(Local("a"), "A"));
+  const std::string deep(kLongestCreatedPath, 'd');
+  const char* kRefused = "553 Requested action not taken. File name not allowed.";
+  for (const std::string& name :
+       {std::string("x\ny"), std::string("x\ry"), std::string("tab\there"),
+        std::string("del\x7f"), std::string("esc\x1b[2J"), deep}) {
+    EXPECT_EQ(client_.Command("MKD " + name), kRefused);
+    EXPECT_EQ(client_.Command("STOR " + name), kRefused);
+    EXPECT_EQ(client_.Command("APPE " + name), kRefused);
+    EXPECT_EQ(client_.Command("RNFR a"), "350 RNFR command successful.");
+    EXPECT_EQ(client_.Command("RNTO " + name), kRefused);
+  }
+  EXPECT_TRUE(PathExists(Local("a")));
+  EXPECT_EQ(client_.Command("MKD ok"), "257 \"/ok\" created.");
 }
 
 }  // namespace

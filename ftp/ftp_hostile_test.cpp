@@ -76,21 +76,56 @@ TEST(FtpHostileTest, ConnectionsOverTheCapPerAddressGet421AndAreClosed) {
   EXPECT_TRUE(next.ConnectAndLogin(server.Port()));
 }
 
-TEST(FtpHostileTest, TheCapInAllAppliesAcrossAddresses) {
+TEST(FtpHostileTest, AtTheCapInAllTheQuietestSessionMakesRoomForANewcomer) {
   CTestFtpServer server;
   ASSERT_TRUE(server.IsListening());
   FtpSessionLimits limits;
   limits.perAddress = 0;
   limits.total = 2;
   server.Service().SetSessionLimits(limits);
-  CRawFtpClient first;
-  CRawFtpClient second;
-  ASSERT_TRUE(first.ConnectAndLogin(server.Port()));
-  ASSERT_TRUE(second.ConnectAndLogin(server.Port()));
-  CRawFtpClient third;
-  ASSERT_TRUE(third.Connect(server.Port()));
-  EXPECT_EQ(third.ReadLine(), "421 Too many connections, try again later.");
-  EXPECT_TRUE(third.WaitForClose());
+  CRawFtpClient quiet;
+  CRawFtpClient active;
+  ASSERT_TRUE(quiet.ConnectAndLogin(server.Port()));
+  ASSERT_TRUE(active.ConnectAndLogin(server.Port()));
+  SleepMs(200);
+  ASSERT_EQ(active.Command("NOOP"), "200 OK");
+  CRawFtpClient newcomer;
+  ASSERT_TRUE(newcomer.ConnectAndLogin(server.Port()));
+  EXPECT_EQ(quiet.ReadLine(), "421 Closing the longest idle connection to admit another.");
+  EXPECT_TRUE(quiet.WaitForClose());
+  EXPECT_EQ(active.Command("NOOP"), "200 OK");
+  EXPECT_TRUE(WaitFor([&] { return server.Service().SessionCount() == 2; }, 5000));
+}
+
+TEST(FtpHostileTest, BytesWithoutALineEndDoNotHoldOffTheIdleTimeOut) {
+  CTestFtpServer server;
+  ASSERT_TRUE(server.IsListening());
+  FtpSessionLimits limits;
+  limits.idleTimeoutMs = 1500;
+  server.Service().SetSessionLimits(limits);
+  CRawFtpClient client;
+  ASSERT_TRUE(client.ConnectAndLogin(server.Port()));
+  bool closed = false;
+  for (int i = 0; i < 12 && !closed; ++i) {  // one byte every 400 ms, never a line end
+    closed = !client.SendRaw("N");
+    SleepMs(400);
+    if (client.ReadLine(1) == "421 Idle time-out, closing the control connection.") closed = true;
+  }
+  EXPECT_TRUE(closed);
+}
+
+TEST(FtpHostileTest, AConnectionThatDoesNotLogInInTimeIsClosed) {
+  CTestFtpServer server;
+  ASSERT_TRUE(server.IsListening());
+  FtpSessionLimits limits;
+  limits.loginTimeoutMs = 1500;
+  server.Service().SetSessionLimits(limits);
+  CRawFtpClient client;
+  ASSERT_TRUE(client.Connect(server.Port()));
+  EXPECT_EQ(client.ReadLine().compare(0, 4, "220 "), 0);
+  EXPECT_EQ(client.Command("NOOP"), "530 Please login with USER and PASS.");  // not idle...
+  EXPECT_EQ(client.ReadLine(6000), "421 Login time-out, closing the control connection.");
+  EXPECT_TRUE(client.WaitForClose());
 }
 
 TEST(FtpHostileTest, AQuietControlConnectionIsClosedAfterTheIdleTimeOut) {

@@ -49,6 +49,9 @@ enum class FtpReply : uint8_t {
   kIdleTimeout,
   kTooManyFromAddress,
   kTooManyInAll,
+  kEvictedForNewcomer,
+  kLoginTimeout,
+  kOutOfResources,
   kFailedToCreateSocket,
   kFailedToCreateDataSocket,
   kCannotOpenDataConnection,
@@ -73,6 +76,7 @@ enum class FtpReply : uint8_t {
   kCannotCreateDirectory,
   kCannotRenameDirectory,
   kCannotRestart,
+  kNameNotAllowed,
   kCount
 };
 
@@ -120,8 +124,12 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kRestarting, 350, "Restarting at {}."},
     {FtpReply::kRnfrSuccessful, 350, "RNFR command successful."},
     {FtpReply::kIdleTimeout, 421, "Idle time-out, closing the control connection."},
-    {FtpReply::kTooManyFromAddress, 421, "Too many connections from your address, try again later."},
+    {FtpReply::kTooManyFromAddress, 421,
+     "Too many connections from your address, try again later."},
     {FtpReply::kTooManyInAll, 421, "Too many connections, try again later."},
+    {FtpReply::kEvictedForNewcomer, 421, "Closing the longest idle connection to admit another."},
+    {FtpReply::kLoginTimeout, 421, "Login time-out, closing the control connection."},
+    {FtpReply::kOutOfResources, 421, "Out of resources, try again later."},
     {FtpReply::kFailedToCreateSocket, 421, "Failed to create socket."},
     {FtpReply::kFailedToCreateDataSocket, 421, "Failed to create data connection socket."},
     {FtpReply::kCannotOpenDataConnection, 425, "Can't open data connection."},
@@ -146,6 +154,7 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kCannotCreateDirectory, 550, "Can't create directory. Permission denied."},
     {FtpReply::kCannotRenameDirectory, 550, "Can't rename directory. Permission denied."},
     {FtpReply::kCannotRestart, 554, "Can't restart at {}: \"{}\" has {} bytes."},
+    {FtpReply::kNameNotAllowed, 553, "Requested action not taken. File name not allowed."},
 };
 
 constexpr bool FtpReplyRowsInOrder() {

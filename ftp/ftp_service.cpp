@@ -25,12 +25,29 @@ CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
 // The reply to a connection over a cap; sent without waiting on a client that does not
 // read, then the connection is closed.
 void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
-  CCountedString line = FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress
-                                         ? FtpReply::kTooManyFromAddress
-                                         : FtpReply::kTooManyInAll);
+  CCountedString line =
+      FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress ? FtpReply::kTooManyFromAddress
+                                                                     : FtpReply::kTooManyInAll);
   line.Append("\r\n");
   connection.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
   connection.Close();
+}
+
+// A connection that waits while the process has no descriptor left: the one held in
+// reserve is given up to accept it, so that it hears why it is closed rather than hanging
+// on in the backlog; then the reserve is taken again. True when it could be answered.
+bool AnswerWithoutDescriptors(CEventSocket& listener, CEventSocket& reserve) {
+  reserve.Close();
+  CEventSocket doomed;
+  const bool accepted = listener.Accept(doomed, nullptr, nullptr, 0);
+  if (accepted) {
+    CCountedString line = FtpReplyLine(FtpReply::kOutOfResources);
+    line.Append("\r\n");
+    doomed.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
+    doomed.Close();
+  }
+  reserve.Create(CEventSocket::kDatagram, 0, kRefusalSendMs);
+  return accepted;
 }
 
 }  // namespace
@@ -50,6 +67,7 @@ void CFtpService::SetSessionFactory(FtpSessionFactory factory, void* context) {
 void CFtpService::SetSessionLimits(const FtpSessionLimits& limits) {
   admission_.SetLimits(limits);
   idleTimeoutMs_ = limits.idleTimeoutMs;
+  loginTimeoutMs_ = limits.loginTimeoutMs;
 }
 
 void CFtpService::SetServedFolder(const CCountedString& folder) {
@@ -115,15 +133,31 @@ void FtpListenerThread(void* argument) {
       service.observer_.listening(service.observer_.context, port);
     }
 
+    CEventSocket reserve;
+    reserve.Create(CEventSocket::kDatagram, 0, kRefusalSendMs);
+    uint32_t failures = 0;
+    uint32_t lastReportTick = TickCountMs() - CFtpService::kAcceptFailureReportMs;
     while (!service.StopRequested()) {
       CEventSocket accepted;
       uint32_t peerAddress = 0;
       const uint32_t waitStart = TickCountMs();
       if (!listener.Accept(accepted, &peerAddress, nullptr, kAcceptWaitMs)) {
-        if (TickCountMs() - waitStart < kAcceptWaitMs / 2) SleepMs(kAcceptRetryPauseMs);
+        // A connection was waiting but could not be taken.
+        if (TickCountMs() - waitStart < kAcceptWaitMs / 2) {
+          const bool answered = AnswerWithoutDescriptors(listener, reserve);
+          ++failures;
+          if (TickCountMs() - lastReportTick >= CFtpService::kAcceptFailureReportMs &&
+              service.observer_.acceptFailed != nullptr) {
+            service.observer_.acceptFailed(service.observer_.context, answered, failures);
+            lastReportTick = TickCountMs();
+            failures = 0;
+          }
+          SleepMs(kAcceptRetryPauseMs);
+        }
         continue;
       }
-      const CSessionAdmission::Verdict verdict = service.admission_.TryAdmit(peerAddress);
+      CAdmissionPlace* place = nullptr;
+      const CSessionAdmission::Verdict verdict = service.admission_.TryAdmit(peerAddress, &place);
       if (verdict != CSessionAdmission::kAdmitted) {
         RefuseConnection(accepted, verdict);
         continue;
@@ -131,16 +165,18 @@ void FtpListenerThread(void* argument) {
       CFtpSession* session = service.CreateSession();
       session->Bind(&service.stopFlag_, &service.sessionCount_, service.ServedFolder(),
                     service.activeSourcePort_);
-      session->BindAdmission(&service.admission_, peerAddress, service.idleTimeoutMs_);
+      session->BindAdmission(&service.admission_, place, service.idleTimeoutMs_,
+                             service.loginTimeoutMs_);
       session->SetActivityObserver(service.activityObserver_);
       session->ControlConnection().Attach(accepted.Detach());
       service.sessionCount_.fetch_add(1);
       if (!StartDetachedThread(FtpSessionThread, session)) {
         delete session;  // closes the connection
-        service.admission_.Release(peerAddress);
+        service.admission_.Release(place);
         service.sessionCount_.fetch_sub(1);
       }
     }
+    reserve.Close();
     service.listenerState_.store(CFtpService::kEnded);
   }
   listener.Close();

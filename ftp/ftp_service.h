@@ -36,12 +36,17 @@ struct FtpListenerObserver {
   void (*listening)(void* context, uint16_t port) = nullptr;
   // The listening socket could not be created or bound: the service stays down.
   void (*startFailed)(void* context, uint16_t port) = nullptr;
+  // A waiting connection could not be accepted, most likely for lack of descriptors;
+  // `answered`: it was accepted with the descriptor held in reserve, told 421 and closed.
+  // At most once per kAcceptFailureReportMs; `failures` counts those since the last call.
+  void (*acceptFailed)(void* context, bool answered, uint32_t failures) = nullptr;
   void* context = nullptr;
 };
 
 class CFtpService {
  public:
   enum ListenerState : int32_t { kNotStarted, kStarting, kListening, kFailed, kEnded };
+  static constexpr uint32_t kAcceptFailureReportMs = 10000;
 
   CFtpService();
   // Sets the stop flag and waits until the listener and every session have ended,
@@ -56,8 +61,9 @@ class CFtpService {
   void SetListenPort(uint16_t port) { listenPort_ = port; }              // 21 by default, 0 = any
   void SetActiveSourcePort(uint16_t port) { activeSourcePort_ = port; }  // 20 by default
   void SetListenerObserver(const FtpListenerObserver& observer) { observer_ = observer; }
-  // Session caps and the idle time-out (any time; counts for connections accepted
-  // later). A connection over a cap is answered with a 421 reply and closed at once.
+  // Session caps and the time-outs (any time; counts for connections accepted later). A
+  // connection over the per-address cap is answered with a 421 reply and closed at once;
+  // over the total, the quietest session makes room (see CSessionAdmission).
   void SetSessionLimits(const FtpSessionLimits& limits);
   // Replaces the creator of session objects (plain CFtpSession by default).
   void SetSessionFactory(FtpSessionFactory factory, void* context);
@@ -97,6 +103,7 @@ class CFtpService {
 
   CSessionAdmission admission_;
   std::atomic<uint32_t> idleTimeoutMs_{FtpSessionLimits().idleTimeoutMs};
+  std::atomic<uint32_t> loginTimeoutMs_{FtpSessionLimits().loginTimeoutMs};
   CLock servedFolderLock_;
   CCountedString servedFolder_;
   std::atomic<int32_t> stopFlag_{0};

@@ -32,11 +32,12 @@ void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t
   activeSourcePort_ = activeSourcePort;
 }
 
-void CFtpSession::BindAdmission(CSessionAdmission* admission, uint32_t clientAddress,
-                                uint32_t idleTimeoutMs) {
+void CFtpSession::BindAdmission(CSessionAdmission* admission, CAdmissionPlace* place,
+                                uint32_t idleTimeoutMs, uint32_t loginTimeoutMs) {
   admission_ = admission;
-  admittedAddress_ = clientAddress;
+  admissionPlace_ = place;
   idleTimeoutMs_ = idleTimeoutMs;
+  loginTimeoutMs_ = loginTimeoutMs;
 }
 
 bool CFtpSession::ClientStillThere() const {
@@ -54,21 +55,34 @@ void CFtpSession::Run() {
   SendGreeting();
 
   std::vector<char> buffer(kReceiveCapacity);
-  // The idle time runs between commands; a transfer runs inside its command, so it
-  // never counts as idle.
-  uint32_t lastCommandTick = TickCountMs();
+  // The idle time runs between whole commands (bytes that complete no line do not count);
+  // a transfer runs inside its command, so it never counts as idle.
+  const uint32_t startTick = TickCountMs();
+  uint32_t lastCommandTick = startTick;
   while (!StopRequested()) {
+    if (admissionPlace_ != nullptr && admissionPlace_->EvictionRequested()) {
+      Reply(FtpReply::kEvictedForNewcomer);
+      break;
+    }
     uint32_t received = 0;
     if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
-    if (received == 0) {
-      if (idleTimeoutMs_ != 0 && TickCountMs() - lastCommandTick >= idleTimeoutMs_) {
-        Reply(FtpReply::kIdleTimeout);
-        break;
-      }
-      continue;
+    if (received != 0) {
+      const uint64_t linesBefore = linesDispatched_;
+      if (admissionPlace_ != nullptr) admissionPlace_->MarkCommandStart();
+      ProcessReceivedText(buffer.data(), received);
+      const bool commandRan = linesDispatched_ != linesBefore;
+      if (admissionPlace_ != nullptr) admissionPlace_->MarkCommandEnd(commandRan);
+      if (commandRan) lastCommandTick = TickCountMs();
     }
-    ProcessReceivedText(buffer.data(), received);
-    lastCommandTick = TickCountMs();
+    const uint32_t now = TickCountMs();
+    if (loginTimeoutMs_ != 0 && loginState_ == kNotLoggedIn && now - startTick >= loginTimeoutMs_) {
+      Reply(FtpReply::kLoginTimeout);
+      break;
+    }
+    if (idleTimeoutMs_ != 0 && now - lastCommandTick >= idleTimeoutMs_) {
+      Reply(FtpReply::kIdleTimeout);
+      break;
+    }
   }
   controlConnection_.Close();
   dataConnection_.Close();
@@ -81,9 +95,9 @@ void FtpSessionThread(void* argument) {
   // session code running any more.
   std::atomic<int32_t>* sessionCount = session->sessionCount_;
   CSessionAdmission* admission = session->admission_;
-  const uint32_t admittedAddress = session->admittedAddress_;
+  CAdmissionPlace* place = session->admissionPlace_;
   delete session;
-  if (admission != nullptr) admission->Release(admittedAddress);
+  if (admission != nullptr && place != nullptr) admission->Release(place);
   if (sessionCount != nullptr) sessionCount->fetch_sub(1);
 }
 
@@ -99,6 +113,7 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
   while (ClientStillThere()) {
     const CCommandLineReader::Line kind = lineReader_.Next(&line);
     if (kind == CCommandLineReader::Line::kNone) return;
+    ++linesDispatched_;
     if (kind == CCommandLineReader::Line::kHoldsNul) {
       Reply(FtpReply::kUnrecognized);
       continue;
@@ -120,6 +135,9 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
 }
 
 void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedString& argument) {
+  // A rename source lasts for the very next command only, and only if that is RNTO.
+  const CCountedString renameSource = renameSource_;
+  if (command != "RNTO") renameSource_.Clear();
   if (command != "USER" && command != "PASS" && loginState_ == kNotLoggedIn) {
     Reply(FtpReply::kPleaseLogin);
     return;
@@ -133,7 +151,6 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kWrongParameterCount);
     return;
   }
-  const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);
@@ -165,9 +182,7 @@ void CFtpSession::ReportActivity(const CCountedString& command, const CCountedSt
   }
 }
 
-void CFtpSession::SendGreeting() {
-  Reply(FtpReply::kGreeting, peerAddress_, peerPort_);
-}
+void CFtpSession::SendGreeting() { Reply(FtpReply::kGreeting, peerAddress_, peerPort_); }
 
 void CFtpSession::OnUser(const FtpRequest& request) {
   loginState_ = kNotLoggedIn;

@@ -26,6 +26,7 @@
 #include "platform/file_system.h"
 
 namespace kestova {
+class CAdmissionPlace;
 class CSessionAdmission;
 }
 
@@ -41,9 +42,11 @@ class CFtpSession {
   // Set-up by the listener before the session thread starts.
   void Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
             const CCountedString& rootFolder, uint16_t activeSourcePort);
-  // The admission place this session holds (given back when its thread ends) and the
-  // idle time-out of its control connection (0 = none).
-  void BindAdmission(CSessionAdmission* admission, uint32_t clientAddress, uint32_t idleTimeoutMs);
+  // The admission place this session holds (given back when its thread ends), the idle
+  // time-out of its control connection (no whole command for so long) and the time it has
+  // from its start to log in (0 = none).
+  void BindAdmission(CSessionAdmission* admission, CAdmissionPlace* place, uint32_t idleTimeoutMs,
+                     uint32_t loginTimeoutMs);
   CEventSocket& ControlConnection() { return controlConnection_; }
   // Who hears of logins and of what touches the served folder (nobody by default).
   void SetActivityObserver(const FtpActivityObserver& observer) { activity_ = observer; }
@@ -160,8 +163,12 @@ class CFtpSession {
   uint32_t peerAddressValue_ = 0;  // the control peer, network order
   uint32_t activeAddressValue_ = 0;
   CSessionAdmission* admission_ = nullptr;
-  uint32_t admittedAddress_ = 0;
+  CAdmissionPlace* admissionPlace_ = nullptr;
   uint32_t idleTimeoutMs_ = 0;
+  uint32_t loginTimeoutMs_ = 0;
+  // Lines dispatched so far (a line holding a NUL counts): the idle time counts whole
+  // commands, not bytes.
+  uint64_t linesDispatched_ = 0;
   int64_t restartOffset_ = 0;
   std::vector<CCountedString> reservedNames_;
   FtpActivityObserver activity_;

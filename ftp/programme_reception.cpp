@@ -15,7 +15,6 @@ namespace kestova {
 
 namespace {
 
-
 constexpr uint32_t kReceiveBufferSize = 65536;
 constexpr size_t kFirstBlockMinimum = 256;
 

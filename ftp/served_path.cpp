@@ -113,6 +113,16 @@ bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString&
   return true;
 }
 
+bool NameMayBeCreated(const CCountedString& argument, const CCountedString& resolvedPath) {
+  if (resolvedPath.Length() > kLongestCreatedPath) return false;
+  const char* bytes = argument.CStr();
+  for (size_t i = 0; i < argument.Length(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  return true;
+}
+
 CCountedString WithTrailingSeparator(const CCountedString& folder) {
   const size_t length = folder.Length();
   if (length > 0) {

@@ -34,6 +34,13 @@ bool IsInsideFolder(const CCountedString& resolvedRoot, const CCountedString& re
 bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString& path,
                          CCountedString* resolved);
 
+// Whether a client may create something under this name: false when the name holds a
+// control character (0x00-0x1F or 0x7F; a CR or LF in a name would forge lines of a
+// listing) or when `resolvedPath` is longer than kLongestCreatedPath, beyond which the
+// folder's own commands could not remove it again.
+constexpr size_t kLongestCreatedPath = 4000;
+bool NameMayBeCreated(const CCountedString& argument, const CCountedString& resolvedPath);
+
 // The served-folder text as the service keeps it: ends with a separator. A text that
 // does not end with '\\' or '/' gets one appended: '/' when the text uses '/' and no
 // '\\' (a POSIX path), '\\' otherwise (an empty text becomes "\\").

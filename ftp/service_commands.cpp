@@ -47,13 +47,9 @@ int64_t LeadingInteger64(const CCountedString& text) {
 
 void CFtpSession::OnNoop(const FtpRequest&) { Reply(FtpReply::kOk); }
 
-void CFtpSession::OnSyst(const FtpRequest&) {
-  Reply(FtpReply::kSystem);
-}
+void CFtpSession::OnSyst(const FtpRequest&) { Reply(FtpReply::kSystem); }
 
-void CFtpSession::OnType(const FtpRequest& request) {
-  Reply(FtpReply::kTypeSet, request.argument);
-}
+void CFtpSession::OnType(const FtpRequest& request) { Reply(FtpReply::kTypeSet, request.argument); }
 
 void CFtpSession::OnRest(const FtpRequest& request) {
   // Kept for the next transfer command, which applies it to an ordinary file.
@@ -75,9 +71,7 @@ void CFtpSession::OnSize(const FtpRequest& request) {
   Reply(FtpReply::kSize, LeadingInteger(request.argument));
 }
 
-void CFtpSession::OnSite(const FtpRequest&) {
-  Reply(FtpReply::kPermissionDenied);
-}
+void CFtpSession::OnSite(const FtpRequest&) { Reply(FtpReply::kPermissionDenied); }
 
 void CFtpSession::OnPwd(const FtpRequest&) {
   Reply(FtpReply::kCurrentDirectory, currentDirectory_);

@@ -1,12 +1,23 @@
 // Who may open another control connection: at most so many sessions per client
-// address and so many in all, so that a flood of idle connections from one machine
-// cannot lock the recorder out.
+// address and so many in all, so that a flood of idle connections cannot lock the
+// recorder out.
 //
-// The listener asks TryAdmit for every accepted connection; an admitted session
-// gives its place back with Release when its thread ends. Any thread.
+// Policy when the total is reached: the newcomer is admitted and the admitted session that
+// has been quiet longest (no whole command since — a session running a command, and so a
+// transfer, is never chosen) is asked to close; it answers 421 and ends within one
+// receive slice. Only when every session is running a command (or already asked to
+// close) is the newcomer refused. The per-address cap is never lifted: a newcomer from an
+// address at its cap is refused.
+//
+// The listener asks TryAdmit for every accepted connection; an admitted session keeps its
+// place up to date (MarkCommandStart / MarkCommandEnd), looks whether it was asked to
+// close (EvictionRequested), and gives its place back with Release when its thread ends.
+// Any thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <list>
 #include <map>
 
 #include "platform/thread.h"
@@ -16,7 +27,28 @@ namespace kestova {
 struct FtpSessionLimits {
   int32_t perAddress = 8;           // sessions from one client address; 0 = no limit
   int32_t total = 200;              // sessions in all; 0 = no limit
-  uint32_t idleTimeoutMs = 300000;  // control connection quiet between commands; 0 = none
+  uint32_t idleTimeoutMs = 300000;  // no whole command for so long; 0 = none
+  uint32_t loginTimeoutMs = 30000;  // from the accept to a successful PASS; 0 = none
+};
+
+// One admitted session's place.
+class CAdmissionPlace {
+ public:
+  explicit CAdmissionPlace(uint32_t address);
+  uint32_t Address() const { return address_; }
+  // The session runs a command (transfers included) / has finished it; a finished command
+  // restarts the quiet time.
+  void MarkCommandStart() { busy_.store(true); }
+  void MarkCommandEnd(bool wholeCommandRan);
+  // True once the session has been chosen to make room for a newcomer.
+  bool EvictionRequested() const { return evicted_.load(); }
+
+ private:
+  friend class CSessionAdmission;
+  const uint32_t address_;
+  std::atomic<uint32_t> quietSinceMs_;
+  std::atomic<bool> busy_{false};
+  std::atomic<bool> evicted_{false};
 };
 
 class CSessionAdmission {
@@ -24,17 +56,22 @@ class CSessionAdmission {
   enum Verdict { kAdmitted, kTooManyFromAddress, kTooManyInAll };
 
   void SetLimits(const FtpSessionLimits& limits);
-  // Counts the session in when both limits allow it; `address` in network order.
-  Verdict TryAdmit(uint32_t address);
-  // Gives back the place of a session admitted for `address`.
-  void Release(uint32_t address);
+  // Counts the session in when the limits allow it (evicting the quietest session when the
+  // total is reached, see above); `address` in network order. *place receives the
+  // session's place when admitted.
+  Verdict TryAdmit(uint32_t address, CAdmissionPlace** place);
+  // Gives back a place TryAdmit handed out.
+  void Release(CAdmissionPlace* place);
   int32_t Total();
 
  private:
+  CAdmissionPlace* ChooseQuietest();
+
   CLock lock_;
   FtpSessionLimits limits_;
   std::map<uint32_t, int32_t> byAddress_;
-  int32_t total_ = 0;
+  std::list<CAdmissionPlace> places_;
+  int32_t evictionsPending_ = 0;
 };
 
 }  // namespace kestova

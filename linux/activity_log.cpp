@@ -83,6 +83,11 @@ std::string NameQueryLogLine(const NameQueryReport& report, bool* normalLevel) {
       return Format(T_("name query for %s from %s not answered: no address of this host is "
                        "worth announcing to it"),
                     name.c_str(), from.c_str());
+    case NameQueryVerdict::kNoSocket:
+      *normalLevel = true;
+      return Format(T_("name query for %s from %s not answered: no socket can be opened (out of "
+                       "file descriptors)"),
+                    name.c_str(), from.c_str());
     case NameQueryVerdict::kOtherName:
       return Format(T_("name query for %s from %s ignored: not a recorder's name (GR-...)"),
                     name.c_str(), from.c_str());
@@ -102,6 +107,7 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
       status->CountAnswered(NetbiosNameText(report.name), AddressText(report.querier),
                             AddressText(report.announced));
     } else if (report.verdict == NameQueryVerdict::kNoAddress ||
+               report.verdict == NameQueryVerdict::kNoSocket ||
                report.verdict == NameQueryVerdict::kOtherName) {
       status->CountIgnored();
     }

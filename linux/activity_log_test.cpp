@@ -23,6 +23,10 @@ TEST(ActivityLogTest, NameQueriesAreLoggedWithTheirReason) {
        "name query for GR-X<01> from 192.168.1.50 not answered: no address of this host is worth "
        "announcing to it",
        true},
+      {NameQueryVerdict::kNoSocket, "GR-X           \x01",
+       "name query for GR-X<01> from 192.168.1.50 not answered: no socket can be opened (out of "
+       "file descriptors)",
+       true},
       {NameQueryVerdict::kOtherName, "WORK\nGROUP     \x1d",
        "name query for WORK.GROUP<1D> from 192.168.1.50 ignored: not a recorder's name (GR-...)",
        false},
@@ -43,7 +47,7 @@ TEST(ActivityLogTest, NameQueriesAreLoggedWithTheirReason) {
   }
   const ServiceView view = status.Snapshot();
   EXPECT_EQ(view.nameAnswering.answered, 1u);
-  EXPECT_EQ(view.nameAnswering.ignored, 2u);
+  EXPECT_EQ(view.nameAnswering.ignored, 3u);
   EXPECT_EQ(view.nameAnswering.lastName, "GR-RECORDER");
   EXPECT_EQ(view.nameAnswering.lastQuerier, "192.168.1.50");
 }

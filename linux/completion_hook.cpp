@@ -63,7 +63,8 @@ std::vector<std::string> HookEnvironment(const BoardRecord& record) {
   };
 }
 
-CCompletionHook::CCompletionHook(const std::string& command) : words_(SplitHookCommand(command)) {
+CCompletionHook::CCompletionHook(const std::string& command, uint32_t limit)
+    : words_(SplitHookCommand(command)), limit_(limit == 0 ? 1 : limit) {
   if (!Enabled()) return;
   starter_ = std::thread([this] { StartLoop(); });
   reaper_ = std::thread([this] { ReapLoop(); });
@@ -81,17 +82,30 @@ CCompletionHook::~CCompletionHook() {
 
 void CCompletionHook::Run(const BoardRecord& record) {
   if (!Enabled() || !HasFile(record)) return;
+  size_t running = 0;
+  size_t before = 0;
   {
     std::lock_guard<std::mutex> hold(mutex_);
+    running = running_.size() + static_cast<size_t>(starting_);
+    before = queue_.size();
     queue_.push_back(record);
   }
   wake_.notify_all();
+  if (running + before >= limit_) {
+    LogLine(Format(T_("completion hook for #%s %s"), std::to_string(record.id).c_str(),
+                   record.fileName.c_str()) +
+            Format(T_(": waits (%s running, %s waiting before it)"),
+                   std::to_string(running).c_str(), std::to_string(before).c_str()));
+  }
 }
 
 void CCompletionHook::StartLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    wake_.wait(lock, [this] {
+      return stopping_ ||
+             (!queue_.empty() && running_.size() + static_cast<size_t>(starting_) < limit_);
+    });
     if (stopping_) return;  // runs not yet started are dropped with the service
     BoardRecord record = queue_.front();
     queue_.pop_front();
@@ -156,6 +170,7 @@ void CCompletionHook::ReapLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     wake_.wait_for(lock, kReapInterval);
+    const size_t runningBefore = running_.size();
     for (auto it = running_.begin(); it != running_.end();) {
       int status = 0;
       const pid_t done = waitpid(it->first, &status, WNOHANG);
@@ -183,6 +198,7 @@ void CCompletionHook::ReapLoop() {
       }
       it = running_.erase(it);
     }
+    if (running_.size() < runningBefore) wake_.notify_all();  // places for waiting runs
   }
 }
 

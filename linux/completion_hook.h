@@ -15,9 +15,11 @@
 //
 // Run returns at once: commands are started by a thread of the hook, and another thread
 // waits for them, so a slow or hanging command delays neither the reception that ended
-// nor the next one. A command that cannot be started, ends with a non-zero status or is
-// ended by a signal is logged; a command that runs on is left running, with one line in
-// the log once it has run kSlowNoticeSeconds.
+// nor the next one. At most `limit` commands run at once; the runs beyond wait in the
+// order their receptions ended and are never dropped (one log line says that a run
+// waits). A command that cannot be started, ends with a non-zero status or is ended by a
+// signal is logged; a command that runs on is left running (and keeps its place), with
+// one line in the log once it has run kSlowNoticeSeconds.
 #pragma once
 
 #include <sys/types.h>
@@ -44,8 +46,11 @@ std::vector<std::string> HookEnvironment(const BoardRecord& record);
 class CCompletionHook {
  public:
   static constexpr uint32_t kSlowNoticeSeconds = 600;
+  static constexpr uint32_t kDefaultLimit = 2;
+  static constexpr uint32_t kMaxLimit = 64;
 
-  explicit CCompletionHook(const std::string& command);
+  // `limit`: commands running at once (0 counts as 1).
+  explicit CCompletionHook(const std::string& command, uint32_t limit = kDefaultLimit);
   ~CCompletionHook();  // stops the two threads; commands still running go on by themselves
   CCompletionHook(const CCompletionHook&) = delete;
   CCompletionHook& operator=(const CCompletionHook&) = delete;
@@ -71,6 +76,7 @@ class CCompletionHook {
   void Spawn(const BoardRecord& record);
 
   const std::vector<std::string> words_;
+  const size_t limit_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<BoardRecord> queue_;

@@ -134,6 +134,24 @@ TEST_F(CompletionHookTest, AHangingCommandDelaysNeitherRunNorTheNextReception) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
 }
 
+TEST_F(CompletionHookTest, RunsBeyondTheLimitWaitInOrderAndAreNeverDropped) {
+  CCompletionHook hook(script_, 1);
+  hook.Run(Record(1, BoardState::kReceived, "hang.MPG"));
+  ASSERT_TRUE(AppearsSoon(folder_ + "/hang.pid"));
+  hook.Run(Record(2, BoardState::kReceived, "next.MPG"));
+  hook.Run(Record(3, BoardState::kReceived, "last.MPG"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(Exists(folder_ + "/2.run"));
+  const std::string log = Log();
+  EXPECT_NE(log.find("#2 next.MPG: waits (1 running, 0 waiting before it)"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("#3 last.MPG: waits (1 running, 1 waiting before it)"), std::string::npos)
+      << log;
+  kill(std::atoi(ReadFile(folder_ + "/hang.pid").c_str()), SIGKILL);
+  EXPECT_TRUE(AppearsSoon(folder_ + "/2.run"));
+  EXPECT_TRUE(AppearsSoon(folder_ + "/3.run"));
+}
+
 TEST_F(CompletionHookTest, ACommandThatCannotStartIsLogged) {
   {
     CCompletionHook hook(folder_ + "/missing-program --x");

@@ -132,6 +132,19 @@ void OnListenerStartFailed(void*, uint16_t port) {
   std::fprintf(stderr, "kestov-a: %s\n", PortRefusalText(port, DiagnosePortRefusal(port)).c_str());
 }
 
+void OnAcceptFailed(void*, bool answered, uint32_t failures) {
+  const unsigned count = static_cast<unsigned>(failures);
+  if (answered) {
+    LogLine(Format(T_("FTP: out of file descriptors: %u connection(s) could not be served (told "
+                      "421 and closed); raise LimitNOFILE (ulimit -n) or find what holds them"),
+                   count));
+  } else {
+    LogLine(Format(T_("FTP: %u connection(s) could not be accepted, and not even told why: the "
+                      "system is out of file descriptors or memory"),
+                   count));
+  }
+}
+
 // SIGHUP: the settings file's folder for connections accepted from now on.
 void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServiceStatus* status) {
   if (!options.folder.empty()) {
@@ -158,7 +171,8 @@ void ReloadServedFolder(const LinuxOptions& options, CFtpService* service, CServ
 // page was asked for and cannot listen.
 bool StartReceptionWatch(const StatusSettings& settings, CReceptionWatch* watch) {
   if (watch->HookEnabled()) {
-    std::fprintf(stderr, T_("kestov-a: after each reception: %s\n"), settings.onComplete.c_str());
+    std::fprintf(stderr, T_("kestov-a: after each reception: %s (at most %u at once)\n"),
+                 settings.onComplete.c_str(), static_cast<unsigned>(settings.hookLimit));
   }
   if (!settings.pageEnabled) return true;
   std::string unavailable;
@@ -192,7 +206,7 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   std::string warning;
   const StatusSettings statusSettings = ResolveStatusSettings(options, &warning);
   if (!warning.empty()) std::fprintf(stderr, T_("kestov-a: warning: %s\n"), warning.c_str());
-  CReceptionWatch watch(statusSettings.onComplete);
+  CReceptionWatch watch(statusSettings.onComplete, statusSettings.hookLimit);
   watch.Service().SetFolder(folder, folderWritable);
 
   CFtpService service;
@@ -208,6 +222,7 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   FtpListenerObserver observer;
   observer.listening = OnListening;
   observer.startFailed = OnListenerStartFailed;
+  observer.acceptFailed = OnAcceptFailed;
   observer.context = const_cast<std::string*>(&folder);
   service.SetListenerObserver(observer);
   FtpActivityObserver activity;

@@ -81,7 +81,7 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
                             name == "--active-port" || name == "--max-sessions" ||
                             name == "--max-per-address" || name == "--idle-timeout" ||
                             name == "--status-port" || name == "--status-address" ||
-                            name == "--on-complete";
+                            name == "--on-complete" || name == "--hook-limit";
     if (!takesValue) {
       *error = Format(T_("unknown option '%s' (see --help)"), arguments[i].c_str());
       return false;
@@ -156,6 +156,12 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
     } else if (name == "--on-complete") {
       options->onCompleteGiven = true;
       options->onComplete = value;
+    } else if (name == "--hook-limit") {
+      if (!ParseCount(value, 64, &options->hookLimit) || options->hookLimit == 0) {
+        *error = Format(T_("--hook-limit needs a number from 1 to 64, not '%s'"), value.c_str());
+        return false;
+      }
+      options->hookLimitGiven = true;
     } else if (name == "--settings") {
       if (value.empty()) {
         *error = T_("--settings needs a file name");
@@ -200,6 +206,8 @@ std::string LinuxUsageText() {
          T_("  --on-complete CMD   run CMD (a program and its arguments, no shell) after each\n"
             "                      reception; KESTOVA_FILE, KESTOVA_STATE, KESTOVA_BYTES, ...\n"
             "                      tell which (default: [Hook] OnComplete; \"\" = none)\n") +
+         T_("  --hook-limit N      at most N such commands at once; the others wait in order\n"
+            "                      (1 to 64; default: [Hook] Limit, else 2)\n") +
          T_("  --verbose           log ignored name queries and the dubbing documents too\n") +
          T_("  --version           show the version\n") +
          T_("  --help              show this text\n");

@@ -26,6 +26,8 @@ struct LinuxOptions {
   std::string statusAddress;     // empty: the settings file's, else 0.0.0.0
   bool onCompleteGiven = false;  // --on-complete, replaces [Hook] OnComplete
   std::string onComplete;
+  bool hookLimitGiven = false;  // --hook-limit, replaces [Hook] Limit
+  uint32_t hookLimit = 0;       // hook commands running at once (1 to 64)
   bool verbose = false;  // ignored name queries and dubbing documents in the log too
   bool help = false;
   bool version = false;  // --version: print the version and end

@@ -20,7 +20,8 @@ BoardRecord RecordOfEvent(const ReceptionEvent& event);
 
 class CReceptionWatch : public IReceptionObserver {
  public:
-  explicit CReceptionWatch(const std::string& onComplete) : hook_(onComplete) {}
+  CReceptionWatch(const std::string& onComplete, uint32_t hookLimit)
+      : hook_(onComplete, hookLimit) {}
 
   void OnReceptionEvent(const ReceptionEvent& event) override { OnReception(RecordOfEvent(event)); }
 

@@ -51,9 +51,27 @@ StatusSettings ChooseStatusSettings(const LinuxOptions& options, const std::stri
   return settings;
 }
 
+uint32_t ChooseHookLimit(const LinuxOptions& options, const std::string& fileLimit,
+                         std::string* warning) {
+  const uint32_t fallback = StatusSettings().hookLimit;
+  if (options.hookLimitGiven) return options.hookLimit;
+  if (fileLimit.empty()) return fallback;
+  bool valid = fileLimit.size() <= 2;
+  for (char c : fileLimit) valid = valid && c >= '0' && c <= '9';
+  const unsigned long value = valid ? std::stoul(fileLimit) : 0;
+  if (value >= 1 && value <= 64) return static_cast<uint32_t>(value);
+  *warning += std::string(warning->empty() ? "" : "; ") +
+              "[Hook] Limit must be a number from 1 to 64, not '" + fileLimit + "'; it stays " +
+              std::to_string(fallback);
+  return fallback;
+}
+
 StatusSettings ResolveStatusSettings(const LinuxOptions& options, std::string* warning) {
-  return ChooseStatusSettings(options, Setting("Status", "Port"), Setting("Status", "Address"),
-                              Setting("Hook", "OnComplete"), warning);
+  StatusSettings settings =
+      ChooseStatusSettings(options, Setting("Status", "Port"), Setting("Status", "Address"),
+                           Setting("Hook", "OnComplete"), warning);
+  settings.hookLimit = ChooseHookLimit(options, Setting("Hook", "Limit"), warning);
+  return settings;
 }
 
 }  // namespace kestova

@@ -6,6 +6,7 @@
 //   Address=0.0.0.0    ; where it listens (127.0.0.1 = this computer only)
 //   [Hook]
 //   OnComplete=/usr/local/bin/after-dubbing --notify     ; run after each reception
+//   Limit=2            ; at most so many such commands at once (1 to 64)
 //
 // In the file, port 0 turns the page off (a service wants a port that stays put); on the
 // command line --status-port 0 takes any free port (told on standard output).
@@ -23,6 +24,7 @@ struct StatusSettings {
   std::string address = "0.0.0.0";
   uint16_t port = 0;
   std::string onComplete;  // empty: no hook
+  uint32_t hookLimit = 2;  // hook commands running at once
 };
 
 // Resolves the settings; a malformed settings value is reported in *warning (one line)
@@ -34,5 +36,10 @@ StatusSettings ResolveStatusSettings(const LinuxOptions& options, std::string* w
 StatusSettings ChooseStatusSettings(const LinuxOptions& options, const std::string& filePort,
                                     const std::string& fileAddress,
                                     const std::string& fileOnComplete, std::string* warning);
+
+// The hook limit: --hook-limit, else the file's [Hook] Limit, else 2; a malformed file
+// value is reported in *warning (appended) and the default kept.
+uint32_t ChooseHookLimit(const LinuxOptions& options, const std::string& fileLimit,
+                         std::string* warning);
 
 }  // namespace kestova

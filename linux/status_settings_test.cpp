@@ -58,5 +58,31 @@ TEST(StatusSettingsTest, CommandLineThenSettingsFileThenOff) {
   }
 }
 
+TEST(StatusSettingsTest, HookLimitFromTheCommandLineThenTheFileThenTwo) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* fileLimit;
+    uint32_t limit;
+    bool warns;
+  } kCases[] = {
+      {{}, "", 2, false},         {{}, "5", 5, false},   {{}, "0", 2, true},
+      {{}, "65", 2, true},        {{}, "x", 2, true},    {{"--hook-limit", "1"}, "5", 1, false},
+      {{"--hook-limit=64"}, "", 64, false},
+  };
+  for (const auto& c : kCases) {
+    LinuxOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseLinuxOptions(c.arguments, &options, &error)) << error;
+    std::string warning;
+    EXPECT_EQ(ChooseHookLimit(options, c.fileLimit, &warning), c.limit) << c.fileLimit;
+    EXPECT_EQ(!warning.empty(), c.warns) << c.fileLimit << warning;
+  }
+  LinuxOptions options;
+  std::string error;
+  for (const char* bad : {"--hook-limit=0", "--hook-limit=65", "--hook-limit=two"}) {
+    EXPECT_FALSE(ParseLinuxOptions({bad}, &options, &error)) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace kestova

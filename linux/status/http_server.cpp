@@ -5,6 +5,8 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include "linux/status/http_connections.h"
+
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -22,6 +24,8 @@ const char* ReasonOf(int status) {
   switch (status) {
     case 400:
       return "Bad Request";
+    case 403:
+      return "Forbidden";
     case 404:
       return "Not Found";
     case 405:
@@ -35,9 +39,15 @@ const char* ReasonOf(int status) {
   }
 }
 
-// Refuses what no route may see, before routing: only GET and HEAD, a short target, no
-// ".." (also percent-encoded) and no NUL anywhere in it.
-bool Refuse(const Request& request, Response& response, size_t maxTargetLength) {
+// Refuses what no route may see, before routing: a Host not allowed (another name that
+// resolves here, as DNS rebinding makes), then only GET and HEAD, a short target, no ".."
+// (also percent-encoded) and no NUL anywhere in it.
+bool Refuse(const Request& request, Response& response, const HttpServerLimits& limits) {
+  if (limits.hostAllowed && !limits.hostAllowed(request.get_header_value("Host"))) {
+    response.status = 403;
+    return true;
+  }
+  const size_t maxTargetLength = limits.maxTargetLength;
   if (request.method != "GET" && request.method != "HEAD") {
     response.status = 405;
     response.set_header("Allow", "GET, HEAD");
@@ -78,7 +88,8 @@ class CHttpServer final : public IHttpServer {
 
  private:
   struct Serving {
-    httplib::Server server;
+    explicit Serving(const HttpConnectionLimits& limits) : server(limits) {}
+    CBoundedHttpServer server;
     std::thread thread;
   };
   const HttpServerLimits limits_;
@@ -89,13 +100,14 @@ class CHttpServer final : public IHttpServer {
 
 bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* error) {
   Stop();
-  serving_.reset(new Serving());
-  httplib::Server& server = serving_->server;
-  const size_t workers = limits_.workerThreads;
-  server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  HttpConnectionLimits connections;
+  connections.maxConnections = limits_.maxConnections;
+  connections.connectionSeconds = limits_.connectionSeconds;
+  connections.ioSeconds = limits_.ioSeconds;
+  connections.maxRequestBytes = limits_.maxRequestBytes;
+  serving_.reset(new Serving(connections));
+  CBoundedHttpServer& server = serving_->server;
   server.set_payload_max_length(1024);
-  server.set_read_timeout(5, 0);
-  server.set_write_timeout(5, 0);
   server.set_keep_alive_max_count(20);
   server.set_keep_alive_timeout(2);
   // SO_REUSEADDR only: cpp-httplib's default also sets SO_REUSEPORT, which would let a
@@ -106,22 +118,28 @@ bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* 
   });
   server.set_default_headers(
       httplib::Headers(limits_.everyAnswer.begin(), limits_.everyAnswer.end()));
-  const size_t maxTargetLength = limits_.maxTargetLength;
-  server.set_pre_routing_handler([maxTargetLength](const Request& request, Response& response) {
-    return Refuse(request, response, maxTargetLength) ? httplib::Server::HandlerResponse::Handled
-                                                      : httplib::Server::HandlerResponse::Unhandled;
+  const HttpServerLimits* limits = &limits_;
+  server.set_pre_routing_handler([limits](const Request& request, Response& response) {
+    return Refuse(request, response, *limits) ? httplib::Server::HandlerResponse::Handled
+                                              : httplib::Server::HandlerResponse::Unhandled;
   });
   // Every 4xx/5xx, also those cpp-httplib answers itself, carries one line of text.
   server.set_error_handler([](const Request&, Response& response) {
     response.set_content(std::to_string(response.status) + " " + ReasonOf(response.status) + "\n",
                          "text/plain; charset=utf-8");
   });
+  const size_t maxBodyBytes = limits_.maxBodyBytes;
   for (const auto& route : routes_) {
     const HttpRoute answer = route.second;
-    server.Get(route.first, [answer](const Request& request, Response& response) {
+    server.Get(route.first, [answer, maxBodyBytes](const Request& request, Response& response) {
       HttpAnswer reply =
           answer([&request](const char* name) { return request.get_header_value(name); });
+      if (reply.body.size() > maxBodyBytes) {
+        response.status = 500;  // the error handler gives it its line
+        return;
+      }
       for (const auto& header : reply.headers) response.set_header(header.first, header.second);
+      response.set_header("Accept-Ranges", "none");
       response.set_content(reply.body, reply.contentType.c_str());
     });
   }
@@ -151,6 +169,7 @@ bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* 
 
 void CHttpServer::Stop() {
   if (serving_ != nullptr) {
+    serving_->server.EndConnections();
     serving_->server.stop();
     if (serving_->thread.joinable()) serving_->thread.join();
   }

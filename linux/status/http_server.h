@@ -7,11 +7,14 @@
 // because bookworm's armhf cpp-httplib has a 32-bit time_t while kestov-a has a 64-bit one,
 // keep time_t, off_t and anything holding them out of this interface.
 //
-// Serves GET (and HEAD) of the paths given to Get; refuses, before routing, other methods
-// (405), request targets longer than the limit (414) and targets holding "..", its percent
-// encodings, a backslash or a NUL (400); an unknown path gets 404. Every 4xx/5xx carries
-// one line of plain text. Start binds on the calling thread (a failure is told at once) and
-// serves on a thread of its own until Stop or destruction.
+// Serves GET (and HEAD) of the paths given to Get; refuses, before routing, a Host that
+// the limits do not allow (403), other methods (405), request targets longer than the
+// limit (414) and targets holding "..", its percent encodings, a backslash or a NUL (400);
+// an unknown path gets 404; an answer longer than the limit becomes a 500. Range requests
+// are not honoured (the whole body is sent). Every 4xx/5xx carries one line of plain text.
+// Connections are bounded as http_connections.h says (a connection beyond the cap gets
+// 503). Start binds on the calling thread (a failure is told at once) and serves on a
+// thread of its own until Stop or destruction.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +39,14 @@ using HttpRoute = std::function<HttpAnswer(const std::function<std::string(const
 
 struct HttpServerLimits {
   size_t maxTargetLength = 0;
-  size_t workerThreads = 1;
-  HttpHeaders everyAnswer;  // sent with every answer
+  size_t maxBodyBytes = 0;       // of every answer
+  size_t maxConnections = 1;     // served at once, one worker thread each
+  int connectionSeconds = 10;    // a connection's whole life
+  int ioSeconds = 5;             // any one read or write
+  size_t maxRequestBytes = 0;    // all a connection may send
+  HttpHeaders everyAnswer;       // sent with every answer
+  // The Host header's value ("" when absent) → whether the request may be answered.
+  std::function<bool(const std::string&)> hostAllowed;
 };
 
 class IHttpServer {

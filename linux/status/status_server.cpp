@@ -2,6 +2,7 @@
 
 #include "linux/status/folder_space.h"
 #include "linux/status/http_server_module.h"
+#include "linux/status/page_host.h"
 #include "linux/status/status_json.h"
 #include "linux/status/status_page.h"
 
@@ -61,7 +62,15 @@ bool CStatusServer::Start(const std::string& address, uint16_t port, std::string
   Stop();
   HttpServerLimits limits;
   limits.maxTargetLength = kMaxTargetLength;
-  limits.workerThreads = kWorkerThreads;
+  limits.maxBodyBytes = kMaxBodyBytes;
+  limits.maxConnections = kMaxConnections;
+  limits.connectionSeconds = kConnectionSeconds;
+  limits.ioSeconds = kIoSeconds;
+  limits.maxRequestBytes = kMaxRequestBytes;
+  const std::vector<std::string> names = LocalHostNames(address);
+  limits.hostAllowed = [names](const std::string& host) {
+    return HostHeaderAllowed(host, names, LocalAddressTexts());
+  };
   limits.everyAnswer = {
       {"X-Content-Type-Options", "nosniff"},
       {"Referrer-Policy", "no-referrer"},

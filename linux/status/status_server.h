@@ -6,9 +6,16 @@
 //   /status.js        its script;  /status.css  its style sheet
 //   /api/status       the service, the folder with its free space and the receptions (JSON)
 //   /api/receptions   the receptions alone (JSON)
-// Everything else gets a 4xx status and a one-line plain text: another method 405, a
-// request target longer than kMaxTargetLength 414, a target holding ".." or a NUL 400, an
-// unknown path 404. No route reads a file or takes a path from the request.
+// Everything else gets a 4xx status and a one-line plain text: a Host header that does not
+// name this machine (an address of it, localhost, its host name, or the configured address
+// when that is a name) 403, another method 405, a request target longer than
+// kMaxTargetLength 414, a target holding ".." or a NUL 400, an unknown path 404. No route
+// reads a file or takes a path from the request.
+//
+// Bounded whatever clients do: at most kMaxConnections connections at once (one more gets
+// 503 and is closed, so the page holds few descriptors), each for kConnectionSeconds at
+// most, kIoSeconds for any read or write, kMaxRequestBytes sent in all; no answer longer
+// than kMaxBodyBytes (500 instead); Range requests are answered with the whole body.
 //
 // Start binds the address and port on the calling thread (so a failure is told at once)
 // and serves on a thread of its own until Stop or destruction.
@@ -28,7 +35,12 @@ class IHttpServer;
 class CStatusServer {
  public:
   static constexpr size_t kMaxTargetLength = 2048;
-  static constexpr size_t kWorkerThreads = 4;
+  static constexpr size_t kMaxConnections = 16;
+  static constexpr int kConnectionSeconds = 10;
+  static constexpr int kIoSeconds = 5;
+  static constexpr size_t kMaxRequestBytes = 64 * 1024;
+  // Far above the page's largest answer (the JSON of the board's records).
+  static constexpr size_t kMaxBodyBytes = 4 * 1024 * 1024;
 
   CStatusServer(const CReceptionBoard& board, const CServiceStatus& service,
                 std::string programVersion);

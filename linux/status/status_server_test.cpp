@@ -10,6 +10,10 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "linux/status/http_server_module.h"
 
 namespace kestova {
 namespace {
@@ -52,7 +56,8 @@ std::string RawExchange(uint16_t port, const std::string& request) {
 
 std::string Get(uint16_t port, const std::string& target, const std::string& headers = "") {
   return RawExchange(
-      port, "GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" + headers + "\r\n");
+      port,
+      "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + headers + "\r\n");
 }
 
 int StatusOf(const std::string& reply) {
@@ -144,21 +149,24 @@ TEST_F(StatusServerTest, BadRequestsGetA4xxAndOneLineOfText) {
     std::string request;
     int status;
   } kCases[] = {
-      {"POST /api/receptions HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n\r\n{}", 405},
-      {"PUT / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
-      {"DELETE /api/status HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-      {"OPTIONS / HTTP/1.1\r\nHost: x\r\n\r\n", 405},
-      {"GET " + longTarget + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
-      {"GET " + huge + " HTTP/1.1\r\nHost: x\r\n\r\n", 414},
-      {"GET /../../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /%2e%2e/%2E%2E/etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /api/..%2fstatus HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /status.js%00.html HTTP/1.1\r\nHost: x\r\n\r\n", 400},
-      {"GET /srv/rec/x.MPG HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"GET /api/receptions/7 HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"GET /index.html HTTP/1.1\r\nHost: x\r\n\r\n", 404},
-      {"BREW / HTTP/1.1\r\nHost: x\r\n\r\n", 400},
+      {"POST /api/receptions HTTP/1.1\r\nHost: localhost\r\nContent-Length: 2\r\n\r\n{}", 405},
+      {"PUT / HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n\r\n", 405},
+      {"DELETE /api/status HTTP/1.1\r\nHost: localhost\r\n\r\n", 405},
+      {"OPTIONS / HTTP/1.1\r\nHost: localhost\r\n\r\n", 405},
+      {"GET " + longTarget + " HTTP/1.1\r\nHost: localhost\r\n\r\n", 414},
+      {"GET " + huge + " HTTP/1.1\r\nHost: localhost\r\n\r\n", 414},
+      {"GET /../../etc/passwd HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /%2e%2e/%2E%2E/etc/passwd HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /api/..%2fstatus HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /status.js%00.html HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+      {"GET /srv/rec/x.MPG HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"GET /api/receptions/7 HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"GET /index.html HTTP/1.1\r\nHost: localhost\r\n\r\n", 404},
+      {"BREW / HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
       {"garbage\r\n\r\n", 400},
+      {"GET /api/status HTTP/1.1\r\nHost: evil.example\r\n\r\n", 403},
+      {"GET /api/status HTTP/1.1\r\nHost: 127.0.0.1.evil.example:80\r\n\r\n", 403},
+      {"GET /api/status HTTP/1.0\r\n\r\n", 403},
   };
   for (const auto& c : kCases) {
     const std::string reply = RawExchange(port_, c.request);
@@ -169,6 +177,54 @@ TEST_F(StatusServerTest, BadRequestsGetA4xxAndOneLineOfText) {
     EXPECT_EQ(body.find('{'), std::string::npos) << shown;  // no JSON
     EXPECT_EQ(body.find('<'), std::string::npos) << shown;  // no page
   }
+}
+
+// The module's server with small bounds: two connections, a 100-byte answer at most.
+std::unique_ptr<IHttpServer> SmallServer() {
+  HttpServerLimits limits;
+  limits.maxTargetLength = 100;
+  limits.maxBodyBytes = 100;
+  limits.maxConnections = 2;
+  limits.maxRequestBytes = 4096;
+  std::string error;
+  std::unique_ptr<IHttpServer> http = CreateHttpServer(limits, &error);
+  EXPECT_NE(http, nullptr) << error;
+  if (http == nullptr) return http;
+  http->Get("/short", [](const std::function<std::string(const char*)>&) {
+    return HttpAnswer{std::string(100, 's'), "text/plain", {}};
+  });
+  http->Get("/long", [](const std::function<std::string(const char*)>&) {
+    return HttpAnswer{std::string(101, 'l'), "text/plain", {}};
+  });
+  EXPECT_TRUE(http->Start("127.0.0.1", 0, &error)) << error;
+  return http;
+}
+
+TEST(HttpServerBoundsTest, LongAnswersAre500AndRangesAreNotHonoured) {
+  std::unique_ptr<IHttpServer> http = SmallServer();
+  ASSERT_NE(http, nullptr);
+  EXPECT_EQ(StatusOf(RawExchange(http->Port(), "GET /long HTTP/1.1\r\nHost: x\r\n\r\n")), 500);
+  const std::string ranged =
+      RawExchange(http->Port(), "GET /short HTTP/1.1\r\nHost: x\r\nRange: bytes=0-9,0-\r\n\r\n");
+  EXPECT_EQ(StatusOf(ranged), 200);
+  EXPECT_EQ(BodyOf(ranged), std::string(100, 's'));
+}
+
+TEST(HttpServerBoundsTest, AConnectionBeyondTheCapGets503AtOnce) {
+  std::unique_ptr<IHttpServer> http = SmallServer();
+  ASSERT_NE(http, nullptr);
+  // Two idle connections take both places (queued or served, they count at once).
+  std::vector<int> idle;
+  for (int i = 0; i < 2; ++i) {
+    idle.push_back(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(http->Port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(idle.back(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  }
+  EXPECT_EQ(StatusOf(RawExchange(http->Port(), "GET /short HTTP/1.1\r\nHost: x\r\n\r\n")), 503);
+  for (int fd : idle) close(fd);
 }
 
 TEST(StatusServerStartTest, AnAddressInUseIsRefusedWithAReason) {
