@@ -34,7 +34,7 @@ void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t
   activeSourcePort_ = activeSourcePort;
 }
 
-void CFtpSession::BindAdmission(CSessionAdmission* admission, uint32_t clientAddress,
+void CFtpSession::BindAdmission(CSessionAdmission* admission, const IpAddress& clientAddress,
                                 uint32_t idleTimeoutMs) {
   admission_ = admission;
   admittedAddress_ = clientAddress;
@@ -51,7 +51,7 @@ void CFtpSession::Run() {
   controlConnection_.SetTimeout(kControlTimeoutMs);
   CCountedString portText;
   controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
-  controlConnection_.GetPeerAddress(&peerAddressValue_, &peerPort_);
+  controlConnection_.GetPeerIpAddress(&peerAddressValue_, &peerPort_);
 
   SendGreeting();
 
@@ -83,7 +83,7 @@ void FtpSessionThread(void* argument) {
   // session code running any more.
   std::atomic<int32_t>* sessionCount = session->sessionCount_;
   CSessionAdmission* admission = session->admission_;
-  const uint32_t admittedAddress = session->admittedAddress_;
+  const IpAddress admittedAddress = session->admittedAddress_;
   delete session;
   if (admission != nullptr) admission->Release(admittedAddress);
   if (sessionCount != nullptr) sessionCount->fetch_sub(1);
@@ -159,8 +159,7 @@ void CFtpSession::ReportActivity(const CCountedString& command, const CCountedSt
     if (command != entry.word) continue;
     FtpActivity activity;
     activity.kind = entry.kind;
-    activity.peer = CCountedString::Format("%s:%u", peerAddress_.CStr(),
-                                           static_cast<unsigned>(peerPort_));
+    activity.peer = IpEndpointText(peerAddressValue_, peerPort_);
     activity.user = userName_;
     activity.argument = argument;
     activity.source = renameSource;

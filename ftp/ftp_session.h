@@ -19,6 +19,7 @@
 
 #include "base/counted_string.h"
 #include "ftp/command_line_reader.h"
+#include "ftp/ordinary_client_access.h"
 #include "ftp/session_activity.h"
 #include "net/event_socket.h"
 #include "platform/file_system.h"
@@ -41,7 +42,13 @@ class CFtpSession {
             const CCountedString& rootFolder, uint16_t activeSourcePort);
   // The admission place this session holds (given back when its thread ends) and the
   // idle time-out of its control connection (0 = none).
-  void BindAdmission(CSessionAdmission* admission, uint32_t clientAddress, uint32_t idleTimeoutMs);
+  void BindAdmission(CSessionAdmission* admission, const IpAddress& clientAddress,
+                     uint32_t idleTimeoutMs);
+  // What ordinary clients may do, and the ports passive data connections listen on.
+  void SetAccessRules(OrdinaryClientAccess access, const PassivePortRange& passivePorts) {
+    access_ = access;
+    passivePorts_ = passivePorts;
+  }
   CEventSocket& ControlConnection() { return controlConnection_; }
   // Who hears of logins and of what touches the served folder (nobody by default).
   void SetActivityObserver(const FtpActivityObserver& observer) { activity_ = observer; }
@@ -110,6 +117,12 @@ class CFtpSession {
   // peer's are closed and the wait goes on. False after the wait, a stop, or the
   // client's leaving.
   bool AcceptFromControlPeer();
+  // The passive data socket, listening on a free port of the passive range (any free
+  // port without one), of the control connection's family; false when none could be had.
+  bool OpenPassiveListener(uint16_t* port);
+  // The socket of an active-mode data connection to the active address: from the
+  // active-mode source port, of that address's family.
+  bool CreateActiveSocket(int32_t timeoutMs);
   // The refusal of a name command on a file in transfer (or a folder holding one).
   void ReplyInTransfer(const CCountedString& argument);
   // Root folder + current directory without its first character.
@@ -150,10 +163,12 @@ class CFtpSession {
   int32_t activePort_ = -1;
   CCountedString activeAddress_;
   uint16_t activeSourcePort_ = 20;
-  uint32_t peerAddressValue_ = 0;  // the control peer, network order
-  uint32_t activeAddressValue_ = 0;
+  IpAddress peerAddressValue_;  // the control peer
+  IpAddress activeAddressValue_;
   CSessionAdmission* admission_ = nullptr;
-  uint32_t admittedAddress_ = 0;
+  IpAddress admittedAddress_;
+  OrdinaryClientAccess access_ = OrdinaryClientAccess::kFull;
+  PassivePortRange passivePorts_;
   uint32_t idleTimeoutMs_ = 0;
   int64_t restartOffset_ = 0;
   std::vector<CCountedString> reservedNames_;

@@ -7,7 +7,7 @@ void CSessionAdmission::SetLimits(const FtpSessionLimits& limits) {
   limits_ = limits;
 }
 
-CSessionAdmission::Verdict CSessionAdmission::TryAdmit(uint32_t address) {
+CSessionAdmission::Verdict CSessionAdmission::TryAdmit(const IpAddress& address) {
   CLockHolder holder(lock_);
   if (limits_.total > 0 && total_ >= limits_.total) return kTooManyInAll;
   int32_t& fromAddress = byAddress_[address];
@@ -17,7 +17,7 @@ CSessionAdmission::Verdict CSessionAdmission::TryAdmit(uint32_t address) {
   return kAdmitted;
 }
 
-void CSessionAdmission::Release(uint32_t address) {
+void CSessionAdmission::Release(const IpAddress& address) {
   CLockHolder holder(lock_);
   const auto entry = byAddress_.find(address);
   if (entry == byAddress_.end()) return;

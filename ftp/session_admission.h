@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 
+#include "net/ip_address.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -24,16 +25,17 @@ class CSessionAdmission {
   enum Verdict { kAdmitted, kTooManyFromAddress, kTooManyInAll };
 
   void SetLimits(const FtpSessionLimits& limits);
-  // Counts the session in when both limits allow it; `address` in network order.
-  Verdict TryAdmit(uint32_t address);
+  // Counts the session in when both limits allow it (an IPv4 client counts the same
+  // whichever family's socket it came through).
+  Verdict TryAdmit(const IpAddress& address);
   // Gives back the place of a session admitted for `address`.
-  void Release(uint32_t address);
+  void Release(const IpAddress& address);
   int32_t Total();
 
  private:
   CLock lock_;
   FtpSessionLimits limits_;
-  std::map<uint32_t, int32_t> byAddress_;
+  std::map<IpAddress, int32_t> byAddress_;
   int32_t total_ = 0;
 };
 

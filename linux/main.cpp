@@ -22,6 +22,7 @@
 #include "ftp/ftp_service.h"
 #include "kestova_version.h"
 #include "linux/activity_log.h"
+#include "linux/ftp_access.h"
 #include "linux/options.h"
 #include "linux/receive_list.h"
 #include "linux/reception_watch.h"
@@ -180,6 +181,7 @@ int Serve(const LinuxOptions& options, const std::string& folder) {
   limits.perAddress = static_cast<int32_t>(options.maxPerAddress);
   limits.idleTimeoutMs = options.idleTimeoutSeconds * 1000u;
   service.SetSessionLimits(limits);
+  ApplyFtpAccessOptions(options, &service);
   FtpListenerObserver observer;
   observer.listening = OnListening;
   observer.startFailed = OnListenerStartFailed;
