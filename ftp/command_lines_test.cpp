@@ -63,9 +63,8 @@ TEST_F(CommandLinesTest, ALineHoldingANulIsRefusedAndTheLinesAfterItRun) {
 class CStoppingSession : public CFtpSession {
  public:
   explicit CStoppingSession(CFtpService* const* service) : service_(service) {}
-  void OnNoop(CCountedString command, CCountedString argument,
-              CCountedString description) override {
-    CFtpSession::OnNoop(command, argument, description);
+  void OnNoop(const FtpRequest& request) override {
+    CFtpSession::OnNoop(request);
     (*service_)->RequestStop();
   }
 

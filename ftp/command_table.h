@@ -1,6 +1,5 @@
 // The command table: the command words the session understands, in the order they
-// are compared, with the handler, whether an argument is required and the
-// description text passed to the handler.
+// are compared, with the handler and whether an argument is required.
 #pragma once
 
 #include <cstddef>
@@ -9,14 +8,12 @@
 
 namespace kestova {
 
-using FtpCommandHandler = void (CFtpSession::*)(CCountedString command, CCountedString argument,
-                                                CCountedString description);
+using FtpCommandHandler = void (CFtpSession::*)(const FtpRequest& request);
 
 struct FtpCommand {
   const char* word;
   FtpCommandHandler handler;  // called virtually
   bool needsArgument;
-  const char* description;
 };
 
 constexpr size_t kFtpCommandCount = 32;

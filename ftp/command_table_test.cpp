@@ -33,16 +33,6 @@ TEST(CommandTableTest, AliasesShareTheirHandlerAndArgumentRule) {
             "XRMD ");
 }
 
-TEST(CommandTableTest, DescriptionsAreTheDocumentedTexts) {
-  EXPECT_STREQ(FindFtpCommand("TYPE")->description, "Set filetype: TYPE [A | I]");
-  EXPECT_STREQ(FindFtpCommand("PORT")->description,
-               "Specify the client port number: PORT a0,a1,a2,a3,a4,a5");
-  EXPECT_STREQ(FindFtpCommand("SITE")->description,
-               "Change Site Attributes: SITE [MODE] [file-name]");
-  EXPECT_STREQ(FindFtpCommand("RNFR")->description,
-               "Specify old path name of file to be renamed: RNFR file-name");
-}
-
 TEST(CommandTableTest, LookupIsExactAndCaseSensitive) {
   EXPECT_EQ(FindFtpCommand("list"), nullptr);
   EXPECT_EQ(FindFtpCommand("LIS"), nullptr);

@@ -45,7 +45,7 @@ std::vector<CCountedString> SplitAtCommas(const CCountedString& text) {
 
 }  // namespace
 
-void CFtpSession::OnPasv(CCountedString, CCountedString, CCountedString) {
+void CFtpSession::OnPasv(const FtpRequest&) {
   dataConnection_.Close();
   uint16_t dataPort = 0;
   CCountedString addressText;
@@ -53,15 +53,14 @@ void CFtpSession::OnPasv(CCountedString, CCountedString, CCountedString) {
   // PASV names an IPv4 address only; an IPv6 client uses EPSV.
   if (!peerAddressValue_.IsIPv4() || !OpenPassiveListener(&dataPort) ||
       !controlConnection_.GetLocalAddressText(&addressText, &portText)) {
-    Reply("421 Failed to create socket.");
+    Reply(FtpReply::kFailedToCreateSocket);
     return;
   }
   addressText.Replace(".", ",");
-  Reply("227 Entering Passive Mode (%s,%d,%d).", addressText.CStr(), dataPort / 256,
-        dataPort % 256);
+  Reply(FtpReply::kEnteringPassive, addressText, dataPort / 256, dataPort % 256);
   // Recorder quirk kept on purpose (docs/conventions.md): 227 sent, no connection: 421.
   if (!AcceptFromControlPeer()) {
-    if (ClientStillThere()) Reply("421 Failed to create socket.");
+    if (ClientStillThere()) Reply(FtpReply::kFailedToCreateSocket);
     return;
   }
   passiveFlag_ = 1;
@@ -88,17 +87,17 @@ bool CFtpSession::AcceptFromControlPeer() {
   }
 }
 
-void CFtpSession::OnPort(CCountedString, CCountedString argument, CCountedString) {
-  const std::vector<CCountedString> fields = SplitAtCommas(argument);
+void CFtpSession::OnPort(const FtpRequest& request) {
+  const std::vector<CCountedString> fields = SplitAtCommas(request.argument);
   if (fields.size() < 6) {
     // Nothing is changed: an earlier PORT or PASV stays in force.
-    Reply("501 Syntax error in parameters or arguments.");
+    Reply(FtpReply::kBadParameters);
     return;
   }
   uint32_t values[6] = {};
   for (size_t i = 0; i < 6; ++i) {
     if (fields.size() != 6 || !ParsePortField(fields[i], &values[i])) {
-      Reply("501 Syntax error in parameters or arguments.");
+      Reply(FtpReply::kBadParameters);
       return;
     }
   }
@@ -109,7 +108,7 @@ void CFtpSession::OnPort(CCountedString, CCountedString argument, CCountedString
   const uint32_t port = values[4] * 256u + values[5];
   // Data goes only to the client itself: no third host (FTP bounce), no port 0.
   if (IpAddress::FromIPv4(address) != peerAddressValue_ || port == 0) {
-    Reply("500 Illegal PORT command.");
+    Reply(FtpReply::kIllegalPort);
     return;
   }
   activeAddressValue_ = IpAddress::FromIPv4(address);
@@ -117,14 +116,14 @@ void CFtpSession::OnPort(CCountedString, CCountedString argument, CCountedString
       CCountedString::Format("%u.%u.%u.%u", values[0], values[1], values[2], values[3]);
   activePort_ = static_cast<int32_t>(port);
   passiveFlag_ = 0;
-  Reply("200 Port command successful.");
+  Reply(FtpReply::kPortSuccessful);
 }
 
 bool CFtpSession::OpenDataConnection() {
   if (passiveFlag_ == 1) return true;
   dataConnection_.Close();
   if (activeAddress_.IsEmpty() || activePort_ == -1) {
-    Reply("425 Can't open data connection.");
+    Reply(FtpReply::kCannotOpenDataConnection);
     return false;
   }
   // Connection attempts of at most a second each, so that a stop or the client's leaving
@@ -133,7 +132,7 @@ bool CFtpSession::OpenDataConnection() {
   const uint32_t start = TickCountMs();
   for (;;) {
     if (!CreateActiveSocket(kDataTimeoutMs)) {
-      Reply("421 Failed to create data connection socket.");
+      Reply(FtpReply::kFailedToCreateDataSocket);
       return false;
     }
     const uint32_t attemptStart = TickCountMs();
@@ -145,7 +144,7 @@ bool CFtpSession::OpenDataConnection() {
     const uint32_t now = TickCountMs();
     const bool refused = now - attemptStart < static_cast<uint32_t>(kConnectAttemptMs) / 2;
     if (refused || now - start >= static_cast<uint32_t>(kDataTimeoutMs) || !ClientStillThere()) {
-      if (ClientStillThere()) Reply("425 Can't open data connection.");
+      if (ClientStillThere()) Reply(FtpReply::kCannotOpenDataConnection);
       return false;
     }
   }

@@ -13,7 +13,7 @@
 namespace kestova {
 
 void CFtpSession::ReplyInTransfer(const CCountedString& argument) {
-  Reply("550 \"%s\": in transfer, try again later.", argument.CStr());
+  Reply(FtpReply::kInTransfer, argument);
 }
 
 CCountedString CFtpSession::CurrentDirectoryOf(const CCountedString& resolved) const {
@@ -26,25 +26,25 @@ CCountedString CFtpSession::CurrentDirectoryOf(const CCountedString& resolved) c
   return CCountedString("/") + below + "/";
 }
 
-void CFtpSession::OnCwd(CCountedString command, CCountedString argument, CCountedString) {
-  if (argument == currentDirectory_) {
-    Reply("250 \"%s\" is current directory.", currentDirectory_.CStr());
+void CFtpSession::OnCwd(const FtpRequest& request) {
+  if (request.argument == currentDirectory_) {
+    Reply(FtpReply::kIsCurrentDirectory, currentDirectory_);
     return;
   }
   CCountedString resolved;
-  if (!ResolveClientPath(argument, &resolved)) {
-    Reply("550 Permission denied.");
+  if (!ResolveClientPath(request.argument, &resolved)) {
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   if (!IsDirectory(resolved)) {
-    Reply("550 \"%s\": Directory not found.", argument.CStr());
+    Reply(FtpReply::kDirectoryNotFound, request.argument);
     return;
   }
   currentDirectory_ = CurrentDirectoryOf(resolved);
-  Reply("250 \"%s\": %s command successful.", argument.CStr(), command.CStr());
+  Reply(FtpReply::kChangedDirectory, request.argument, request.verb);
 }
 
-void CFtpSession::OnCdup(CCountedString, CCountedString, CCountedString) {
+void CFtpSession::OnCdup(const FtpRequest&) {
   CCountedString directory = currentDirectory_;
   if (!directory.IsEmpty()) directory.Truncate(directory.Length() - 1);
   const size_t lastSlash = directory.FindLast('/');
@@ -53,17 +53,17 @@ void CFtpSession::OnCdup(CCountedString, CCountedString, CCountedString) {
   } else {
     currentDirectory_ = directory.Left(lastSlash + 1);
   }
-  Reply("250 CDUP command successful.");
+  Reply(FtpReply::kCdupSuccessful);
 }
 
-void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnDele(const FtpRequest& request) {
   CCountedString path;
-  if (!ResolveClientPath(argument, &path) || IsRootFolder(path)) {
-    Reply("550 Permission denied.");
+  if (!ResolveClientPath(request.argument, &path) || IsRootFolder(path)) {
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   if (!PathExists(path)) {
-    Reply("550 \"%s\": File not found.", argument.CStr());
+    Reply(FtpReply::kFileNotFound, request.argument);
     return;
   }
   bool inTransfer = false;
@@ -74,21 +74,21 @@ void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString
     deleted = !inTransfer && !IsReadOnly(path) && DeleteFileAt(path);
   }
   if (inTransfer) {
-    ReplyInTransfer(argument);
+    ReplyInTransfer(request.argument);
     return;
   }
   if (!deleted) {
-    Reply("550 Permission denied(%s).", argument.CStr());
+    Reply(FtpReply::kPermissionDeniedFor, request.argument);
     return;
   }
-  Reply("250 DELE command successful.");
+  Reply(FtpReply::kDeleSuccessful);
 }
 
-void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnRmd(const FtpRequest& request) {
   CCountedString path;
-  if (!ResolveClientPath(argument, &path) || IsRootFolder(path) || !PathExists(path) ||
+  if (!ResolveClientPath(request.argument, &path) || IsRootFolder(path) || !PathExists(path) ||
       IsReadOnly(path)) {
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   bool inTransfer = false;
@@ -99,20 +99,20 @@ void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString)
     removed = !inTransfer && RemoveFolder(path);
   }
   if (inTransfer) {
-    ReplyInTransfer(argument);
+    ReplyInTransfer(request.argument);
     return;
   }
   if (!removed) {
-    Reply("550 Can't remove directory. Permission denied.");
+    Reply(FtpReply::kCannotRemoveDirectory);
     return;
   }
-  Reply("250 RMD command successful.");
+  Reply(FtpReply::kRmdSuccessful);
 }
 
-void CFtpSession::OnMkd(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnMkd(const FtpRequest& request) {
   CCountedString path;
-  if (!ResolveClientPath(argument, &path)) {
-    Reply("550 Permission denied.");
+  if (!ResolveClientPath(request.argument, &path)) {
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   // Only one level is created: the folder that is to hold it must exist and be writable.
@@ -120,52 +120,52 @@ void CFtpSession::OnMkd(CCountedString, CCountedString argument, CCountedString)
   CCountedString parent = separator == CCountedString::npos ? path : path.Left(separator);
   if (parent.IsEmpty() || parent.EndsWith(":")) parent = path.Left(separator + 1);  // "\\", "D:\\"
   if (IsRootFolder(path) || !IsDirectory(parent) || IsReadOnly(parent)) {
-    Reply("550 Can't create directory. Permission denied.");
+    Reply(FtpReply::kCannotCreateDirectory);
     return;
   }
   if (CreateFolder(path) != CreateFolderResult::kCreated) {
-    Reply("550 Can't create directory. Permission denied.");
+    Reply(FtpReply::kCannotCreateDirectory);
     return;
   }
   // 257 with the new folder's path, as clients expect it (they give up on a 250).
   CCountedString created = CurrentDirectoryOf(path);
   created.Truncate(created.Length() - 1);
   created.Replace("\"", "\"\"");
-  Reply("257 \"%s\" created.", created.CStr());
+  Reply(FtpReply::kCreated, created);
 }
 
-void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnRnfr(const FtpRequest& request) {
   CCountedString path;
-  if (argument.IsEmpty() || !ResolveClientPath(argument, &path) || IsRootFolder(path) ||
-      !PathExists(path)) {
-    Reply("550 Permission denied.");
+  if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) ||
+      IsRootFolder(path) || !PathExists(path)) {
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   if (CTransfersHeld().Involve(path)) {
-    ReplyInTransfer(argument);
+    ReplyInTransfer(request.argument);
     return;
   }
-  renameSource_ = argument;
+  renameSource_ = request.argument;
   // 350 asks for the RNTO that completes the rename; clients give up on any other code.
-  Reply("350 RNFR command successful.");
+  Reply(FtpReply::kRnfrSuccessful);
 }
 
-void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnRnto(const FtpRequest& request) {
   CCountedString source;
   CCountedString target;
-  if (!ResolveClientPath(renameSource_, &source) || !ResolveClientPath(argument, &target)) {
-    Reply("550 Permission denied.");
+  if (!ResolveClientPath(renameSource_, &source) || !ResolveClientPath(request.argument, &target)) {
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
-  if (argument.IsEmpty() || renameSource_.IsEmpty() || IsRootFolder(source) ||
+  if (request.argument.IsEmpty() || renameSource_.IsEmpty() || IsRootFolder(source) ||
       IsRootFolder(target)) {
     renameSource_.Clear();
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   renameSource_.Clear();
   if (PathExists(target)) {
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   bool inTransfer = false;
@@ -176,14 +176,14 @@ void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString
     moved = !inTransfer && MovePath(source, target);
   }
   if (inTransfer) {
-    ReplyInTransfer(argument);
+    ReplyInTransfer(request.argument);
     return;
   }
   if (!moved) {
-    Reply("550 Can't rename directory. Permission denied.");
+    Reply(FtpReply::kCannotRenameDirectory);
     return;
   }
-  Reply("250 RNTO command successful.");
+  Reply(FtpReply::kRntoSuccessful);
 }
 
 }  // namespace kestova

@@ -53,13 +53,13 @@ CCountedString FormatListing(const std::vector<DirectoryEntry>& entries, bool na
   return text;
 }
 
-void CFtpSession::OnList(CCountedString command, CCountedString argument, CCountedString) {
+void CFtpSession::OnList(const FtpRequest& request) {
   TakeRestartOffset();
-  const CCountedString target = ListingTarget(argument);
+  const CCountedString target = ListingTarget(request.argument);
   CCountedString path;
   if (!ResolveClientPath(target, &path)) {
     CloseDataConnection();
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   std::vector<DirectoryEntry> entries;
@@ -68,16 +68,17 @@ void CFtpSession::OnList(CCountedString command, CCountedString argument, CCount
     ListDirectory(path, &entries);  // a vanished current directory lists as "/"
   } else if (!GetPathEntry(path, &named)) {
     CloseDataConnection();
-    Reply("550 \"%s\": File not found.", target.CStr());
+    Reply(FtpReply::kFileNotFound, target);
     return;
   } else if (named.isDirectory) {
     ListDirectory(path, &entries);
   } else {
     entries.push_back(named);
   }
-  const CCountedString listing = FormatListing(entries, command == "NLST", LocalTimeNow().year);
+  const CCountedString listing =
+      FormatListing(entries, request.verb == "NLST", LocalTimeNow().year);
 
-  Reply("150 Opening ASCII mode data connection for directory list.");
+  Reply(FtpReply::kOpeningAscii);
   if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
     CloseDataConnection();
     return;
@@ -87,8 +88,7 @@ void CFtpSession::OnList(CCountedString command, CCountedString argument, CCount
       SendWhileMoving(dataConnection_, listing.CStr(), static_cast<uint32_t>(listing.Length()),
                       [this] { return ClientStillThere(); });
   CloseDataConnection();
-  Reply(outcome == SendOutcome::kSent ? "226 Transfer complete"
-                                      : "426 Connection closed; transfer aborted.");
+  Reply(outcome == SendOutcome::kSent ? FtpReply::kTransferComplete : FtpReply::kTransferAborted);
   loginState_ = kLoggedIn;
 }
 

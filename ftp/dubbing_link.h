@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "ftp/ftp_replies.h"
 #include "net/socket_file_pump.h"
 #include "platform/file_system.h"
 
@@ -16,7 +17,7 @@ class IDubbingLink {
   virtual ~IDubbingLink() = default;
 
   // Sends one reply line on the control connection; CR LF is appended.
-  virtual void Reply(const char* text) = 0;
+  virtual void Reply(FtpReply reply) = 0;
   // Makes the data connection ready; on failure the session has already replied
   // (425 or 421).
   virtual bool OpenDataConnection() = 0;

@@ -10,7 +10,7 @@ class CDubbingSession::CLink : public IDubbingLink {
  public:
   explicit CLink(CDubbingSession& session) : session_(session) {}
 
-  void Reply(const char* text) override { session_.Reply("%s", text); }
+  void Reply(FtpReply reply) override { session_.Reply(reply); }
   bool OpenDataConnection() override { return session_.OpenDataConnection(); }
   void CloseDataConnection() override { session_.CloseDataConnection(); }
   void SetDataTimeout(int32_t timeoutMs) override {
@@ -56,31 +56,29 @@ void CDubbingSession::SetStatusCallback(StatusCallback callback, void* context) 
   statusCallbackContext_ = context;
 }
 
-void CDubbingSession::SendGreeting() { Reply("220 Connected. <00:00:00:000>"); }
+void CDubbingSession::SendGreeting() { Reply(FtpReply::kDubbingGreeting); }
 
-void CDubbingSession::OnRetr(CCountedString command, CCountedString argument,
-                             CCountedString description) {
-  if (argument == kVirtualStatusFile) {
+void CDubbingSession::OnRetr(const FtpRequest& request) {
+  if (request.argument == kVirtualStatusFile) {
     TakeRestartOffset();  // a restart offset means nothing to a virtual file
     SendStatusDocument();
     return;
   }
-  CFtpSession::OnRetr(command, argument, description);
+  CFtpSession::OnRetr(request);
 }
 
-void CDubbingSession::OnStor(CCountedString command, CCountedString argument,
-                             CCountedString description) {
-  if (argument == kVirtualDubbingInfoFile) {
+void CDubbingSession::OnStor(const FtpRequest& request) {
+  if (request.argument == kVirtualDubbingInfoFile) {
     TakeRestartOffset();
     ReceiveDubbingInfo();
     return;
   }
-  if (argument == kVirtualProgrammeFile) {
+  if (request.argument == kVirtualProgrammeFile) {
     TakeRestartOffset();
     ReceiveProgramme();
     return;
   }
-  CFtpSession::OnStor(command, argument, description);
+  CFtpSession::OnStor(request);
 }
 
 void CDubbingSession::SendStatusDocument() {

@@ -40,11 +40,11 @@ class CDubbingSession : public CFtpSession {
   // Outcome of the last programme reception on this session.
   const ProgrammeReceptionResult& LastReception() const { return lastReception_; }
 
-  // "220 Connected. <00:00:00:000>"
+  // FtpReply::kDubbingGreeting
   void SendGreeting() override;
-  void OnRetr(CCountedString command, CCountedString argument, CCountedString description) override;
+  void OnRetr(const FtpRequest& request) override;
   // STOR and APPE.
-  void OnStor(CCountedString command, CCountedString argument, CCountedString description) override;
+  void OnStor(const FtpRequest& request) override;
 
   void SendStatusDocument();
   void ReceiveDubbingInfo();

@@ -6,9 +6,6 @@
 namespace kestova {
 
 namespace {
-constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for file transfer.";
-constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
-constexpr char kReplyComplete[] = "226 Transfer complete";
 constexpr uint32_t kInfoPieceSize = 2048;
 // A dubbing information document is a few hundred bytes; more than this is not kept,
 // so a peer that never stops sending cannot exhaust the memory.
@@ -17,19 +14,19 @@ constexpr size_t kInfoKeptLength = 1024 * 1024;
 
 void SendStatusDocument(IDubbingLink& link, const CCountedString& document,
                         const DubbingTimeouts& timeouts) {
-  link.Reply(kReplyOpening);
+  link.Reply(FtpReply::kOpeningBinary);
   if (!link.OpenDataConnection()) {
     link.CloseDataConnection();
     // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
-    link.Reply(kReplyAborted);
+    link.Reply(FtpReply::kTransferAborted);
     return;
   }
   link.SetDataTimeout(timeouts.statusSendMs);
   if (!link.SendData(document.CStr(), static_cast<uint32_t>(document.Length()))) {
-    link.Reply(kReplyAborted);
+    link.Reply(FtpReply::kTransferAborted);
   }
   link.CloseDataConnection();
-  link.Reply(kReplyComplete);
+  link.Reply(FtpReply::kTransferComplete);
 }
 
 void ReceiveDubbingInfo(IDubbingLink& link, uint64_t* titleSize, const DubbingTimeouts& timeouts) {
@@ -37,10 +34,10 @@ void ReceiveDubbingInfo(IDubbingLink& link, uint64_t* titleSize, const DubbingTi
     link.ResetLoginState();
     link.CloseDataConnection();
     // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
-    link.Reply(kReplyAborted);
+    link.Reply(FtpReply::kTransferAborted);
     return;
   }
-  link.Reply(kReplyOpening);
+  link.Reply(FtpReply::kOpeningBinary);
   link.SetDataTimeout(timeouts.dataReceiveMs);
   uint32_t lastData = TickCountMs();
   CCountedString document;
@@ -54,7 +51,7 @@ void ReceiveDubbingInfo(IDubbingLink& link, uint64_t* titleSize, const DubbingTi
     if (now - lastData > timeouts.silenceMs) break;
   }
   link.CloseDataConnection();
-  link.Reply(kReplyComplete);
+  link.Reply(FtpReply::kTransferComplete);
   *titleSize = ParseTitleSize(document);
 }
 

@@ -12,7 +12,7 @@ namespace kestova {
 
 // RETR "$xml$status.xml": replies 150, opens the data connection (on failure: 426,
 // done), sends the whole document with the status-send time-out, then closes the data
-// connection and replies 226. A failed send adds "426 ..." before the 226.
+// connection and replies 226. A failed send adds 426 (kTransferAborted) before the 226.
 void SendStatusDocument(IDubbingLink& link, const CCountedString& document,
                         const DubbingTimeouts& timeouts = DubbingTimeouts());
 

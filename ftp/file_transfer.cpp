@@ -20,11 +20,6 @@ namespace {
 constexpr int32_t kStorReceiveTimeoutMs = 1000;
 constexpr uint32_t kStorSilenceLimitMs = 10000;
 
-constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for file transfer.";
-constexpr char kReplyComplete[] = "226 Transfer complete";
-constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
-constexpr char kReplyLocalError[] = "451 Requested action aborted: local error in processing.";
-
 // Where a transfer with a restart offset starts in a file of `size` bytes; false when
 // the offset lies outside the file (a negative one, or one past its end).
 bool RestartFits(int64_t offset, uint64_t size) {
@@ -33,23 +28,23 @@ bool RestartFits(int64_t offset, uint64_t size) {
 
 }  // namespace
 
-void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnRetr(const FtpRequest& request) {
   const int64_t offset = TakeRestartOffset();
   CCountedString path;
-  if (!ResolveClientPath(argument, &path)) {
+  if (!ResolveClientPath(request.argument, &path)) {
     CloseDataConnection();
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   PathAttributes attributes;
   if (!GetPathAttributes(path, &attributes)) {
     CloseDataConnection();
-    Reply("550 \"%s\": File not found.", argument.CStr());
+    Reply(FtpReply::kFileNotFound, request.argument);
     return;
   }
   if (attributes.isDirectory) {
     CloseDataConnection();
-    Reply("550 \"%s\": Not a plain file.", argument.CStr());
+    Reply(FtpReply::kNotAPlainFile, request.argument);
     return;
   }
   CTransferMark mark;
@@ -57,32 +52,31 @@ void CFtpSession::OnRetr(CCountedString, CCountedString argument, CCountedString
   CFile file;
   if (!file.OpenForRead(path)) {  // held open by a transfer, or unreadable
     CloseDataConnection();
-    Reply(kReplyAborted);
+    Reply(FtpReply::kTransferAborted);
     return;
   }
   uint64_t size = 0;
   if (!file.GetSize(&size) || !RestartFits(offset, size) ||
       !file.Seek(static_cast<uint64_t>(offset))) {
     CloseDataConnection();
-    Reply("554 Can't restart at %lld: \"%s\" has %llu bytes.", static_cast<long long>(offset),
-          argument.CStr(), static_cast<unsigned long long>(size));
+    Reply(FtpReply::kCannotRestart, offset, request.argument, size);
     return;
   }
-  Reply(kReplyOpening);
+  Reply(FtpReply::kOpeningBinary);
   if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
     CloseDataConnection();
     return;
   }
   const SendOutcome sent =
       SendFileWhileMoving(dataConnection_, file, [this] { return ClientStillThere(); });
-  const char* failure = sent == SendOutcome::kSent         ? nullptr
-                        : sent == SendOutcome::kFileFailed ? kReplyLocalError
-                                                           : kReplyAborted;
+  const FtpReply outcome = sent == SendOutcome::kSent         ? FtpReply::kTransferComplete
+                           : sent == SendOutcome::kFileFailed ? FtpReply::kLocalError
+                                                              : FtpReply::kTransferAborted;
   // Only a whole send tells how many bytes went out.
   transferBytes_ =
       sent == SendOutcome::kSent ? size - static_cast<uint64_t>(offset) : kFtpBytesUnknown;
   CloseDataConnection();
-  Reply("%s", failure != nullptr ? failure : kReplyComplete);
+  Reply(outcome);
 }
 
 // A REST offset (or APPE) keeps the content; a plain STOR empties the file.
@@ -93,49 +87,48 @@ bool CFtpSession::OpenUploadTarget(const CCountedString& path, const CCountedStr
     // (Truncating even an empty file makes ext4 flush the whole file when it is closed,
     // which holds up the final reply of a large upload.)
     if (file->CreateNew(path) || file->OpenForWrite(path)) return true;
-    Reply(kReplyAborted);
+    Reply(FtpReply::kTransferAborted);
     return false;
   }
   uint64_t size = 0;
   if (file->OpenExistingForWrite(path)) {
     if (!file->GetSize(&size)) {
-      Reply(kReplyLocalError);
+      Reply(FtpReply::kLocalError);
       return false;
     }
   } else if (PathExists(path)) {  // held open by a transfer, or a folder
-    Reply(kReplyAborted);
+    Reply(FtpReply::kTransferAborted);
     return false;
   } else if (offset == 0) {  // APPE of a new name creates the file
     if (!file->CreateNew(path)) {
-      Reply(kReplyAborted);
+      Reply(FtpReply::kTransferAborted);
       return false;
     }
   }  // else a restart into a missing file: refused below, nothing is created
   const int64_t start = offset == 0 ? static_cast<int64_t>(size) : offset;
   if (!RestartFits(start, size) || !file->Seek(static_cast<uint64_t>(start))) {
     file->Close();
-    Reply("554 Can't restart at %lld: \"%s\" has %llu bytes.", static_cast<long long>(offset),
-          argument.CStr(), static_cast<unsigned long long>(size));
+    Reply(FtpReply::kCannotRestart, offset, argument, size);
     return false;
   }
   return true;
 }
 
-void CFtpSession::OnStor(CCountedString command, CCountedString argument, CCountedString) {
+void CFtpSession::OnStor(const FtpRequest& request) {
   const int64_t offset = TakeRestartOffset();
   CCountedString directory;
   CCountedString path;
-  if (!ResolveInsideRoot(LocalDirectory(), &directory) || !ResolveClientPath(argument, &path) ||
-      IsRootFolder(path)) {
+  if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
+      !ResolveClientPath(request.argument, &path) || IsRootFolder(path)) {
     CloseDataConnection();
-    Reply("550 Permission denied.");
+    Reply(FtpReply::kPermissionDenied);
     return;
   }
   CreateFolderTree(directory);
   CTransferMark mark;
   mark.Mark(path);
   CFile file;
-  if (!OpenUploadTarget(path, argument, command == "APPE", offset, &file)) {
+  if (!OpenUploadTarget(path, request.argument, request.verb == "APPE", offset, &file)) {
     CloseDataConnection();
     return;
   }
@@ -143,30 +136,30 @@ void CFtpSession::OnStor(CCountedString command, CCountedString argument, CCount
     CloseDataConnection();
     return;
   }
-  Reply(kReplyOpening);
+  Reply(FtpReply::kOpeningBinary);
   CSocketToFile pump;
   dataConnection_.SetTimeout(kStorReceiveTimeoutMs);
   uint32_t lastDataTick = TickCountMs();
-  const char* failure = kReplyAborted;  // unless the client ends the data connection
+  FtpReply outcome = FtpReply::kTransferAborted;  // unless the client ends the data connection
   while (!StopRequested()) {
     uint32_t received = 0;
     const PumpResult moved = pump.Move(dataConnection_, file, &received);
     transferBytes_ += received;
     if (moved == PumpResult::kEnded) {
-      failure = nullptr;  // the client's close: the normal end
+      outcome = FtpReply::kTransferComplete;  // the client's close: the normal end
       break;
     }
     if (moved == PumpResult::kFileFailed) {
       // A full disk or a failing device: keep what was written, report the failure.
-      failure = kReplyLocalError;
+      outcome = FtpReply::kLocalError;
       break;
     }
     if (received > 0) lastDataTick = TickCountMs();
     if (TickCountMs() - lastDataTick > kStorSilenceLimitMs) break;
   }
-  if (!file.Close() && failure == nullptr) failure = kReplyLocalError;
+  if (!file.Close() && outcome == FtpReply::kTransferComplete) outcome = FtpReply::kLocalError;
   CloseDataConnection();
-  Reply("%s", failure != nullptr ? failure : kReplyComplete);
+  Reply(outcome);
 }
 
 }  // namespace kestova

@@ -1,8 +1,6 @@
 // The service state and the listener thread.
 #include "ftp/ftp_service.h"
 
-#include <cstring>
-
 #include "ftp/ftp_session.h"
 #include "ftp/served_path.h"
 #include "net/event_socket.h"
@@ -37,12 +35,11 @@ namespace {
 // The reply to a connection over a cap; sent without waiting on a client that does not
 // read, then the connection is closed.
 void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
-  static const char kTooManyFromAddress[] =
-      "421 Too many connections from your address, try again later.\r\n";
-  static const char kTooManyInAll[] = "421 Too many connections, try again later.\r\n";
-  const char* text =
-      verdict == CSessionAdmission::kTooManyFromAddress ? kTooManyFromAddress : kTooManyInAll;
-  connection.Send(text, static_cast<uint32_t>(std::strlen(text)), nullptr, kRefusalSendMs);
+  CCountedString line =
+      FtpReplyLine(verdict == CSessionAdmission::kTooManyFromAddress ? FtpReply::kTooManyFromAddress
+                                                                     : FtpReply::kTooManyInAll);
+  line.Append("\r\n");
+  connection.Send(line.CStr(), static_cast<uint32_t>(line.Length()), nullptr, kRefusalSendMs);
   connection.Close();
 }
 

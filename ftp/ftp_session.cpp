@@ -1,8 +1,6 @@
 // The control channel: session thread, line reading, dispatch, replies and login.
 #include "ftp/ftp_session.h"
 
-#include <cstdarg>
-#include <cstdlib>
 #include <vector>
 
 #include "ftp/command_table.h"
@@ -64,7 +62,7 @@ void CFtpSession::Run() {
     if (!controlConnection_.ReceiveFrom(buffer.data(), kReceiveCapacity, &received)) break;
     if (received == 0) {
       if (idleTimeoutMs_ != 0 && TickCountMs() - lastCommandTick >= idleTimeoutMs_) {
-        Reply("421 Idle time-out, closing the control connection.");
+        Reply(FtpReply::kIdleTimeout);
         break;
       }
       continue;
@@ -89,14 +87,10 @@ void FtpSessionThread(void* argument) {
   if (sessionCount != nullptr) sessionCount->fetch_sub(1);
 }
 
-bool CFtpSession::Reply(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  CCountedString text = CCountedString::FormatV(format, args);
-  va_end(args);
-  text.Append("\r\n");
-  if (text.Length() >= 3) lastReplyCode_ = std::atoi(text.Left(3).CStr());
-  return controlConnection_.Send(text.CStr(), static_cast<uint32_t>(text.Length()));
+bool CFtpSession::SendReply(FtpReply reply, CCountedString line) {
+  lastReplyCode_ = FtpReplyCode(reply);
+  line.Append("\r\n");
+  return controlConnection_.Send(line.CStr(), static_cast<uint32_t>(line.Length()));
 }
 
 void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
@@ -106,7 +100,7 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
     const CCommandLineReader::Line kind = lineReader_.Next(&line);
     if (kind == CCommandLineReader::Line::kNone) return;
     if (kind == CCommandLineReader::Line::kHoldsNul) {
-      Reply("500 Syntax error, command unrecognized.");
+      Reply(FtpReply::kUnrecognized);
       continue;
     }
     if (line.IsEmpty()) continue;
@@ -127,21 +121,21 @@ void CFtpSession::ProcessReceivedText(const char* bytes, size_t length) {
 
 void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedString& argument) {
   if (command != "USER" && command != "PASS" && loginState_ == kNotLoggedIn) {
-    Reply("530 Please login with USER and PASS.");
+    Reply(FtpReply::kPleaseLogin);
     return;
   }
   const FtpCommand* row = FindFtpCommand(command);
   if (row == nullptr) {
-    Reply("502 Command not implemented - Try HELP.");
+    Reply(FtpReply::kNotImplemented);
     return;
   }
   if (row->needsArgument && argument.IsEmpty()) {
-    Reply("501 Syntax error: Invalid number of parameters.");
+    Reply(FtpReply::kWrongParameterCount);
     return;
   }
   const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
-  (this->*(row->handler))(command, argument, CCountedString(row->description));
+  (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);
 }
 
@@ -170,38 +164,36 @@ void CFtpSession::ReportActivity(const CCountedString& command, const CCountedSt
   }
 }
 
-void CFtpSession::SendGreeting() {
-  Reply("220 KESTOV-A FTP Server (%s, %u)", peerAddress_.CStr(), static_cast<unsigned>(peerPort_));
-}
+void CFtpSession::SendGreeting() { Reply(FtpReply::kGreeting, peerAddress_, peerPort_); }
 
-void CFtpSession::OnUser(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnUser(const FtpRequest& request) {
   loginState_ = kNotLoggedIn;
-  userName_ = argument;
-  Reply("331 Password required for %s", userName_.CStr());
+  userName_ = request.argument;
+  Reply(FtpReply::kPasswordRequired, userName_);
 }
 
-void CFtpSession::OnPass(CCountedString, CCountedString, CCountedString) {
+void CFtpSession::OnPass(const FtpRequest&) {
   if (userName_.IsEmpty()) {
-    Reply("503 Login with USER first.");
+    Reply(FtpReply::kLoginWithUserFirst);
     return;
   }
   currentDirectory_ = "/";
   loginState_ = kLoggedIn;
-  Reply("230 User successfully logged in.");
+  Reply(FtpReply::kLoggedIn);
 }
 
-void CFtpSession::OnQuit(CCountedString, CCountedString, CCountedString) {
-  Reply("221 Goodbye.");
+void CFtpSession::OnQuit(const FtpRequest&) {
+  Reply(FtpReply::kGoodbye);
   dataConnection_.Close();
   controlConnection_.Close();
 }
 
-void CFtpSession::OnAbor(CCountedString, CCountedString, CCountedString) {
+void CFtpSession::OnAbor(const FtpRequest&) {
   if (dataConnection_.IsValid()) {
-    if (loginState_ != kLoggedIn) Reply("426 Data connection closed.");
+    if (loginState_ != kLoggedIn) Reply(FtpReply::kDataConnectionClosed);
     dataConnection_.Close();
   }
-  Reply("226 ABOR command successful.");
+  Reply(FtpReply::kAborSuccessful);
 }
 
 bool CFtpSession::NormalizePath(const CCountedString& path, CCountedString* normalized) const {

@@ -4,13 +4,13 @@
 // to the service state, attaches the accepted connection and starts FtpSessionThread,
 // which owns and finally deletes it. Every member is touched only by that thread.
 //
-// Command handlers take (command word as received and upper-cased, argument exactly
-// as received, description text of the command-table row). A derived class (the
-// dubbing session) overrides SendGreeting, OnRetr and OnStor and may call the base
-// handlers for the names it does not handle itself.
+// Command handlers take the request (its verb and argument, see ftp_request.h) and
+// answer with typed replies (ftp_replies.h). A derived class (the dubbing session)
+// overrides SendGreeting, OnRetr and OnStor and may call the base handlers for the
+// names it does not handle itself.
 //
 // Every path a client names is resolved and must lie inside the root folder; a path
-// outside is answered "550 Permission denied." and nothing is touched.
+// outside is answered FtpReply::kPermissionDenied and nothing is touched.
 #pragma once
 
 #include <atomic>
@@ -19,6 +19,8 @@
 
 #include "base/counted_string.h"
 #include "ftp/command_line_reader.h"
+#include "ftp/ftp_replies.h"
+#include "ftp/ftp_request.h"
 #include "ftp/ordinary_client_access.h"
 #include "ftp/session_activity.h"
 #include "net/event_socket.h"
@@ -55,34 +57,37 @@ class CFtpSession {
 
   // The 25 virtual operations, in this order.
   virtual void SendGreeting();
-  virtual void OnAbor(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnCwd(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnCdup(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnSite(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnDele(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnHelp(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnList(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnMkd(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnNoop(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnPass(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnPasv(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnPort(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnPwd(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnQuit(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnRest(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnRetr(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnRmd(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnRnfr(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnRnto(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnSize(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnStor(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnSyst(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnType(CCountedString command, CCountedString argument, CCountedString description);
-  virtual void OnUser(CCountedString command, CCountedString argument, CCountedString description);
+  virtual void OnAbor(const FtpRequest& request);
+  virtual void OnCwd(const FtpRequest& request);
+  virtual void OnCdup(const FtpRequest& request);
+  virtual void OnSite(const FtpRequest& request);
+  virtual void OnDele(const FtpRequest& request);
+  virtual void OnHelp(const FtpRequest& request);
+  virtual void OnList(const FtpRequest& request);
+  virtual void OnMkd(const FtpRequest& request);
+  virtual void OnNoop(const FtpRequest& request);
+  virtual void OnPass(const FtpRequest& request);
+  virtual void OnPasv(const FtpRequest& request);
+  virtual void OnPort(const FtpRequest& request);
+  virtual void OnPwd(const FtpRequest& request);
+  virtual void OnQuit(const FtpRequest& request);
+  virtual void OnRest(const FtpRequest& request);
+  virtual void OnRetr(const FtpRequest& request);
+  virtual void OnRmd(const FtpRequest& request);
+  virtual void OnRnfr(const FtpRequest& request);
+  virtual void OnRnto(const FtpRequest& request);
+  virtual void OnSize(const FtpRequest& request);
+  virtual void OnStor(const FtpRequest& request);
+  virtual void OnSyst(const FtpRequest& request);
+  virtual void OnType(const FtpRequest& request);
+  virtual void OnUser(const FtpRequest& request);
 
-  // Formats printf-style, appends CR LF and sends the whole text with one Send on the
-  // control connection (its default time-out). Returns the Send result.
-  bool Reply(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // Sends the reply's line (its "{}" filled in order by `arguments`) and CR LF with one
+  // Send on the control connection (its default time-out). Returns the Send result.
+  template <typename... Arguments>
+  bool Reply(FtpReply reply, const Arguments&... arguments) {
+    return SendReply(reply, FtpReplyLine(reply, {FtpReplyArgument(arguments)...}));
+  }
   // Makes the data connection ready for a transfer; on failure it has already sent
   // the failure reply (425 or 421).
   bool OpenDataConnection();
@@ -108,6 +113,8 @@ class CFtpSession {
   // Tells the activity observer about `command`, which has just run.
   void ReportActivity(const CCountedString& command, const CCountedString& argument,
                       const CCountedString& renameSource);
+
+  bool SendReply(FtpReply reply, CCountedString line);
 
   bool StopRequested() const { return stopFlag_ != nullptr && stopFlag_->load() != 0; }
   // False once the service stops or the client has gone (it closed the control

@@ -15,11 +15,6 @@ namespace kestova {
 
 namespace {
 
-constexpr char kReplyOpening[] = "150 Opening BINARY mode data connection for file transfer.";
-constexpr char kReplyAborted[] = "426 Connection closed; transfer aborted.";
-constexpr char kReplyComplete[] = "226 Transfer complete";
-constexpr char kReplyWriteFailed[] = "451 Requested action aborted: local error in processing.";
-
 constexpr uint32_t kReceiveBufferSize = 65536;
 constexpr size_t kFirstBlockMinimum = 256;
 
@@ -155,10 +150,10 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
     link_.ResetLoginState();
     link_.CloseDataConnection();
     // Recorder quirk kept on purpose (docs/conventions.md): 425 (or 421), then 426.
-    link_.Reply(kReplyAborted);
+    link_.Reply(FtpReply::kTransferAborted);
     return result_;
   }
-  link_.Reply(kReplyOpening);
+  link_.Reply(FtpReply::kOpeningBinary);
   startTime_ = lastData_ = lastReport_ = TickCountMs();
   link_.SetDataTimeout(setup_.timeouts.dataReceiveMs);
 
@@ -167,7 +162,7 @@ ProgrammeReceptionResult CProgrammeReception::Run() {
     result_.outcome = ReceptionOutcome::kCreateFailed;
     link_.ResetLoginState();
     link_.CloseDataConnection();
-    link_.Reply(kReplyAborted);
+    link_.Reply(FtpReply::kTransferAborted);
     return result_;
   }
   bool written = WriteToFile(firstBlock_.data(), firstBlock_.size());
@@ -186,11 +181,11 @@ void CProgrammeReception::Finish() {
   link_.CloseDataConnection();
   if (writeFailed_) {
     result_.outcome = ReceptionOutcome::kWriteFailed;
-    link_.Reply(kReplyWriteFailed);
+    link_.Reply(FtpReply::kLocalError);
   } else {
     // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
     result_.outcome = closedInOrder_ ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
-    link_.Reply(kReplyComplete);
+    link_.Reply(FtpReply::kTransferComplete);
   }
   const ReceptionState state = writeFailed_     ? ReceptionState::kWriteFailed
                                : closedInOrder_ ? ReceptionState::kReceived

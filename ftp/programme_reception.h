@@ -13,9 +13,9 @@
 // writing to the file or closing it failed; kCreateFailed when the file could not be
 // created.
 //
-// Replies: 150 once the data connection is open; "226 Transfer complete" when the
+// Replies: 150 once the data connection is open; 226 (kTransferComplete) when the
 // stream ended, in order or interrupted (the recorder relies on it); 426 when the data
-// connection or the file could not be made; "451 ..." when writing to the file or
+// connection or the file could not be made; 451 (kLocalError) when writing to the file or
 // closing it failed.
 #pragma once
 

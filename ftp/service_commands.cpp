@@ -8,18 +8,6 @@
 namespace kestova {
 namespace {
 
-const char kHelpText[] =
-    "214-The following commands are recognized:\r\n"
-    "ABOR\tAPPE\tBYE\tCDUP\r\n"
-    "CWD\tDELE\tHELP\tLIST\r\n"
-    "MKD\tNLST\tNOOP\tPASS\r\n"
-    "PASV\tP@SW\tPORT\tPWD\r\n"
-    "QUIT\tREST\tRETR\tRMD\r\n"
-    "RNFR\tRNTO\tSITE\tSIZE\r\n"
-    "STOR\tSYST\tTYPE\tUSER\r\n"
-    "XCWD\tXMKD\tXPWD\tXRMD\r\n"
-    "214 HELP command successful.";
-
 // Leading white space, an optional sign, then decimal digits up to the first
 // non-digit; 0 without digits. Saturates at the limits of int.
 int LeadingInteger(const CCountedString& text) {
@@ -57,50 +45,44 @@ int64_t LeadingInteger64(const CCountedString& text) {
 
 }  // namespace
 
-void CFtpSession::OnNoop(CCountedString, CCountedString, CCountedString) { Reply("200 OK"); }
+void CFtpSession::OnNoop(const FtpRequest&) { Reply(FtpReply::kOk); }
 
-void CFtpSession::OnSyst(CCountedString, CCountedString, CCountedString) {
-  Reply("215 UNIX emulated by KESTOV-A FTP Server.");
-}
+void CFtpSession::OnSyst(const FtpRequest&) { Reply(FtpReply::kSystem); }
 
-void CFtpSession::OnType(CCountedString, CCountedString argument, CCountedString) {
-  Reply("200 Type set to %s", argument.CStr());
-}
+void CFtpSession::OnType(const FtpRequest& request) { Reply(FtpReply::kTypeSet, request.argument); }
 
-void CFtpSession::OnRest(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnRest(const FtpRequest& request) {
   // Kept for the next transfer command, which applies it to an ordinary file.
-  restartOffset_ = LeadingInteger64(argument);
-  Reply("350 Restarting at %lld.", static_cast<long long>(restartOffset_));
+  restartOffset_ = LeadingInteger64(request.argument);
+  Reply(FtpReply::kRestarting, restartOffset_);
 }
 
-void CFtpSession::OnSize(CCountedString, CCountedString argument, CCountedString) {
+void CFtpSession::OnSize(const FtpRequest& request) {
   // An existing file answers its size; anything else (a recorder may send a number, or
   // a name it handles itself) the number the argument begins with.
   CCountedString path;
   DirectoryEntry entry;
-  if (!IsReservedName(argument) && ResolveClientPath(argument, &path) &&
+  if (!IsReservedName(request.argument) && ResolveClientPath(request.argument, &path) &&
       GetPathEntry(path, &entry) && !entry.isDirectory) {
-    Reply("213 %llu", static_cast<unsigned long long>(entry.size));
+    Reply(FtpReply::kSize, entry.size);
     return;
   }
   // Recorder quirk kept on purpose (docs/conventions.md): SIZE of anything else echoes a number.
-  Reply("213 %d", LeadingInteger(argument));
+  Reply(FtpReply::kSize, LeadingInteger(request.argument));
 }
 
-void CFtpSession::OnSite(CCountedString, CCountedString, CCountedString) {
-  Reply("550 Permission denied.");
+void CFtpSession::OnSite(const FtpRequest&) { Reply(FtpReply::kPermissionDenied); }
+
+void CFtpSession::OnPwd(const FtpRequest&) {
+  Reply(FtpReply::kCurrentDirectory, currentDirectory_);
 }
 
-void CFtpSession::OnPwd(CCountedString, CCountedString, CCountedString) {
-  Reply("257 \"%s\" is current directory.", currentDirectory_.CStr());
-}
-
-void CFtpSession::OnHelp(CCountedString, CCountedString argument, CCountedString) {
-  if (!argument.IsEmpty()) {
-    Reply("501 Unknown command %s", argument.CStr());
+void CFtpSession::OnHelp(const FtpRequest& request) {
+  if (!request.argument.IsEmpty()) {
+    Reply(FtpReply::kUnknownCommand, request.argument);
     return;
   }
-  Reply("%s", kHelpText);
+  Reply(FtpReply::kHelp);
 }
 
 }  // namespace kestova

@@ -10,7 +10,7 @@ namespace kestova {
 namespace testing {
 
 bool CRecordingLink::OpenDataConnection() {
-  if (!openSucceeds) Reply("425 Can't open data connection.");
+  if (!openSucceeds) Reply(FtpReply::kCannotOpenDataConnection);
   return openSucceeds;
 }
 

@@ -18,7 +18,7 @@ namespace testing {
 // Replies and data-connection events common to both links.
 class CRecordingLink : public IDubbingLink {
  public:
-  void Reply(const char* text) override { replies.push_back(text); }
+  void Reply(FtpReply reply) override { replies.push_back(FtpReplyLine(reply).CStr()); }
   bool OpenDataConnection() override;
   void CloseDataConnection() override { ++closes; }
   void SetDataTimeout(int32_t timeoutMs) override { dataTimeoutMs = timeoutMs; }
