@@ -133,6 +133,11 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kWrongParameterCount);
     return;
   }
+  // The access policy covers ordinary files only: the recorder's names always pass.
+  if (AccessRefuses(access_, command.CStr()) && !IsReservedName(argument)) {
+    Reply(FtpReply::kPermissionDenied);
+    return;
+  }
   const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});

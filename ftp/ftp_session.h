@@ -82,6 +82,16 @@ class CFtpSession {
   virtual void OnType(const FtpRequest& request);
   virtual void OnUser(const FtpRequest& request);
 
+  // The extensions (RFC 2389, 2428, 3659); not virtual, no derived session changes them.
+  void OnFeat(const FtpRequest& request);
+  void OnOpts(const FtpRequest& request);
+  void OnMlsd(const FtpRequest& request);
+  void OnMlst(const FtpRequest& request);
+  void OnMdtm(const FtpRequest& request);
+  void OnMfmt(const FtpRequest& request);
+  void OnEpsv(const FtpRequest& request);
+  void OnEprt(const FtpRequest& request);
+
   // Sends the reply's line (its "{}" filled in order by `arguments`) and CR LF with one
   // Send on the control connection (its default time-out). Returns the Send result.
   template <typename... Arguments>
@@ -124,6 +134,11 @@ class CFtpSession {
   // peer's are closed and the wait goes on. False after the wait, a stop, or the
   // client's leaving.
   bool AcceptFromControlPeer();
+  // Sends a listing text after the 150 reply on a data connection, and the final reply.
+  void SendListingText(const CCountedString& listing);
+  // LIST or NLST of the entries matching the wildcard pattern of `target`'s last
+  // component, in the folder its other components name.
+  void ListMatching(const FtpRequest& request, const CCountedString& target);
   // The passive data socket, listening on a free port of the passive range (any free
   // port without one), of the control connection's family; false when none could be had.
   bool OpenPassiveListener(uint16_t* port);

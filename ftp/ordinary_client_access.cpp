@@ -19,7 +19,30 @@ bool ParsePortNumber(const CCountedString& text, uint16_t* port) {
   return true;
 }
 
+bool IsOneOf(const char* verb, const char* const* words) {
+  for (; *words != nullptr; ++words) {
+    if (CCountedString(verb) == *words) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool AccessRefuses(OrdinaryClientAccess access, const char* verb) {
+  static const char* const kChanging[] = {"STOR", "APPE", "DELE", "RNFR", "RNTO", "MKD",
+                                          "XMKD", "RMD",  "XRMD", "MFMT", nullptr};
+  static const char* const kReading[] = {"RETR", "LIST", "NLST", "MLSD", "MLST", "SIZE",
+                                         "MDTM", "CWD",  "XCWD", nullptr};
+  switch (access) {
+    case OrdinaryClientAccess::kFull:
+      return false;
+    case OrdinaryClientAccess::kReadOnly:
+      return IsOneOf(verb, kChanging);
+    case OrdinaryClientAccess::kNone:
+      return IsOneOf(verb, kChanging) || IsOneOf(verb, kReading);
+  }
+  return false;
+}
 
 bool ParseOrdinaryClientAccess(const char* text, OrdinaryClientAccess* access) {
   const CCountedString word = CCountedString(text).Trim();

@@ -23,6 +23,11 @@ struct PassivePortRange {
   bool IsAny() const { return low == 0; }
 };
 
+// True when `access` refuses the command `verb` (upper-cased) on an ordinary file or
+// folder: read-only refuses what changes the folder, none every command that names or
+// lists a file or folder. Commands that touch nothing (PWD, TYPE, PASV, FEAT, ...) pass.
+bool AccessRefuses(OrdinaryClientAccess access, const char* verb);
+
 // "full", "read-only" or "none" (white space around it allowed); false for anything else.
 bool ParseOrdinaryClientAccess(const char* text, OrdinaryClientAccess* access);
 const char* OrdinaryClientAccessName(OrdinaryClientAccess access);

@@ -29,6 +29,24 @@ TEST(OrdinaryClientAccessTest, PolicyWordsAreReadExactly) {
   }
 }
 
+TEST(OrdinaryClientAccessTest, EachPolicyRefusesItsCommands) {
+  const struct {
+    const char* verb;
+    bool readOnlyRefuses;
+    bool noneRefuses;
+  } cases[] = {
+      {"RETR", false, true}, {"LIST", false, true}, {"MLSD", false, true}, {"CWD", false, true},
+      {"STOR", true, true},  {"APPE", true, true},  {"DELE", true, true},  {"RNFR", true, true},
+      {"RNTO", true, true},  {"XMKD", true, true},  {"RMD", true, true},   {"MFMT", true, true},
+      {"PWD", false, false}, {"PASV", false, false}, {"FEAT", false, false}, {"TYPE", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(AccessRefuses(OrdinaryClientAccess::kFull, c.verb)) << c.verb;
+    EXPECT_EQ(AccessRefuses(OrdinaryClientAccess::kReadOnly, c.verb), c.readOnlyRefuses) << c.verb;
+    EXPECT_EQ(AccessRefuses(OrdinaryClientAccess::kNone, c.verb), c.noneRefuses) << c.verb;
+  }
+}
+
 TEST(OrdinaryClientAccessTest, PortRangesNeedTwoPortsInOrder) {
   const struct {
     const char* text;
