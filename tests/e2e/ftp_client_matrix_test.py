@@ -113,7 +113,8 @@ class ClientMatrixTest(unittest.TestCase):
 
     def test_ncftpget_recursive(self):
         self.need("ncftpget")
-        for family, host, _ in self.hosts:
+        # ncftp resolves IPv4 names and addresses only ("::1: unknown host").
+        for family, host, _ in self.hosts[:1]:
             with self.subTest(family):
                 served, local = self.folders(family)
                 self.run_client("ncftpget", "-R", "-V", "-t", "30", "-P", str(self.port),
@@ -149,11 +150,12 @@ class ClientMatrixTest(unittest.TestCase):
         rclone = ["rclone", "--config", "/dev/null", "--transfers", "2", "--checkers", "2",
                   "--retries", "1", "--low-level-retries", "1", "--timeout", "30s",
                   "--contimeout", "10s"]
-        for family, host, _ in self.hosts:
+        # Debian's rclone joins host and port without brackets: the bracketed form it is.
+        for family, _, url_host in self.hosts:
             with self.subTest(family):
                 served, local = self.folders(family)
-                remote = (":ftp,host=%s,port=%d,user=anonymous,pass=%s:%s/%s/"
-                          % (host, self.port, password, self.name, family))
+                remote = (":ftp,host='%s',port=%d,user=anonymous,pass=%s:%s/%s/"
+                          % (url_host, self.port, password, self.name, family))
                 up = os.path.join(local, "up")
                 for relative, data in TREE.items():
                     write(os.path.join(up, relative), data)
@@ -186,7 +188,7 @@ class ClientMatrixTest(unittest.TestCase):
                 self.assertEqual(facts["top.bin"]["modify"], "20100101120000")
                 self.assertEqual(facts["番組"]["type"], "dir")
                 self.assertEqual(ftp.sendcmd("MDTM top.bin"), "213 20100101120000")
-                lines = ftp.sendcmd("MLST top.bin").split("\r\n")
+                lines = ftp.sendcmd("MLST top.bin").split("\n")  # ftplib joins with LF
                 self.assertEqual(lines[0][:4], "250-")
                 self.assertIn("size=1000;", lines[1])
                 ftp.quit()
