@@ -19,7 +19,8 @@ const char kDenied[] = "550 Permission denied.";
 
 class AccessPolicyTest : public ::testing::TestWithParam<OrdinaryClientAccess> {
  protected:
-  AccessPolicyTest() : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
+  AccessPolicyTest()
+      : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
     ASSERT_TRUE(WriteWholeFile(server_.Folder().PathOf("old.MPG"), "kept"));
@@ -62,7 +63,7 @@ TEST_P(AccessPolicyTest, OrdinaryFilesFollowThePolicyAndDubbingAlwaysWorks) {
   EXPECT_EQ(Transfer("STOR up.bin", "bytes", &got), writes ? kComplete : kDenied);
   EXPECT_EQ(client_.Command("MFMT 20100101000000 up.bin"),
             writes ? "213 Modify=20100101000000; up.bin" : kDenied);
-  EXPECT_EQ(client_.Command("MDTM up.bin"), writes ? "213 20100101000000"
+  EXPECT_EQ(client_.Command("MDTM up.bin"), writes  ? "213 20100101000000"
                                             : reads ? "550 \"up.bin\": File not found."
                                                     : kDenied);
 

@@ -9,10 +9,10 @@ namespace {
 
 TEST(CommandTableTest, HoldsTheDescribedWordsThenTheExtensionsInComparisonOrder) {
   const char* const expected[kFtpCommandCount] = {
-      "ABOR", "APPE", "BYE",  "CDUP", "SITE", "CWD",  "DELE", "HELP", "LIST", "MKD", "NLST",
-      "NOOP", "PASS", "PASV", "P@SW", "PORT", "PWD",  "QUIT", "REST", "RETR", "RMD", "RNFR",
-      "RNTO", "SIZE", "STOR", "SYST", "TYPE", "USER", "XCWD", "XMKD", "XPWD", "XRMD",
-      "EPRT", "EPSV", "FEAT", "MDTM", "MFMT", "MLSD", "MLST", "OPTS"};
+      "ABOR", "APPE", "BYE",  "CDUP", "SITE", "CWD",  "DELE", "HELP", "LIST", "MKD",
+      "NLST", "NOOP", "PASS", "PASV", "P@SW", "PORT", "PWD",  "QUIT", "REST", "RETR",
+      "RMD",  "RNFR", "RNTO", "SIZE", "STOR", "SYST", "TYPE", "USER", "XCWD", "XMKD",
+      "XPWD", "XRMD", "EPRT", "EPSV", "FEAT", "MDTM", "MFMT", "MLSD", "MLST", "OPTS"};
   for (size_t i = 0; i < kFtpCommandCount; ++i) {
     EXPECT_STREQ(kFtpCommands[i].word, expected[i]) << i;
   }

@@ -18,8 +18,7 @@ bool CFtpSession::OpenPassiveListener(uint16_t* port) {
   const IpAddress bound = local.IsIPv4() ? IpAddress::FromIPv4(0) : local;
   if (passivePorts_.IsAny()) {
     return dataConnection_.CreateStream(bound, 0, kPassiveSocketTimeoutMs) &&
-           dataConnection_.Listen(1) &&
-           dataConnection_.GetLocalIpAddress(nullptr, port);
+           dataConnection_.Listen(1) && dataConnection_.GetLocalIpAddress(nullptr, port);
   }
   // Every port of the range once, from a changing start, so that sessions at the same time
   // do not all try the same ports first.

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "ftp/file_name_encoding.h"
 #include "ftp/test_support/logged_in_ftp_test.h"
 #include "net/host.h"
 #include "platform/file_system.h"
@@ -48,16 +49,21 @@ class FtpExtensionsTest : public LoggedInFtpTest {
 };
 
 TEST_F(FtpExtensionsTest, FeatListsTheExtensions) {
+  // UTF8 where names are UTF-8 (Linux), not where they are in the ANSI code page (Windows).
+  const std::string utf8 = FileNamesAreUtf8() ? " UTF8\r\n" : "";
   EXPECT_EQ(client_.Command("FEAT"),
             "211-Extensions supported:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MFMT\r\n"
-            " MLST type*;size*;modify*;perm*;\r\n REST STREAM\r\n SIZE\r\n UTF8\r\n211 End");
-  EXPECT_EQ(client_.Command("OPTS UTF8 ON"), "200 UTF8 set to on");
+            " MLST type*;size*;modify*;perm*;\r\n REST STREAM\r\n SIZE\r\n" +
+                utf8 + "211 End");
+  EXPECT_EQ(client_.Command("OPTS UTF8 ON"),
+            FileNamesAreUtf8() ? "200 UTF8 set to on" : "501 Option not understood.");
   EXPECT_EQ(client_.Command("OPTS MLST size"), "501 Option not understood.");
 }
 
 TEST_F(FtpExtensionsTest, MachineListingsGiveTheFactsOfFilesAndFolders) {
   std::string last;
-  EXPECT_EQ(Listing("MLSD sub", &last), "type=file;size=10;modify=20100102030405;perm=adfrw; in.MPG\r\n");
+  EXPECT_EQ(Listing("MLSD sub", &last),
+            "type=file;size=10;modify=20100102030405;perm=adfrw; in.MPG\r\n");
   EXPECT_EQ(last, kComplete);
   ASSERT_TRUE(SetLastWriteTime(Local("sub/in.MPG"), CalendarTime{2010, 1, 2, 3, 4, 5}));
   const std::string top = Listing("MLSD", &last);
@@ -212,9 +218,9 @@ TEST(FtpListenAddressTest, AListenerOnOneAddressIsNotReachedOnAnother) {
     IpAddress target;
     ASSERT_TRUE(ParseIpAddress(address, &target));
     CEventSocket client;
-    const bool reached = client.CreateStream(target.IsIPv4() ? IpAddress::FromIPv4(0) : target,
-                                             0, 3000) &&
-                         client.Connect(target, port, 3000);
+    const bool reached =
+        client.CreateStream(target.IsIPv4() ? IpAddress::FromIPv4(0) : target, 0, 3000) &&
+        client.Connect(target, port, 3000);
     EXPECT_EQ(reached, std::string(address) == "127.0.0.1") << address;
     client.Close();
   }

@@ -51,12 +51,13 @@ bool ParseFactTime(const CCountedString& text, CalendarTime* utc) {
 CCountedString FormatFacts(const DirectoryEntry& entry, OrdinaryClientAccess access) {
   const bool writable = access == OrdinaryClientAccess::kFull;
   if (entry.isDirectory) {
-    return CCountedString::Format("type=dir;modify=%s;perm=%s;", FormatFactTime(entry.lastWriteUtc).CStr(),
+    return CCountedString::Format("type=dir;modify=%s;perm=%s;",
+                                  FormatFactTime(entry.lastWriteUtc).CStr(),
                                   writable ? "cdeflmp" : "el");
   }
-  return CCountedString::Format("type=file;size=%llu;modify=%s;perm=%s;",
-                                static_cast<unsigned long long>(entry.size),
-                                FormatFactTime(entry.lastWriteUtc).CStr(), writable ? "adfrw" : "r");
+  return CCountedString::Format(
+      "type=file;size=%llu;modify=%s;perm=%s;", static_cast<unsigned long long>(entry.size),
+      FormatFactTime(entry.lastWriteUtc).CStr(), writable ? "adfrw" : "r");
 }
 
 CCountedString FormatMachineLine(const DirectoryEntry& entry, OrdinaryClientAccess access) {

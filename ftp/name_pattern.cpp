@@ -44,9 +44,8 @@ bool MatchesNamePattern(const CCountedString& pattern, const CCountedString& nam
         starName = n;
         continue;
       }
-      if (pattern[p] == '?' ||
-          (patternChar == nameChar && pattern.Substring(p, patternChar) ==
-                                          name.Substring(n, nameChar))) {
+      if (pattern[p] == '?' || (patternChar == nameChar &&
+                                pattern.Substring(p, patternChar) == name.Substring(n, nameChar))) {
         p += patternChar;
         n += nameChar;
         continue;

@@ -23,10 +23,19 @@ TEST(NamePatternTest, StarsAndQuestionMarksMatchWholeCharacters) {
       {"a*b*c", "aXbYbZc", true, true},
       {"a*b*c", "aXbYbZ", true, false},
       {"**?", "x", true, true},
-      {"a?c", "a\xC3\xA9" "c", true, true},          // one UTF-8 character
-      {"a??c", "a\xC3\xA9" "c", true, false},
-      {"a?c", "a\x95\x5C" "c", false, true},         // one Shift_JIS character
-      {"?\\*", "\x95\x5C*", false, false},           // the trail byte is no separator
+      {"a?c",
+       "a\xC3\xA9"
+       "c",
+       true, true},  // one UTF-8 character
+      {"a??c",
+       "a\xC3\xA9"
+       "c",
+       true, false},
+      {"a?c",
+       "a\x95\x5C"
+       "c",
+       false, true},                        // one Shift_JIS character
+      {"?\\*", "\x95\x5C*", false, false},  // the trail byte is no separator
       {"plain", "plain", true, true},
   };
   for (const auto& c : cases) {

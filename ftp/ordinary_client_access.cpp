@@ -31,8 +31,8 @@ bool IsOneOf(const char* verb, const char* const* words) {
 bool AccessRefuses(OrdinaryClientAccess access, const char* verb) {
   static const char* const kChanging[] = {"STOR", "APPE", "DELE", "RNFR", "RNTO", "MKD",
                                           "XMKD", "RMD",  "XRMD", "MFMT", nullptr};
-  static const char* const kReading[] = {"RETR", "LIST", "NLST", "MLSD", "MLST", "SIZE",
-                                         "MDTM", "CWD",  "XCWD", nullptr};
+  static const char* const kReading[] = {"RETR", "LIST", "NLST", "MLSD", "MLST",
+                                         "SIZE", "MDTM", "CWD",  "XCWD", nullptr};
   switch (access) {
     case OrdinaryClientAccess::kFull:
       return false;

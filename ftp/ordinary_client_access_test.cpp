@@ -35,9 +35,9 @@ TEST(OrdinaryClientAccessTest, EachPolicyRefusesItsCommands) {
     bool readOnlyRefuses;
     bool noneRefuses;
   } cases[] = {
-      {"RETR", false, true}, {"LIST", false, true}, {"MLSD", false, true}, {"CWD", false, true},
-      {"STOR", true, true},  {"APPE", true, true},  {"DELE", true, true},  {"RNFR", true, true},
-      {"RNTO", true, true},  {"XMKD", true, true},  {"RMD", true, true},   {"MFMT", true, true},
+      {"RETR", false, true}, {"LIST", false, true},  {"MLSD", false, true},  {"CWD", false, true},
+      {"STOR", true, true},  {"APPE", true, true},   {"DELE", true, true},   {"RNFR", true, true},
+      {"RNTO", true, true},  {"XMKD", true, true},   {"RMD", true, true},    {"MFMT", true, true},
       {"PWD", false, false}, {"PASV", false, false}, {"FEAT", false, false}, {"TYPE", false, false},
   };
   for (const auto& c : cases) {

@@ -14,8 +14,8 @@ void CFtpSession::ListMatching(const FtpRequest& request, const CCountedString& 
   // The folder part keeps its separator, so names come back as the client wrote them
   // ("sub/a.bin" for "sub/*.bin").
   size_t cut = 0;
-  for (size_t at = 0; at < target.Length(); at += codePage.CharLength(target.CStr() + at,
-                                                                      target.Length() - at)) {
+  for (size_t at = 0; at < target.Length();
+       at += codePage.CharLength(target.CStr() + at, target.Length() - at)) {
     if (target[at] == '/' || target[at] == '\\') cut = at + 1;
   }
   const CCountedString folderPart = target.Left(cut);

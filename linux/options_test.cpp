@@ -26,10 +26,27 @@ TEST(LinuxOptionsTest, DefaultsWithoutArguments) {
 TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   LinuxOptions options;
   std::string error;
-  ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none", "--interface=eth0",
-                     "--settings", "/tmp/k.ini", "--active-port", "0", "--max-sessions=50",
-                     "--max-per-address", "0", "--idle-timeout", "2", "--listen", "127.0.0.1",
-                     "--listen=::1", "--passive-ports", "50000-50010", "--ordinary-clients=read-only"},
+  ASSERT_TRUE(Parse({"--folder",
+                     "/srv/rec",
+                     "--port=2121",
+                     "--capture",
+                     "none",
+                     "--interface=eth0",
+                     "--settings",
+                     "/tmp/k.ini",
+                     "--active-port",
+                     "0",
+                     "--max-sessions=50",
+                     "--max-per-address",
+                     "0",
+                     "--idle-timeout",
+                     "2",
+                     "--listen",
+                     "127.0.0.1",
+                     "--listen=::1",
+                     "--passive-ports",
+                     "50000-50010",
+                     "--ordinary-clients=read-only"},
                     &options, &error))
       << error;
   EXPECT_EQ(options.folder, "/srv/rec");

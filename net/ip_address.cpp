@@ -66,8 +66,8 @@ bool ParseIPv6(const char* text, IpAddress* address) {
     uint16_t tail[8] = {};
     const size_t headLength = static_cast<size_t>(gap - text);
     const int headCount = ReadGroups(text, headLength, head, 7);
-    const int tailCount = headCount < 0 ? -1 : ReadGroups(gap + 2, length - headLength - 2, tail,
-                                                          7 - headCount);
+    const int tailCount =
+        headCount < 0 ? -1 : ReadGroups(gap + 2, length - headLength - 2, tail, 7 - headCount);
     if (headCount < 0 || tailCount < 0) return false;
     for (int i = 0; i < headCount; ++i) groups[i] = head[i];
     for (int i = 0; i < tailCount; ++i) groups[8 - tailCount + i] = tail[i];

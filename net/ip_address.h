@@ -22,9 +22,9 @@ struct IpAddress {
   // IPv4 address only.
   static IpAddress FromIPv4(uint32_t networkOrder);
 
-  bool IsIPv4() const;     // a mapped IPv4 address
-  uint32_t IPv4() const;   // its IPv4 value in network order; 0 for an IPv6 address
-  bool IsAny() const;      // "::" (not 0.0.0.0)
+  bool IsIPv4() const;    // a mapped IPv4 address
+  uint32_t IPv4() const;  // its IPv4 value in network order; 0 for an IPv6 address
+  bool IsAny() const;     // "::" (not 0.0.0.0)
 };
 
 bool operator==(const IpAddress& a, const IpAddress& b);

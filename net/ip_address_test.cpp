@@ -36,8 +36,9 @@ TEST(IpAddressTest, TextsReadBackToTheSameAddress) {
 }
 
 TEST(IpAddressTest, MalformedTextsAreRefused) {
-  for (const char* text : {"", "1", "1.2.3", "1.2.3.256", ":::", "1::2::3", "12345::", "1:2:3:4:5:6:7",
-                           "1:2:3:4:5:6:7:8:9", "[::1]", "::1%lo", "g::", "1:", ":1", "::1.2.3"}) {
+  for (const char* text :
+       {"", "1", "1.2.3", "1.2.3.256", ":::", "1::2::3", "12345::", "1:2:3:4:5:6:7",
+        "1:2:3:4:5:6:7:8:9", "[::1]", "::1%lo", "g::", "1:", ":1", "::1.2.3"}) {
     IpAddress address;
     EXPECT_FALSE(ParseIpAddress(text, &address)) << text;
   }

@@ -66,8 +66,9 @@ bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t lengt
 bool CloseSocketHandle(SocketHandle handle) { return close(handle) == 0 || errno == EINTR; }
 
 SocketHandle NewSocket(bool stream, bool ipv6) {
-  const int fd = socket(ipv6 ? AF_INET6 : AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
-                        stream ? IPPROTO_TCP : IPPROTO_UDP);
+  const int fd =
+      socket(ipv6 ? AF_INET6 : AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
+             stream ? IPPROTO_TCP : IPPROTO_UDP);
   if (fd < 0) return kInvalidSocket;
   // Dual-stack whatever the system's default (net.ipv6.bindv6only) says.
   if (ipv6 && !MakeIPv6Only(fd, false)) {
