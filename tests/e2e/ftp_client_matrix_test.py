@@ -134,8 +134,6 @@ class ClientMatrixTest(unittest.TestCase):
             self.skipTest("neither tnftp nor inetutils-ftp is installed")
         for client, command in clients:
             for family, host, _ in self.hosts:
-                if client == "inetutils-ftp" and family == "ipv6":
-                    continue  # it speaks neither EPSV nor EPRT
                 with self.subTest(client=client, family=family):
                     served, local = self.folders(client + "-" + family)
                     script = ("user anonymous guest\nbinary\nprompt\ncd %s/%s-%s\n"
@@ -203,6 +201,30 @@ class ClientMatrixTest(unittest.TestCase):
                           "mirror %s/%s down" % (url_host, self.port, self.name, family))
                 self.run_client("lftp", "-c", script, cwd=local)
                 self.assert_tree(os.path.join(local, "down"), TREE)
+
+    def test_ipv6_data_connections_only_with_the_client(self):
+        if len(self.hosts) < 2:
+            self.skipTest("no IPv6 loopback here")
+        with socket.create_connection(("::1", self.port), timeout=10) as control:
+            replies = control.makefile("rb")
+
+            def command(text):
+                control.sendall(text.encode() + b"\r\n")
+                return replies.readline().decode().rstrip("\r\n")
+
+            self.assertTrue(replies.readline().startswith(b"220 "))
+            self.assertTrue(command("USER anonymous").startswith("331 "))
+            self.assertTrue(command("PASS guest").startswith("230 "))
+            cases = [
+                ("EPRT |2|::2|4000|", "500 Illegal PORT command."),
+                ("EPRT |1|127.0.0.1|4000|", "500 Illegal PORT command."),
+                ("PORT 127,0,0,1,15,160", "500 Illegal PORT command."),
+                ("EPSV 1", "522 Network protocol not supported, use (2)"),
+                ("EPRT |2|::1|4000|", "200 EPRT command successful."),
+            ]
+            for line, expected in cases:
+                self.assertEqual(command(line), expected, line)
+            self.assertEqual(command("QUIT")[:4], "221 ")
 
     def test_curl_extended_passive_and_active(self):
         self.need("curl")
