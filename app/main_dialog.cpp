@@ -2,6 +2,7 @@
 
 #include "app/resource.h"
 #include "app/window_helpers.h"
+#include "ftp/ordinary_client_access.h"
 #include "ftp/session_limit_settings.h"
 #include "platform/module.h"
 #include "platform/time.h"
@@ -81,6 +82,8 @@ BOOL CMainDialog::OnInitDialog() {
   }
   OnSelectionChange();
   ftpService_.SetSessionLimits(ReadSessionLimitSettings());
+  ftpService_.SetOrdinaryClientAccess(ReadOrdinaryClientAccessSetting());
+  ftpService_.SetPassivePorts(ReadPassivePortSetting());
   if (!ftpService_.StartListener()) {
     ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
   }

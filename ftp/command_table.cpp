@@ -35,6 +35,15 @@ const FtpCommand kFtpCommands[kFtpCommandCount] = {
     {"XMKD", &CFtpSession::OnMkd, true},
     {"XPWD", &CFtpSession::OnPwd, false},
     {"XRMD", &CFtpSession::OnRmd, true},
+    // Extensions, after the described set.
+    {"EPRT", &CFtpSession::OnEprt, true},
+    {"EPSV", &CFtpSession::OnEpsv, false},
+    {"FEAT", &CFtpSession::OnFeat, false},
+    {"MDTM", &CFtpSession::OnMdtm, true},
+    {"MFMT", &CFtpSession::OnMfmt, true},
+    {"MLSD", &CFtpSession::OnMlsd, false},
+    {"MLST", &CFtpSession::OnMlst, false},
+    {"OPTS", &CFtpSession::OnOpts, true},
 };
 
 const FtpCommand* FindFtpCommand(const CCountedString& word) {

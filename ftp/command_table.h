@@ -16,7 +16,7 @@ struct FtpCommand {
   bool needsArgument;
 };
 
-constexpr size_t kFtpCommandCount = 32;
+constexpr size_t kFtpCommandCount = 40;
 extern const FtpCommand kFtpCommands[kFtpCommandCount];
 
 // The row whose word equals `word` exactly (case-sensitive); nullptr when none does.

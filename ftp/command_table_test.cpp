@@ -7,11 +7,12 @@
 namespace kestova {
 namespace {
 
-TEST(CommandTableTest, HoldsTheThirtyTwoWordsInComparisonOrder) {
+TEST(CommandTableTest, HoldsTheDescribedWordsThenTheExtensionsInComparisonOrder) {
   const char* const expected[kFtpCommandCount] = {
-      "ABOR", "APPE", "BYE",  "CDUP", "SITE", "CWD",  "DELE", "HELP", "LIST", "MKD", "NLST",
-      "NOOP", "PASS", "PASV", "P@SW", "PORT", "PWD",  "QUIT", "REST", "RETR", "RMD", "RNFR",
-      "RNTO", "SIZE", "STOR", "SYST", "TYPE", "USER", "XCWD", "XMKD", "XPWD", "XRMD"};
+      "ABOR", "APPE", "BYE",  "CDUP", "SITE", "CWD",  "DELE", "HELP", "LIST", "MKD",
+      "NLST", "NOOP", "PASS", "PASV", "P@SW", "PORT", "PWD",  "QUIT", "REST", "RETR",
+      "RMD",  "RNFR", "RNTO", "SIZE", "STOR", "SYST", "TYPE", "USER", "XCWD", "XMKD",
+      "XPWD", "XRMD", "EPRT", "EPSV", "FEAT", "MDTM", "MFMT", "MLSD", "MLST", "OPTS"};
   for (size_t i = 0; i < kFtpCommandCount; ++i) {
     EXPECT_STREQ(kFtpCommands[i].word, expected[i]) << i;
   }
@@ -30,13 +31,13 @@ TEST(CommandTableTest, AliasesShareTheirHandlerAndArgumentRule) {
   }
   EXPECT_EQ(withArgument,
             "APPE SITE CWD DELE MKD PORT REST RETR RMD RNFR RNTO SIZE STOR TYPE USER XCWD XMKD "
-            "XRMD ");
+            "XRMD EPRT MDTM MFMT OPTS ");
 }
 
 TEST(CommandTableTest, LookupIsExactAndCaseSensitive) {
   EXPECT_EQ(FindFtpCommand("list"), nullptr);
   EXPECT_EQ(FindFtpCommand("LIS"), nullptr);
-  EXPECT_EQ(FindFtpCommand("EPSV"), nullptr);
+  EXPECT_EQ(FindFtpCommand("epsv"), nullptr);
   ASSERT_NE(FindFtpCommand("XPWD"), nullptr);
 }
 

@@ -47,12 +47,11 @@ std::vector<CCountedString> SplitAtCommas(const CCountedString& text) {
 
 void CFtpSession::OnPasv(const FtpRequest&) {
   dataConnection_.Close();
-  uint32_t dataAddress = 0;
   uint16_t dataPort = 0;
   CCountedString addressText;
   CCountedString portText;
-  if (!dataConnection_.Create(CEventSocket::kStream, 0, kDataTimeoutMs) ||
-      !dataConnection_.Listen(1) || !dataConnection_.GetLocalAddress(&dataAddress, &dataPort) ||
+  // PASV names an IPv4 address only; an IPv6 client uses EPSV.
+  if (!peerAddressValue_.IsIPv4() || !OpenPassiveListener(&dataPort) ||
       !controlConnection_.GetLocalAddressText(&addressText, &portText)) {
     Reply(FtpReply::kFailedToCreateSocket);
     return;
@@ -75,8 +74,8 @@ bool CFtpSession::AcceptFromControlPeer() {
     const uint32_t left = static_cast<uint32_t>(kPassiveAcceptWaitMs) - waited;
     const int32_t slice = static_cast<int32_t>(left < kWaitSliceMs ? left : kWaitSliceMs);
     CEventSocket candidate;
-    uint32_t candidateAddress = 0;
-    if (!dataConnection_.Accept(candidate, &candidateAddress, nullptr, slice)) continue;
+    IpAddress candidateAddress;
+    if (!dataConnection_.AcceptPeer(candidate, &candidateAddress, nullptr, slice)) continue;
     if (candidateAddress != peerAddressValue_) {
       // Someone else raced the client to the announced port: refused, the wait goes on.
       candidate.Close();
@@ -108,11 +107,11 @@ void CFtpSession::OnPort(const FtpRequest& request) {
   std::memcpy(&address, octets, sizeof(address));  // network order, as the peer's
   const uint32_t port = values[4] * 256u + values[5];
   // Data goes only to the client itself: no third host (FTP bounce), no port 0.
-  if (address != peerAddressValue_ || port == 0) {
+  if (IpAddress::FromIPv4(address) != peerAddressValue_ || port == 0) {
     Reply(FtpReply::kIllegalPort);
     return;
   }
-  activeAddressValue_ = address;
+  activeAddressValue_ = IpAddress::FromIPv4(address);
   activeAddress_ =
       CCountedString::Format("%u.%u.%u.%u", values[0], values[1], values[2], values[3]);
   activePort_ = static_cast<int32_t>(port);
@@ -132,7 +131,7 @@ bool CFtpSession::OpenDataConnection() {
   // data time-out would. A refusal ends them at once.
   const uint32_t start = TickCountMs();
   for (;;) {
-    if (!dataConnection_.Create(CEventSocket::kStream, activeSourcePort_, kDataTimeoutMs)) {
+    if (!CreateActiveSocket(kDataTimeoutMs)) {
       Reply(FtpReply::kFailedToCreateDataSocket);
       return false;
     }

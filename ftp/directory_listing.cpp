@@ -5,6 +5,7 @@
 
 #include "ftp/ftp_session.h"
 #include "ftp/moving_send.h"
+#include "ftp/name_pattern.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -56,6 +57,10 @@ CCountedString FormatListing(const std::vector<DirectoryEntry>& entries, bool na
 void CFtpSession::OnList(const FtpRequest& request) {
   TakeRestartOffset();
   const CCountedString target = ListingTarget(request.argument);
+  if (HasWildcard(target, CodePage::System())) {
+    ListMatching(request, target);
+    return;
+  }
   CCountedString path;
   if (!ResolveClientPath(target, &path)) {
     CloseDataConnection();
@@ -75,9 +80,10 @@ void CFtpSession::OnList(const FtpRequest& request) {
   } else {
     entries.push_back(named);
   }
-  const CCountedString listing =
-      FormatListing(entries, request.verb == "NLST", LocalTimeNow().year);
+  SendListingText(FormatListing(entries, request.verb == "NLST", LocalTimeNow().year));
+}
 
+void CFtpSession::SendListingText(const CCountedString& listing) {
   Reply(FtpReply::kOpeningAscii);
   if (!OpenDataConnection()) {  // its own reply (425 or 421) is the final one
     CloseDataConnection();

@@ -77,6 +77,17 @@ enum class FtpReply : uint8_t {
   kCannotRenameDirectory,
   kCannotRestart,
   kNameNotAllowed,
+  kFeatures,
+  kFeaturesWithoutUtf8,
+  kUtf8On,
+  kOptionNotUnderstood,
+  kFileTime,
+  kModifyTimeSet,
+  kMachineListing,
+  kEnteringExtendedPassive,
+  kEprtSuccessful,
+  kEpsvAllSuccessful,
+  kNetworkProtocolNotSupported,
   kCount
 };
 
@@ -155,6 +166,38 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kCannotRenameDirectory, 550, "Can't rename directory. Permission denied."},
     {FtpReply::kCannotRestart, 554, "Can't restart at {}: \"{}\" has {} bytes."},
     {FtpReply::kNameNotAllowed, 553, "Requested action not taken. File name not allowed."},
+    // The extensions of RFC 2389, 2428 and 3659. Names are UTF-8 only where the system
+    // keeps them so (Linux); Windows names are in its ANSI code page.
+    {FtpReply::kFeatures, 211,
+     "-Extensions supported:\r\n"
+     " EPRT\r\n"
+     " EPSV\r\n"
+     " MDTM\r\n"
+     " MFMT\r\n"
+     " MLST type*;size*;modify*;perm*;\r\n"
+     " REST STREAM\r\n"
+     " SIZE\r\n"
+     " UTF8\r\n"
+     "211 End"},
+    {FtpReply::kFeaturesWithoutUtf8, 211,
+     "-Extensions supported:\r\n"
+     " EPRT\r\n"
+     " EPSV\r\n"
+     " MDTM\r\n"
+     " MFMT\r\n"
+     " MLST type*;size*;modify*;perm*;\r\n"
+     " REST STREAM\r\n"
+     " SIZE\r\n"
+     "211 End"},
+    {FtpReply::kUtf8On, 200, "UTF8 set to on"},
+    {FtpReply::kOptionNotUnderstood, 501, "Option not understood."},
+    {FtpReply::kFileTime, 213, "{}"},
+    {FtpReply::kModifyTimeSet, 213, "Modify={}; {}"},
+    {FtpReply::kMachineListing, 250, "-Listing {}\r\n {} {}\r\n250 End"},
+    {FtpReply::kEnteringExtendedPassive, 229, "Entering Extended Passive Mode (|||{}|)"},
+    {FtpReply::kEprtSuccessful, 200, "EPRT command successful."},
+    {FtpReply::kEpsvAllSuccessful, 200, "EPSV ALL command successful."},
+    {FtpReply::kNetworkProtocolNotSupported, 522, "Network protocol not supported, use ({})"},
 };
 
 constexpr bool FtpReplyRowsInOrder() {

@@ -22,6 +22,16 @@ constexpr int32_t kRefusalSendMs = 100;
 
 CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
 
+}  // namespace
+
+// What one listener thread is started with.
+struct ListenerStart {
+  CFtpService* service;
+  IpAddress address;
+};
+
+namespace {
+
 // The reply to a connection over a cap; sent without waiting on a client that does not
 // read, then the connection is closed.
 void RefuseConnection(CEventSocket& connection, CSessionAdmission::Verdict verdict) {
@@ -85,11 +95,17 @@ CCountedString CFtpService::ServedFolder() {
 bool CFtpService::StartListener() {
   listenerState_.store(kStarting);
   listeningPort_.store(0);
-  runningListenerCount_.fetch_add(1);
-  if (!StartDetachedThread(FtpListenerThread, this)) {
-    runningListenerCount_.fetch_sub(1);
-    listenerState_.store(kFailed);
-    return false;
+  std::vector<IpAddress> addresses = listenAddresses_;
+  if (addresses.empty()) addresses.push_back(IpAddress::AnyAddress());
+  for (const IpAddress& address : addresses) {
+    ListenerStart* start = new ListenerStart{this, address};
+    runningListenerCount_.fetch_add(1);
+    if (!StartDetachedThread(FtpListenerThread, start)) {
+      delete start;
+      runningListenerCount_.fetch_sub(1);
+      listenerState_.store(kFailed);
+      return false;
+    }
   }
   return true;
 }
@@ -112,23 +128,26 @@ bool CFtpService::WaitUntilIdle(uint32_t timeoutMs) {
 CFtpSession* CFtpService::CreateSession() { return sessionFactory_(sessionFactoryContext_); }
 
 void FtpListenerThread(void* argument) {
-  CFtpService& service = *static_cast<CFtpService*>(argument);
+  const ListenerStart start = *static_cast<ListenerStart*>(argument);
+  delete static_cast<ListenerStart*>(argument);
+  CFtpService& service = *start.service;
   CEventSocket listener;
   // A port that cannot be bound or listened on is one failure to the front end. The port
   // is bound exclusively: while another FTP server holds it, this one does not start.
-  if (!listener.Create(CEventSocket::kStream, service.listenPort_, kListenTimeoutMs,
-                       CEventSocket::kExclusiveAddress) ||
+  if (!listener.CreateStream(start.address, service.listenPort_, kListenTimeoutMs,
+                             CEventSocket::kExclusiveAddress) ||
       !listener.Listen(kListenBacklog)) {
     service.listenerState_.store(CFtpService::kFailed);
     if (service.observer_.startFailed != nullptr) {
       service.observer_.startFailed(service.observer_.context, service.listenPort_);
     }
   } else {
-    uint32_t address = 0;
     uint16_t port = 0;
-    listener.GetLocalAddress(&address, &port);
-    service.listeningPort_.store(port);
-    service.listenerState_.store(CFtpService::kListening);
+    listener.GetLocalIpAddress(nullptr, &port);
+    int32_t noPortYet = 0;
+    service.listeningPort_.compare_exchange_strong(noPortYet, port);
+    int32_t starting = CFtpService::kStarting;
+    service.listenerState_.compare_exchange_strong(starting, CFtpService::kListening);
     if (service.observer_.listening != nullptr) {
       service.observer_.listening(service.observer_.context, port);
     }
@@ -139,9 +158,9 @@ void FtpListenerThread(void* argument) {
     uint32_t lastReportTick = TickCountMs() - CFtpService::kAcceptFailureReportMs;
     while (!service.StopRequested()) {
       CEventSocket accepted;
-      uint32_t peerAddress = 0;
+      IpAddress peerAddress;
       const uint32_t waitStart = TickCountMs();
-      if (!listener.Accept(accepted, &peerAddress, nullptr, kAcceptWaitMs)) {
+      if (!listener.AcceptPeer(accepted, &peerAddress, nullptr, kAcceptWaitMs)) {
         // A connection was waiting but could not be taken.
         if (TickCountMs() - waitStart < kAcceptWaitMs / 2) {
           const bool answered = AnswerWithoutDescriptors(listener, reserve);
@@ -167,6 +186,7 @@ void FtpListenerThread(void* argument) {
                     service.activeSourcePort_);
       session->BindAdmission(&service.admission_, place, service.idleTimeoutMs_,
                              service.loginTimeoutMs_);
+      session->SetAccessRules(service.access_, service.passivePorts_);
       session->SetActivityObserver(service.activityObserver_);
       session->ControlConnection().Attach(accepted.Detach());
       service.sessionCount_.fetch_add(1);

@@ -13,9 +13,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "base/counted_string.h"
+#include "ftp/ordinary_client_access.h"
 #include "ftp/session_admission.h"
+#include "net/ip_address.h"
 #include "ftp/session_activity.h"
 #include "platform/thread.h"
 
@@ -60,6 +63,13 @@ class CFtpService {
   // Configuration; set before StartListener.
   void SetListenPort(uint16_t port) { listenPort_ = port; }              // 21 by default, 0 = any
   void SetActiveSourcePort(uint16_t port) { activeSourcePort_ = port; }  // 20 by default
+  // The addresses listened on, one listener each; none (the default): every address of
+  // both families on one dual-stack socket (IPv4 only where the system has no IPv6).
+  void SetListenAddresses(const std::vector<IpAddress>& addresses) { listenAddresses_ = addresses; }
+  // Passive data connections listen on a port of this range (any free port by default).
+  void SetPassivePorts(const PassivePortRange& range) { passivePorts_ = range; }
+  // What ordinary clients may do (everything by default); the recorder's names always work.
+  void SetOrdinaryClientAccess(OrdinaryClientAccess access) { access_ = access; }
   void SetListenerObserver(const FtpListenerObserver& observer) { observer_ = observer; }
   // Session caps and the time-outs (any time; counts for connections accepted later). A
   // connection over the per-address cap is answered with a 421 reply and closed at once;
@@ -75,8 +85,8 @@ class CFtpService {
   void SetServedFolder(const CCountedString& folder);
   CCountedString ServedFolder();
 
-  // Counts the listener as running, then starts FtpListenerThread. False when the
-  // thread could not be started (the count is then taken back).
+  // Counts a listener per address as running, then starts FtpListenerThread for each.
+  // False when a thread could not be started (its count is then taken back).
   bool StartListener();
 
   void RequestStop() { stopFlag_.store(1); }
@@ -94,11 +104,12 @@ class CFtpService {
   ListenerState GetListenerState() const {
     return static_cast<ListenerState>(listenerState_.load());
   }
-  // The port the listener is bound to; 0 until it is listening.
+  // The port the (first) listener is bound to; 0 until it is listening.
   uint16_t ListeningPort() const { return static_cast<uint16_t>(listeningPort_.load()); }
 
  private:
   friend void FtpListenerThread(void* argument);
+  friend struct ListenerStart;
   CFtpSession* CreateSession();
 
   CSessionAdmission admission_;
@@ -113,14 +124,17 @@ class CFtpService {
   std::atomic<int32_t> listeningPort_{0};
   uint16_t listenPort_ = 21;
   uint16_t activeSourcePort_ = 20;
+  std::vector<IpAddress> listenAddresses_;
+  PassivePortRange passivePorts_;
+  OrdinaryClientAccess access_ = OrdinaryClientAccess::kFull;
   FtpListenerObserver observer_;
   FtpActivityObserver activityObserver_;
   FtpSessionFactory sessionFactory_ = nullptr;
   void* sessionFactoryContext_ = nullptr;
 };
 
-// Thread entry of the listener; `argument` is the CFtpService. Started by
-// CFtpService::StartListener.
+// Thread entry of a listener; `argument` is a ListenerStart (the service and the address),
+// which the thread deletes. Started by CFtpService::StartListener.
 void FtpListenerThread(void* argument);
 
 }  // namespace kestova

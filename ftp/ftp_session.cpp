@@ -50,7 +50,7 @@ void CFtpSession::Run() {
   controlConnection_.SetTimeout(kControlTimeoutMs);
   CCountedString portText;
   controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
-  controlConnection_.GetPeerAddress(&peerAddressValue_, &peerPort_);
+  controlConnection_.GetPeerIpAddress(&peerAddressValue_, &peerPort_);
 
   SendGreeting();
 
@@ -151,6 +151,12 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kWrongParameterCount);
     return;
   }
+  // The access policy covers ordinary files only: the recorder's names always pass.
+  if (AccessRefuses(access_, command.CStr()) && !IsReservedName(argument)) {
+    Reply(FtpReply::kPermissionDenied);
+    return;
+  }
+  const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);
@@ -170,8 +176,7 @@ void CFtpSession::ReportActivity(const CCountedString& command, const CCountedSt
     if (command != entry.word) continue;
     FtpActivity activity;
     activity.kind = entry.kind;
-    activity.peer = CCountedString::Format("%s:%u", peerAddress_.CStr(),
-                                           static_cast<unsigned>(peerPort_));
+    activity.peer = IpEndpointText(peerAddressValue_, peerPort_);
     activity.user = userName_;
     activity.argument = argument;
     activity.source = renameSource;

@@ -21,6 +21,7 @@
 #include "ftp/command_line_reader.h"
 #include "ftp/ftp_replies.h"
 #include "ftp/ftp_request.h"
+#include "ftp/ordinary_client_access.h"
 #include "ftp/session_activity.h"
 #include "net/event_socket.h"
 #include "platform/file_system.h"
@@ -47,6 +48,11 @@ class CFtpSession {
   // from its start to log in (0 = none).
   void BindAdmission(CSessionAdmission* admission, CAdmissionPlace* place, uint32_t idleTimeoutMs,
                      uint32_t loginTimeoutMs);
+  // What ordinary clients may do, and the ports passive data connections listen on.
+  void SetAccessRules(OrdinaryClientAccess access, const PassivePortRange& passivePorts) {
+    access_ = access;
+    passivePorts_ = passivePorts;
+  }
   CEventSocket& ControlConnection() { return controlConnection_; }
   // Who hears of logins and of what touches the served folder (nobody by default).
   void SetActivityObserver(const FtpActivityObserver& observer) { activity_ = observer; }
@@ -77,6 +83,16 @@ class CFtpSession {
   virtual void OnSyst(const FtpRequest& request);
   virtual void OnType(const FtpRequest& request);
   virtual void OnUser(const FtpRequest& request);
+
+  // The extensions (RFC 2389, 2428, 3659); not virtual, no derived session changes them.
+  void OnFeat(const FtpRequest& request);
+  void OnOpts(const FtpRequest& request);
+  void OnMlsd(const FtpRequest& request);
+  void OnMlst(const FtpRequest& request);
+  void OnMdtm(const FtpRequest& request);
+  void OnMfmt(const FtpRequest& request);
+  void OnEpsv(const FtpRequest& request);
+  void OnEprt(const FtpRequest& request);
 
   // Sends the reply's line (its "{}" filled in order by `arguments`) and CR LF with one
   // Send on the control connection (its default time-out). Returns the Send result.
@@ -120,6 +136,17 @@ class CFtpSession {
   // peer's are closed and the wait goes on. False after the wait, a stop, or the
   // client's leaving.
   bool AcceptFromControlPeer();
+  // Sends a listing text after the 150 reply on a data connection, and the final reply.
+  void SendListingText(const CCountedString& listing);
+  // LIST or NLST of the entries matching the wildcard pattern of `target`'s last
+  // component, in the folder its other components name.
+  void ListMatching(const FtpRequest& request, const CCountedString& target);
+  // The passive data socket, listening on a free port of the passive range (any free
+  // port without one), of the control connection's family; false when none could be had.
+  bool OpenPassiveListener(uint16_t* port);
+  // The socket of an active-mode data connection to the active address: from the
+  // active-mode source port, of that address's family.
+  bool CreateActiveSocket(int32_t timeoutMs);
   // The refusal of a name command on a file in transfer (or a folder holding one).
   void ReplyInTransfer(const CCountedString& argument);
   // Root folder + current directory without its first character.
@@ -160,10 +187,12 @@ class CFtpSession {
   int32_t activePort_ = -1;
   CCountedString activeAddress_;
   uint16_t activeSourcePort_ = 20;
-  uint32_t peerAddressValue_ = 0;  // the control peer, network order
-  uint32_t activeAddressValue_ = 0;
+  IpAddress peerAddressValue_;  // the control peer
+  IpAddress activeAddressValue_;
   CSessionAdmission* admission_ = nullptr;
   CAdmissionPlace* admissionPlace_ = nullptr;
+  OrdinaryClientAccess access_ = OrdinaryClientAccess::kFull;
+  PassivePortRange passivePorts_;
   uint32_t idleTimeoutMs_ = 0;
   uint32_t loginTimeoutMs_ = 0;
   // Lines dispatched so far (a line holding a NUL counts): the idle time counts whole

@@ -4,7 +4,7 @@
 
 namespace kestova {
 
-CAdmissionPlace::CAdmissionPlace(uint32_t address)
+CAdmissionPlace::CAdmissionPlace(const IpAddress& address)
     : address_(address), quietSinceMs_(TickCountMs()) {}
 
 void CAdmissionPlace::MarkCommandEnd(bool wholeCommandRan) {
@@ -32,7 +32,8 @@ CAdmissionPlace* CSessionAdmission::ChooseQuietest() {
   return quietest;
 }
 
-CSessionAdmission::Verdict CSessionAdmission::TryAdmit(uint32_t address, CAdmissionPlace** place) {
+CSessionAdmission::Verdict CSessionAdmission::TryAdmit(const IpAddress& address,
+                                                       CAdmissionPlace** place) {
   CLockHolder holder(lock_);
   const auto known = byAddress_.find(address);
   const int32_t fromAddress = known == byAddress_.end() ? 0 : known->second;

@@ -20,6 +20,7 @@
 #include <list>
 #include <map>
 
+#include "net/ip_address.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -34,8 +35,8 @@ struct FtpSessionLimits {
 // One admitted session's place.
 class CAdmissionPlace {
  public:
-  explicit CAdmissionPlace(uint32_t address);
-  uint32_t Address() const { return address_; }
+  explicit CAdmissionPlace(const IpAddress& address);
+  const IpAddress& Address() const { return address_; }
   // The session runs a command (transfers included) / has finished it; a finished command
   // restarts the quiet time.
   void MarkCommandStart() { busy_.store(true); }
@@ -45,7 +46,7 @@ class CAdmissionPlace {
 
  private:
   friend class CSessionAdmission;
-  const uint32_t address_;
+  const IpAddress address_;
   std::atomic<uint32_t> quietSinceMs_;
   std::atomic<bool> busy_{false};
   std::atomic<bool> evicted_{false};
@@ -57,9 +58,9 @@ class CSessionAdmission {
 
   void SetLimits(const FtpSessionLimits& limits);
   // Counts the session in when the limits allow it (evicting the quietest session when the
-  // total is reached, see above); `address` in network order. *place receives the
-  // session's place when admitted.
-  Verdict TryAdmit(uint32_t address, CAdmissionPlace** place);
+  // total is reached, see above; an IPv4 client counts the same whichever family's socket it
+  // came through). *place receives the session's place when admitted.
+  Verdict TryAdmit(const IpAddress& address, CAdmissionPlace** place);
   // Gives back a place TryAdmit handed out.
   void Release(CAdmissionPlace* place);
   int32_t Total();
@@ -69,7 +70,7 @@ class CSessionAdmission {
 
   CLock lock_;
   FtpSessionLimits limits_;
-  std::map<uint32_t, int32_t> byAddress_;
+  std::map<IpAddress, int32_t> byAddress_;
   std::list<CAdmissionPlace> places_;
   int32_t evictionsPending_ = 0;
 };

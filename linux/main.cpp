@@ -22,6 +22,7 @@
 #include "ftp/ftp_service.h"
 #include "kestova_version.h"
 #include "linux/activity_log.h"
+#include "linux/ftp_access.h"
 #include "linux/language.h"
 #include "linux/options.h"
 #include "linux/port_refusal.h"
@@ -219,6 +220,7 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   limits.perAddress = static_cast<int32_t>(options.maxPerAddress);
   limits.idleTimeoutMs = options.idleTimeoutSeconds * 1000u;
   service.SetSessionLimits(limits);
+  ApplyFtpAccessOptions(options, &service);
   FtpListenerObserver observer;
   observer.listening = OnListening;
   observer.startFailed = OnListenerStartFailed;

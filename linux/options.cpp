@@ -1,5 +1,7 @@
 #include "linux/options.h"
 
+#include "ftp/ordinary_client_access.h"
+#include "net/ip_address.h"
 #include "platform/texts.h"
 
 namespace kestova {
@@ -81,7 +83,9 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
                             name == "--active-port" || name == "--max-sessions" ||
                             name == "--max-per-address" || name == "--idle-timeout" ||
                             name == "--status-port" || name == "--status-address" ||
-                            name == "--on-complete" || name == "--hook-limit";
+                            name == "--on-complete" || name == "--hook-limit" ||
+                            name == "--listen" || name == "--passive-ports" ||
+                            name == "--ordinary-clients";
     if (!takesValue) {
       *error = Format(T_("unknown option '%s' (see --help)"), arguments[i].c_str());
       return false;
@@ -153,6 +157,29 @@ bool ParseLinuxOptions(const std::vector<std::string>& arguments, LinuxOptions* 
         return false;
       }
       options->statusAddress = value;
+    } else if (name == "--listen") {
+      IpAddress address;
+      if (!ParseIpAddress(value.c_str(), &address)) {
+        *error = Format(T_("--listen needs an IPv4 or IPv6 address, not '%s'"), value.c_str());
+        return false;
+      }
+      options->listenAddresses.push_back(value);
+    } else if (name == "--passive-ports") {
+      PassivePortRange range;
+      if (!ParsePassivePortRange(value.c_str(), &range)) {
+        *error = Format(T_("--passive-ports needs LOW-HIGH, ports from 1 to 65535, not '%s'"), value.c_str());
+        return false;
+      }
+      options->passivePortsGiven = true;
+      options->passiveLow = range.low;
+      options->passiveHigh = range.high;
+    } else if (name == "--ordinary-clients") {
+      OrdinaryClientAccess access;
+      if (!ParseOrdinaryClientAccess(value.c_str(), &access)) {
+        *error = Format(T_("--ordinary-clients takes full, read-only or none, not '%s'"), value.c_str());
+        return false;
+      }
+      options->ordinaryClients = value;
     } else if (name == "--on-complete") {
       options->onCompleteGiven = true;
       options->onComplete = value;
@@ -189,6 +216,13 @@ std::string LinuxUsageText() {
          T_("  --capture METHOD    how name queries are seen: packet, socket, auto or none\n"
             "                      (default auto)\n") +
          T_("  --interface IF      network interface for name answering (default: all)\n") +
+         T_("  --listen ADDR       listen for FTP on this IPv4 or IPv6 address only; repeat\n"
+            "                      for more (default: every address, IPv4 and IPv6)\n") +
+         T_("  --passive-ports L-H ports of passive data connections, e.g. 50000-50100\n"
+            "                      (default: [Ftp] PassivePorts, else any free port)\n") +
+         T_("  --ordinary-clients P what FTP clients other than the recorder may do: full,\n"
+            "                      read-only or none (default: [Ftp] OrdinaryClients, else\n"
+            "                      full); the recorder's dubbing works under each\n") +
          T_("  --max-sessions N    FTP sessions at the same time (default 200; 0 = no limit)\n") +
          T_("  --max-per-address N FTP sessions from one client address (default 8; 0 = no\n"
             "                      limit); a connection over a limit gets 421 and is closed\n") +

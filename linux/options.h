@@ -19,6 +19,15 @@ struct LinuxOptions {
   uint32_t maxSessions = 200;
   uint32_t maxPerAddress = 8;
   uint32_t idleTimeoutSeconds = 300;
+  // --listen, repeatable: addresses of the FTP listeners (IPv4 or IPv6 texts); none =
+  // every address of both families.
+  std::vector<std::string> listenAddresses;
+  // --passive-ports LOW-HIGH; given, it replaces [Ftp] PassivePorts.
+  bool passivePortsGiven = false;
+  uint16_t passiveLow = 0;
+  uint16_t passiveHigh = 0;
+  // --ordinary-clients full|read-only|none; given, it replaces [Ftp] OrdinaryClients.
+  std::string ordinaryClients;  // empty: not given
   // The status page: given here, these replace the settings file's [Status] keys.
   bool statusPortGiven = false;
   bool statusOff = false;        // --status-port off

@@ -26,9 +26,27 @@ TEST(LinuxOptionsTest, DefaultsWithoutArguments) {
 TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   LinuxOptions options;
   std::string error;
-  ASSERT_TRUE(Parse({"--folder", "/srv/rec", "--port=2121", "--capture", "none", "--interface=eth0",
-                     "--settings", "/tmp/k.ini", "--active-port", "0", "--max-sessions=50",
-                     "--max-per-address", "0", "--idle-timeout", "2"},
+  ASSERT_TRUE(Parse({"--folder",
+                     "/srv/rec",
+                     "--port=2121",
+                     "--capture",
+                     "none",
+                     "--interface=eth0",
+                     "--settings",
+                     "/tmp/k.ini",
+                     "--active-port",
+                     "0",
+                     "--max-sessions=50",
+                     "--max-per-address",
+                     "0",
+                     "--idle-timeout",
+                     "2",
+                     "--listen",
+                     "127.0.0.1",
+                     "--listen=::1",
+                     "--passive-ports",
+                     "50000-50010",
+                     "--ordinary-clients=read-only"},
                     &options, &error))
       << error;
   EXPECT_EQ(options.folder, "/srv/rec");
@@ -41,6 +59,11 @@ TEST(LinuxOptionsTest, EveryOptionInBothSpellings) {
   EXPECT_EQ(options.maxSessions, 50u);
   EXPECT_EQ(options.maxPerAddress, 0u);
   EXPECT_EQ(options.idleTimeoutSeconds, 2u);
+  EXPECT_EQ(options.listenAddresses, (std::vector<std::string>{"127.0.0.1", "::1"}));
+  EXPECT_TRUE(options.passivePortsGiven);
+  EXPECT_EQ(options.passiveLow, 50000);
+  EXPECT_EQ(options.passiveHigh, 50010);
+  EXPECT_EQ(options.ordinaryClients, "read-only");
 }
 
 TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
@@ -59,7 +82,12 @@ TEST(LinuxOptionsTest, InvalidValuesAreRefusedWithAMessage) {
                                                      {"--max-sessions", "100001"},
                                                      {"--max-per-address", "-3"},
                                                      {"--idle-timeout", "86401"},
-                                                     {"--idle-timeout", "5s"}};
+                                                     {"--idle-timeout", "5s"},
+                                                     {"--listen", "localhost"},
+                                                     {"--listen", "[::1]"},
+                                                     {"--passive-ports", "50010-50000"},
+                                                     {"--passive-ports", "0-10"},
+                                                     {"--ordinary-clients", "readonly"}};
   for (const std::vector<std::string>& arguments : bad) {
     LinuxOptions options;
     std::string error;

@@ -1,11 +1,13 @@
-// CEventSocket: one IPv4 socket whose every blocking step waits at most a time-out.
+// CEventSocket: one socket whose every blocking step waits at most a time-out.
 //
 // Every operation returns true on success and false otherwise; none throws, logs or
 // reports an error code. Where data moves, the byte count comes back through an
 // optional out-parameter (0 on failure). A receive that times out succeeds with 0
 // bytes: a quiet connection is not an error.
 //
-// Addresses are IPv4, 32 bits in network byte order; ports are in host byte order.
+// Addresses are IPv4, 32 bits in network byte order, except where an operation takes an
+// IpAddress: stream sockets may be IPv6 (Linux; Windows builds create IPv4 sockets only).
+// Ports are in host byte order.
 // Time-outs are milliseconds; where an operation says "0 = default" a time-out of 0
 // means the object's default time-out (set by Create and SetTimeout).
 //
@@ -16,6 +18,7 @@
 #include <cstdint>
 
 #include "base/counted_string.h"
+#include "net/ip_address.h"
 
 namespace kestova {
 
@@ -51,6 +54,12 @@ class CEventSocket {
   // address and `localPort` (0 = any free port). A failed Create leaves the object empty.
   bool Create(Type type, uint16_t localPort, int32_t timeoutMs,
               AddressUse addressUse = kReuseAddress);
+  // As Create for a stream socket bound to `local`: an IPv4 address gives an IPv4 socket;
+  // IpAddress::AnyAddress() a dual-stack socket (IPv6 with IPV6_V6ONLY off) that takes
+  // IPv4 peers too, or an IPv4 wildcard socket where the system has no IPv6 (always on
+  // Windows); any other IPv6 address an IPv6-only socket (false on Windows).
+  bool CreateStream(const IpAddress& local, uint16_t localPort, int32_t timeoutMs,
+                    AddressUse addressUse = kReuseAddress);
   // Closes the held socket, then holds `handle`; false (nothing changed) if that close fails.
   bool Attach(SocketHandle handle);
   // Returns the handle; the object then holds none.
@@ -73,6 +82,12 @@ class CEventSocket {
   // or the time-out. ConnectByName fails without connecting when the name cannot be
   // resolved (see ResolveHost).
   bool Connect(uint32_t address, uint16_t port, int32_t timeoutMs = 0);
+  // Accept and Connect with an address of either family. An IPv4 peer of a dual-stack
+  // socket comes back as its (mapped) IPv4 address; the uint32_t forms give 0 for an
+  // IPv6 peer. A socket connects to addresses of its own family (a dual-stack one to both).
+  bool AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint16_t* peerPort,
+                  int32_t timeoutMs);
+  bool Connect(const IpAddress& address, uint16_t port, int32_t timeoutMs = 0);
   bool ConnectByName(const char* host, uint16_t port, int32_t timeoutMs = 0);
   // Sends the whole buffer within the time-out (0 = default): on a stream in as many
   // pieces as the system takes, a datagram in one piece. True only when all of it was
@@ -105,9 +120,12 @@ class CEventSocket {
   bool LastReceiveEndedInOrder() const { return endedInOrder_; }
 
   // The socket's own / its connected peer's address and port; each out-parameter may be
-  // null. The texts are the dotted quad and the decimal port ("%d").
+  // null. The texts are IpAddressText's (the dotted quad for IPv4) and the decimal port
+  // ("%d"). The uint32_t forms fail for an IPv6 address.
   bool GetLocalAddress(uint32_t* address, uint16_t* port) const;
   bool GetPeerAddress(uint32_t* address, uint16_t* port) const;
+  bool GetLocalIpAddress(IpAddress* address, uint16_t* port) const;
+  bool GetPeerIpAddress(IpAddress* address, uint16_t* port) const;
   bool GetLocalAddressText(CCountedString* address, CCountedString* port) const;
   bool GetPeerAddressText(CCountedString* address, CCountedString* port) const;
 

@@ -8,9 +8,9 @@ namespace kestova {
 
 namespace {
 
-void StoreTexts(uint32_t address, uint16_t port, CCountedString* addressText,
+void StoreTexts(const IpAddress& address, uint16_t port, CCountedString* addressText,
                 CCountedString* portText) {
-  if (addressText) *addressText = AddressText(address);
+  if (addressText) *addressText = IpAddressText(address);
   if (portText) *portText = CCountedString::Format("%d", static_cast<int>(port));
 }
 
@@ -19,11 +19,14 @@ void StoreTexts(uint32_t address, uint16_t port, CCountedString* addressText,
 CEventSocket::CEventSocket() : handle_(kInvalidSocket), defaultTimeoutMs_(0) {}
 
 bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, AddressUse addressUse) {
+  if (type == kStream) {
+    return CreateStream(IpAddress::FromIPv4(htonl(INADDR_ANY)), localPort, timeoutMs, addressUse);
+  }
   if (IsValid()) {
     CloseSocketHandle(handle_);  // forgotten whether or not the close succeeded
     handle_ = kInvalidSocket;
   }
-  const SocketHandle handle = NewSocket(type == kStream);
+  const SocketHandle handle = NewSocket(false);
   if (handle == kInvalidSocket) return false;
   handle_ = handle;
   const int on = 1;
@@ -32,6 +35,37 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, Addr
       setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
                  reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    CloseSocketHandle(handle);
+    handle_ = kInvalidSocket;
+    return false;
+  }
+  return true;
+}
+
+bool CEventSocket::CreateStream(const IpAddress& local, uint16_t localPort, int32_t timeoutMs,
+                                AddressUse addressUse) {
+  if (IsValid()) {
+    CloseSocketHandle(handle_);  // forgotten whether or not the close succeeded
+    handle_ = kInvalidSocket;
+  }
+  // The wildcard of both families where the system has IPv6, else IPv4's wildcard.
+  bool ipv6 = !local.IsIPv4();
+  SocketHandle handle = NewSocket(true, ipv6);
+  IpAddress bound = local;
+  if (handle == kInvalidSocket && local.IsAny()) {
+    ipv6 = false;
+    bound = IpAddress::FromIPv4(htonl(INADDR_ANY));
+    handle = NewSocket(true, false);
+  }
+  if (handle == kInvalidSocket) return false;
+  handle_ = handle;
+  const int on = 1;
+  SocketAddress name;
+  if (!MakeSocketAddress(bound, localPort, ipv6, &name) ||
+      (ipv6 && !MakeIPv6Only(handle, !local.IsAny())) || !SetTimeout(timeoutMs) ||
+      setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
+                 reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
+      bind(handle, name.Raw(), name.length) != 0) {
     CloseSocketHandle(handle);
     handle_ = kInvalidSocket;
     return false;
@@ -70,6 +104,26 @@ bool CEventSocket::GetPeerAddress(uint32_t* address, uint16_t* port) const {
   return QueryAddress(handle_, true, address, port);
 }
 
+bool CEventSocket::GetLocalIpAddress(IpAddress* address, uint16_t* port) const {
+  return QueryAddress(handle_, false, address, port);
+}
+
+bool CEventSocket::GetPeerIpAddress(IpAddress* address, uint16_t* port) const {
+  return QueryAddress(handle_, true, address, port);
+}
+
+bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
+                          int32_t timeoutMs) {
+  IpAddress peer;
+  if (!AcceptPeer(target, &peer, peerPort, timeoutMs)) return false;
+  if (peerAddress) *peerAddress = peer.IPv4();
+  return true;
+}
+
+bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
+  return address != 0 && Connect(IpAddress::FromIPv4(address), port, timeoutMs);
+}
+
 // A name that cannot be resolved fails before any connection is attempted.
 bool CEventSocket::ConnectByName(const char* host, uint16_t port, int32_t timeoutMs) {
   if (!IsValid()) return false;
@@ -78,17 +132,17 @@ bool CEventSocket::ConnectByName(const char* host, uint16_t port, int32_t timeou
 }
 
 bool CEventSocket::GetLocalAddressText(CCountedString* address, CCountedString* port) const {
-  uint32_t value = 0;
+  IpAddress value;
   uint16_t number = 0;
-  if (!GetLocalAddress(&value, &number)) return false;
+  if (!GetLocalIpAddress(&value, &number)) return false;
   StoreTexts(value, number, address, port);
   return true;
 }
 
 bool CEventSocket::GetPeerAddressText(CCountedString* address, CCountedString* port) const {
-  uint32_t value = 0;
+  IpAddress value;
   uint16_t number = 0;
-  if (!GetPeerAddress(&value, &number)) return false;
+  if (!GetPeerIpAddress(&value, &number)) return false;
   StoreTexts(value, number, address, port);
   return true;
 }

@@ -9,6 +9,7 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -28,22 +29,40 @@ constexpr int kNewSocketFlags = SOCK_CLOEXEC;  // no descriptor leaks into child
 // Closes the handle; true when it is released. Defined by each OS body (POSIX: a close
 // interrupted by a signal has released the descriptor too).
 bool CloseSocketHandle(SocketHandle handle);
-// A new IPv4 socket, TCP or UDP (Windows: overlapped; POSIX: closed on exec);
-// kInvalidSocket on failure. Defined by each OS body.
-SocketHandle NewSocket(bool stream);
+// A new socket, TCP or UDP, IPv4 or (`ipv6`) IPv6 (Windows: overlapped, IPv4 only;
+// POSIX: closed on exec); kInvalidSocket on failure. Defined by each OS body. A new IPv6
+// socket is dual-stack (IPV6_V6ONLY off) until MakeIPv6Only.
+SocketHandle NewSocket(bool stream, bool ipv6 = false);
+// Sets IPV6_V6ONLY on an IPv6 socket; false where the system refuses.
+bool MakeIPv6Only(SocketHandle handle, bool only);
 // The socket option that gives a socket its address use. Defined by each OS body.
 int AddressUseOption(CEventSocket::AddressUse use);
 
 // An IPv4 socket address (network-order address, host-order port).
 sockaddr_in MakeAddress(uint32_t address, uint16_t port);
+// A socket address of either family, with its length.
+struct SocketAddress {
+  sockaddr_storage storage;
+  SocketLength length;
+  const sockaddr* Raw() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+// `address` as a socket of the family `ipv6` addresses it (an IPv4 address mapped on an
+// IPv6 socket); false when an IPv4 socket is asked for an IPv6 address.
+bool MakeSocketAddress(const IpAddress& address, uint16_t port, bool ipv6, SocketAddress* result);
+// The address and port of an IPv4 or IPv6 socket address; false for another family.
+bool ReadSocketAddress(const sockaddr_storage& name, IpAddress* address, uint16_t* port);
+// True when the socket is an IPv6 one.
+bool IsIPv6Socket(SocketHandle handle);
 // True for a stream (TCP) socket.
 bool IsStream(SocketHandle handle);
 // The end of an accept: stores the peer's address and port (each may be null), gives
 // `accepted` to the object whose handle is *target, then closes what that object held
 // (after the hand-over, so the target may be the listening object itself).
-void HandOverAccepted(SocketHandle accepted, const sockaddr_in& peer, SocketHandle* target,
-                      uint32_t* peerAddress, uint16_t* peerPort);
-// The socket's own (peer false) or its connected peer's address; false when there is none.
+void HandOverAccepted(SocketHandle accepted, const sockaddr_storage& peer, SocketHandle* target,
+                      IpAddress* peerAddress, uint16_t* peerPort);
+// The socket's own (peer false) or its connected peer's address; false when there is none
+// (and, for the uint32_t form, for an IPv6 address).
 bool QueryAddress(SocketHandle handle, bool peer, uint32_t* address, uint16_t* port);
+bool QueryAddress(SocketHandle handle, bool peer, IpAddress* address, uint16_t* port);
 
 }  // namespace kestova

@@ -81,6 +81,9 @@ bool ListDirectory(const CCountedString& folder, std::vector<DirectoryEntry>* en
 // The entry of one existing path as ListDirectory shows it in its folder; the name is
 // the path's last component. False when the path names nothing.
 bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry);
+// Sets the last-write time of an existing file (not a folder) to `utc`. False when the
+// path names no file, it is held open elsewhere, or the system refuses.
+bool SetLastWriteTime(const CCountedString& path, const CalendarTime& utc);
 
 // A file opened without sharing: while it is open, no other opener (in this process
 // or another) can open the same file through CFile. Not copyable; closes on destruction.

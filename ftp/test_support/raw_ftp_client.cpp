@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kestova {
 namespace testing {
@@ -93,9 +94,14 @@ bool CRawFtpClient::WaitForClose(int timeoutMs) {
 std::string CRawFtpClient::OpenPassive(CEventSocket* data, const char* command) {
   if (!SendRaw(std::string(command) + "\r\n")) return "";
   const std::string reply = ReadLine();
-  std::string address;
+  std::string address = "127.0.0.1";
   uint16_t port = 0;
-  if (!ParsePassiveReply(reply, &address, &port)) return "";
+  const size_t extended = reply.find("(|||");
+  if (reply.compare(0, 4, "229 ") == 0 && extended != std::string::npos) {
+    port = static_cast<uint16_t>(std::atoi(reply.c_str() + extended + 4));
+  } else if (!ParsePassiveReply(reply, &address, &port)) {
+    return "";
+  }
   if (!data->Create(CEventSocket::kStream, 0, 10000) ||
       !data->ConnectByName(address.c_str(), port, 5000)) {
     return "";

@@ -37,8 +37,9 @@ class CRawFtpClient {
   // True when the server closed the connection within `timeoutMs` (nothing more came).
   bool WaitForClose(int timeoutMs = 5000);
 
-  // PASV, then connects `data` to the announced address; returns the 227 reply, or ""
-  // when the reply or the connection failed.
+  // PASV (or EPSV: `command`), then connects `data` to the announced address (EPSV:
+  // 127.0.0.1 and the announced port); returns the 227 or 229 reply, or "" when the reply
+  // or the connection failed.
   std::string OpenPassive(CEventSocket* data, const char* command = "PASV");
   // A listening socket on 127.0.0.1 and a matching PORT command (sent); returns the reply.
   std::string OpenActive(CEventSocket* listener);

@@ -65,10 +65,22 @@ bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t lengt
 // so retrying it could close a descriptor opened meanwhile elsewhere; it counts as closed.
 bool CloseSocketHandle(SocketHandle handle) { return close(handle) == 0 || errno == EINTR; }
 
-SocketHandle NewSocket(bool stream) {
-  const int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
-                        stream ? IPPROTO_TCP : IPPROTO_UDP);
-  return fd < 0 ? kInvalidSocket : fd;
+SocketHandle NewSocket(bool stream, bool ipv6) {
+  const int fd =
+      socket(ipv6 ? AF_INET6 : AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC,
+             stream ? IPPROTO_TCP : IPPROTO_UDP);
+  if (fd < 0) return kInvalidSocket;
+  // Dual-stack whatever the system's default (net.ipv6.bindv6only) says.
+  if (ipv6 && !MakeIPv6Only(fd, false)) {
+    close(fd);
+    return kInvalidSocket;
+  }
+  return fd;
+}
+
+bool MakeIPv6Only(SocketHandle handle, bool only) {
+  const int value = only ? 1 : 0;
+  return setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &value, sizeof(value)) == 0;
 }
 
 // Address reuse on POSIX already refuses to bind a port on which a socket listens, so
@@ -91,12 +103,12 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   return true;
 }
 
-bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
-                          int32_t timeoutMs) {
+bool CEventSocket::AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint16_t* peerPort,
+                              int32_t timeoutMs) {
   if (!IsValid() || !MakeNonBlocking(handle_)) return false;
   const int events = WaitFor(handle_, POLLIN, Deadline(timeoutMs));
   if (events <= 0 || (events & POLLIN) == 0) return false;
-  sockaddr_in peer;
+  sockaddr_storage peer;
   std::memset(&peer, 0, sizeof(peer));
   socklen_t length = sizeof(peer);
   const int fd =
@@ -106,12 +118,16 @@ bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t*
   return true;
 }
 
-bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
-  if (!IsValid() || address == 0 || !MakeNonBlocking(handle_)) return false;
+bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t timeoutMs) {
+  SocketAddress remote;
+  if (!IsValid() || address.IsAny() || address == IpAddress::FromIPv4(0) ||
+      !MakeSocketAddress(address, port, IsIPv6Socket(handle_), &remote) ||
+      !MakeNonBlocking(handle_)) {
+    return false;
+  }
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const Deadline deadline(timeoutMs);
-  const sockaddr_in remote = MakeAddress(address, port);
-  if (connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) == 0) {
+  if (connect(handle_, remote.Raw(), remote.length) == 0) {
     return true;
   }
   if (errno != EINPROGRESS && errno != EINTR) return false;

@@ -158,10 +158,15 @@ bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_
 
 bool CloseSocketHandle(SocketHandle handle) { return closesocket(handle) == 0; }
 
-SocketHandle NewSocket(bool stream) {
+// IPv4 only: Windows 2000 has no IPv6 and XP's is an optional extra, so the program
+// never depends on it.
+SocketHandle NewSocket(bool stream, bool ipv6) {
+  if (ipv6) return kInvalidSocket;
   return WSASocket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
                    nullptr, 0, WSA_FLAG_OVERLAPPED);
 }
+
+bool MakeIPv6Only(SocketHandle, bool) { return false; }
 
 // Windows lets a socket with address reuse bind a port on which another socket listens,
 // so a listener that must not share its port binds exclusively instead.
@@ -212,11 +217,11 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   return true;
 }
 
-bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t* peerPort,
-                          int32_t timeoutMs) {
+bool CEventSocket::AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint16_t* peerPort,
+                              int32_t timeoutMs) {
   if (!IsValid()) return false;
   SOCKET accepted = INVALID_SOCKET;
-  sockaddr_in peer;
+  sockaddr_storage peer;
   std::memset(&peer, 0, sizeof(peer));
   {
     CWaitEvent event(handle_);
@@ -237,13 +242,15 @@ bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t*
   return true;
 }
 
-bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
-  if (!IsValid() || address == 0) return false;
+bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t timeoutMs) {
+  SocketAddress remote;
+  if (!IsValid() || address.IPv4() == 0 || !MakeSocketAddress(address, port, false, &remote)) {
+    return false;
+  }
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   CWaitEvent event(handle_);
   if (!event.IsValid() || !event.Select(FD_CONNECT)) return false;
-  const sockaddr_in remote = MakeAddress(address, port);
-  if (connect(handle_, reinterpret_cast<const sockaddr*>(&remote), sizeof(remote)) == 0) {
+  if (connect(handle_, remote.Raw(), remote.length) == 0) {
     return true;
   }
   if (WSAGetLastError() != WSAEWOULDBLOCK) return false;

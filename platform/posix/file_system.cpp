@@ -185,6 +185,27 @@ bool GetPathEntry(const CCountedString& path, DirectoryEntry* entry) {
   return true;
 }
 
+bool SetLastWriteTime(const CCountedString& path, const CalendarTime& utc) {
+  const std::string native = NativePath(path);
+  if (native.empty()) return false;
+  tm fields{};
+  fields.tm_year = utc.year - 1900;
+  fields.tm_mon = utc.month - 1;
+  fields.tm_mday = utc.day;
+  fields.tm_hour = utc.hour;
+  fields.tm_min = utc.minute;
+  fields.tm_sec = utc.second;
+  const time_t seconds = timegm(&fields);
+  const int fd = OpenConfined(native, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  // Last access stays as it is; only the last write changes.
+  const timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
+  const bool set = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && futimens(fd, times) == 0;
+  close(fd);
+  return set;
+}
+
 CFile::~CFile() { Close(); }
 
 namespace {

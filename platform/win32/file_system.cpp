@@ -207,4 +207,23 @@ bool CFile::Close() {
   return CloseHandle(handle) != FALSE;
 }
 
+bool SetLastWriteTime(const CCountedString& path, const CalendarTime& utc) {
+  if (path.IsEmpty() || IsDirectory(path)) return false;
+  SYSTEMTIME system{};
+  system.wYear = static_cast<WORD>(utc.year);
+  system.wMonth = static_cast<WORD>(utc.month);
+  system.wDay = static_cast<WORD>(utc.day);
+  system.wHour = static_cast<WORD>(utc.hour);
+  system.wMinute = static_cast<WORD>(utc.minute);
+  system.wSecond = static_cast<WORD>(utc.second);
+  FILETIME written;
+  if (!SystemTimeToFileTime(&system, &written)) return false;
+  const HANDLE file = CreateFileA(path.CStr(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool set = SetFileTime(file, nullptr, nullptr, &written) != 0;
+  CloseHandle(file);
+  return set;
+}
+
 }  // namespace kestova
