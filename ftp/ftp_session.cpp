@@ -156,7 +156,6 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kPermissionDenied);
     return;
   }
-  const CCountedString renameSource = renameSource_;
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);

@@ -12,22 +12,29 @@ IpAddress Address(const char* text) {
   return address;
 }
 
+// Per-address caps count addresses of either family; at the total, a session busy with a
+// command is never evicted, so a newcomer is refused only when every session is busy.
 TEST(SessionAdmissionTest, EachAddressOfEitherFamilyHasItsOwnCount) {
   CSessionAdmission admission;
   FtpSessionLimits limits;
   limits.perAddress = 1;
   limits.total = 3;
   admission.SetLimits(limits);
-  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1")), CSessionAdmission::kAdmitted);
-  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1")), CSessionAdmission::kTooManyFromAddress);
-  // An IPv4 client is one address whichever socket it came through.
-  EXPECT_EQ(admission.TryAdmit(Address("192.168.0.9")), CSessionAdmission::kAdmitted);
-  EXPECT_EQ(admission.TryAdmit(Address("::ffff:192.168.0.9")),
+  CAdmissionPlace* places[3] = {};
+  CAdmissionPlace* refused = nullptr;
+  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1"), &places[0]), CSessionAdmission::kAdmitted);
+  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1"), &refused),
             CSessionAdmission::kTooManyFromAddress);
-  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::2")), CSessionAdmission::kAdmitted);
-  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::3")), CSessionAdmission::kTooManyInAll);
-  admission.Release(Address("2001:db8::1"));
-  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1")), CSessionAdmission::kAdmitted);
+  // An IPv4 client is one address whichever socket it came through.
+  EXPECT_EQ(admission.TryAdmit(Address("192.168.0.9"), &places[1]), CSessionAdmission::kAdmitted);
+  EXPECT_EQ(admission.TryAdmit(Address("::ffff:192.168.0.9"), &refused),
+            CSessionAdmission::kTooManyFromAddress);
+  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::2"), &places[2]), CSessionAdmission::kAdmitted);
+  for (CAdmissionPlace* place : places) place->MarkCommandStart();
+  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::3"), &refused), CSessionAdmission::kTooManyInAll);
+  EXPECT_EQ(nullptr, refused);
+  admission.Release(places[0]);
+  EXPECT_EQ(admission.TryAdmit(Address("2001:db8::1"), &places[0]), CSessionAdmission::kAdmitted);
   EXPECT_EQ(admission.Total(), 3);
 }
 
