@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ftp/command_table.h"
+#include "ftp/ftp_service.h"
 #include "ftp/served_path.h"
 #include "ftp/session_admission.h"
 #include "platform/file_system.h"
@@ -26,10 +27,10 @@ CFtpSession::~CFtpSession() {
   dataConnection_.Close();
 }
 
-void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, CFtpService* service,
                        const CCountedString& rootFolder, uint16_t activeSourcePort) {
   stopFlag_ = stopFlag;
-  sessionCount_ = sessionCount;
+  service_ = service;
   rootFolder_ = rootFolder;
   activeSourcePort_ = activeSourcePort;
 }
@@ -81,12 +82,12 @@ void FtpSessionThread(void* argument) {
   session->Run();
   // The object goes first, so that a front end that sees the count reach 0 finds no
   // session code running any more.
-  std::atomic<int32_t>* sessionCount = session->sessionCount_;
+  CFtpService* service = session->service_;
   CSessionAdmission* admission = session->admission_;
   const uint32_t admittedAddress = session->admittedAddress_;
   delete session;
   if (admission != nullptr) admission->Release(admittedAddress);
-  if (sessionCount != nullptr) sessionCount->fetch_sub(1);
+  if (service != nullptr) service->SessionEnded();
 }
 
 bool CFtpSession::Reply(const char* format, ...) {

@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 
 namespace kestova {
+class CFtpService;
 class CSessionAdmission;
 }
 
@@ -37,7 +38,8 @@ class CFtpSession {
   CFtpSession& operator=(const CFtpSession&) = delete;
 
   // Set-up by the listener before the session thread starts.
-  void Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+  // `service` is told when the session thread ends (CFtpService::SessionEnded).
+  void Bind(const std::atomic<int32_t>* stopFlag, CFtpService* service,
             const CCountedString& rootFolder, uint16_t activeSourcePort);
   // The admission place this session holds (given back when its thread ends) and the
   // idle time-out of its control connection (0 = none).
@@ -138,7 +140,7 @@ class CFtpSession {
   CCommandLineReader lineReader_;
   CEventSocket dataConnection_;
   const std::atomic<int32_t>* stopFlag_ = nullptr;
-  std::atomic<int32_t>* sessionCount_ = nullptr;
+  CFtpService* service_ = nullptr;
   int32_t loginState_ = kNotLoggedIn;
   CCountedString userName_;
   CCountedString rootFolder_;
