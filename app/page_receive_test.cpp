@@ -29,6 +29,11 @@ std::string ShiftJis(const char* utf8) {
   return bytes;
 }
 
+// A failure text (UTF-8) with its %s replaced by `path`.
+std::string WithPath(std::string text, const char* path) {
+  return text.replace(text.find("%s"), 2, path);
+}
+
 // Hosts the page as the main dialog does, and records the folders handed to it.
 class CFolderHost : public CDialog, public IServedFolderHost {
  public:
@@ -137,8 +142,7 @@ TEST_F(PageReceiveTest, ReportsLandInTheirOwnRowsWhileTheListIsSorted) {
     uint64_t bytes;
     std::string state;
   } rows[] = {
-      {0, "B.MPG", bytesB,
-       CCountedString::Format(ShiftJis(KESTOVA_JA_WRITE_FAILED).c_str(), "C:\\rec\\B.MPG").CStr()},
+      {0, "B.MPG", bytesB, ShiftJis(WithPath(KESTOVA_JA_WRITE_FAILED, "C:\\rec\\B.MPG").c_str())},
       {1, "A.MPG", bytesA, ShiftJis(KESTOVA_JA_RECEIVED)},
   };
   for (const Expected& e : rows) {

@@ -1,5 +1,6 @@
 #include "app/receive_view.h"
 
+#include <cstring>
 #include <utility>
 
 #include "app/resource.h"
@@ -20,6 +21,14 @@ enum Column {
   kColumnState = 6,
 };
 
+// `text` with its "%s" replaced by `path` (the failure texts of the string table).
+CCountedString WithPath(const CCountedString& text, const CCountedString& path) {
+  const char* marker = std::strstr(text.CStr(), "%s");
+  if (marker == nullptr) return text;
+  const size_t at = static_cast<size_t>(marker - text.CStr());
+  return text.Left(at) + path + CCountedString(marker + 2);
+}
+
 }  // namespace
 
 CCountedString ReceiveStateText(ReceptionState state, const CCountedString& path) {
@@ -33,9 +42,9 @@ CCountedString ReceiveStateText(ReceptionState state, const CCountedString& path
     case ReceptionState::kInterrupted:
       return LoadResString(IDS_STATE_INTERRUPTED);
     case ReceptionState::kCreateFailed:
-      return CCountedString::Format(LoadResString(IDS_STATE_CREATE_FAILED).CStr(), path.CStr());
+      return WithPath(LoadResString(IDS_STATE_CREATE_FAILED), path);
     case ReceptionState::kWriteFailed:
-      return CCountedString::Format(LoadResString(IDS_STATE_WRITE_FAILED).CStr(), path.CStr());
+      return WithPath(LoadResString(IDS_STATE_WRITE_FAILED), path);
   }
   return CCountedString();
 }

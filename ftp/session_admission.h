@@ -32,9 +32,9 @@ class CSessionAdmission {
 
  private:
   CLock lock_;
-  FtpSessionLimits limits_;
-  std::map<uint32_t, int32_t> byAddress_;
-  int32_t total_ = 0;
+  FtpSessionLimits limits_ KESTOVA_GUARDED_BY(lock_);
+  std::map<uint32_t, int32_t> byAddress_ KESTOVA_GUARDED_BY(lock_);
+  int32_t total_ KESTOVA_GUARDED_BY(lock_) = 0;
 };
 
 }  // namespace kestova

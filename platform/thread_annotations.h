@@ -6,6 +6,7 @@
 //   KESTOVA_GUARDED_BY(lock)       on data that is read and written only with `lock` held
 //   KESTOVA_REQUIRES(lock)         on a function that must be called with `lock` held
 //   KESTOVA_ACQUIRE(...) / KESTOVA_RELEASE(...)   on functions that take or give back a lock
+//   KESTOVA_NO_THREAD_SAFETY_ANALYSIS   see below
 #pragma once
 
 #if defined(__clang__) && defined(__has_attribute)
@@ -25,3 +26,6 @@
 #define KESTOVA_ACQUIRE(...) KESTOVA_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define KESTOVA_RELEASE(...) KESTOVA_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
 #define KESTOVA_EXCLUDES(...) KESTOVA_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
+// On a function whose locking the analysis cannot follow (say, a lock held by an object
+// that another function's caller made); the function's comment says why it is safe.
+#define KESTOVA_NO_THREAD_SAFETY_ANALYSIS KESTOVA_THREAD_ANNOTATION(no_thread_safety_analysis)
