@@ -11,7 +11,6 @@
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
 #include "platform/test_support/scratch_folder.h"
-#include "platform/time.h"
 
 namespace kestova {
 namespace {
@@ -221,24 +220,6 @@ TEST_F(DubbingSessionTest, ProgrammeWithoutDataConnectionIsRefused) {
   EXPECT_TRUE(recorder_.Events().empty());
   // The session goes on.
   EXPECT_EQ("257", Code(client.Command("PWD")));
-}
-
-TEST_F(DubbingSessionTest, StopFlagEndsAReceptionKeepingItsBytes) {
-  CRawFtpClient client;
-  Login(client);
-  CEventSocket data;
-  ASSERT_NE("", client.OpenPassive(&data));
-  EXPECT_EQ("150", Code(client.Command(std::string("STOR ") + kProgrammeName)));
-  const std::string stream = Stream("CUT", 100000, 44);
-  ASSERT_TRUE(testing::SendAll(data, stream));
-  // Wait (bounded) until the file exists, then stop the service mid-stream.
-  for (int i = 0; i < 500 && recorder_.Events().size() < 3; ++i) SleepMs(10);
-  EXPECT_TRUE(server_.Stop());
-  data.Close();
-  EXPECT_EQ("226 Transfer complete", client.ReadReply(1000));
-  std::string saved = FileContent("CUT.MPG");
-  EXPECT_TRUE(saved == stream.substr(0, saved.size()));
-  EXPECT_EQ(ReceptionState::kInterrupted, recorder_.Events().back().state);
 }
 
 }  // namespace

@@ -240,21 +240,6 @@ TEST_F(ProgrammeReceptionTest, RepeatedTitlesGetNumberedFiles) {
   for (ReceptionId id : recorder_.Ids()) EXPECT_EQ("SFE", recorder_.KindsOf(id));
 }
 
-TEST_F(ProgrammeReceptionTest, StopFlagEndsTheReceptionAndKeepsWhatArrived) {
-  CScriptedLink link;
-  const std::string stream = Stream("STOPPED", 4000);
-  link.AddStream(stream.substr(0, 3000), 500);
-  link.AddStop();
-  link.AddPiece(stream.substr(3000));
-  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
-  // The recorder is answered as for a whole stream; the row says it was cut short.
-  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
-  EXPECT_TRUE(FileContent("STOPPED.MPG") == stream.substr(0, 3000));
-  EXPECT_EQ(kReceivedReplies, link.replies);
-  EXPECT_EQ(ReceptionState::kInterrupted, recorder_.LastStateOf(result.id));
-  EXPECT_EQ(1u, link.StepsLeft());
-}
-
 TEST_F(ProgrammeReceptionTest, StopBeforeAnyDataStillCreatesTheFile) {
   CScriptedLink link;
   link.AddStop();

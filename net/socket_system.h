@@ -31,6 +31,12 @@ bool CloseSocketHandle(SocketHandle handle);
 // A new IPv4 socket, TCP or UDP (Windows: overlapped; POSIX: closed on exec);
 // kInvalidSocket on failure. Defined by each OS body.
 SocketHandle NewSocket(bool stream);
+// Sends the whole buffer on `handle`, to `to` if given (else to the connected peer),
+// within `timeoutMs` (> 0). What cannot be completed in time fails with 0 bytes even if
+// part of it went out: callers take success to mean that everything was sent. Defined by
+// each OS body.
+bool SendWhole(SocketHandle handle, const sockaddr_in* to, const void* buffer, uint32_t length,
+               uint32_t* bytesSent, int32_t timeoutMs);
 // The socket option that gives a socket its address use. Defined by each OS body.
 int AddressUseOption(CEventSocket::AddressUse use);
 
