@@ -1,5 +1,5 @@
 // Test doubles for the dubbing transfers: a scripted link, a link over a real loopback
-// data connection, and a status callback that records every call.
+// data connection, and an observer that records every reception event.
 #pragma once
 
 #include <atomic>
