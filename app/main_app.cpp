@@ -1,7 +1,5 @@
 #include "app/main_app.h"
 
-#include <winsock2.h>
-
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/window_helpers.h"
@@ -68,7 +66,7 @@ bool CMainApp::InitInstance() {
   SetMainWindow(&dialog);
   dialog.DoModal();
   SetMainWindow(nullptr);
-  WSACleanup();
+  StopSocketLibrary();
   return false;
 }
 

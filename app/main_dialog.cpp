@@ -5,7 +5,6 @@
 #include "ftp/ordinary_client_access.h"
 #include "ftp/session_limit_settings.h"
 #include "platform/module.h"
-#include "platform/time.h"
 #include "ui/application.h"
 
 namespace kestova {
@@ -39,7 +38,11 @@ unsigned CaptureFailureTextId(int captureResult) {
   }
 }
 
-CMainDialog::CMainDialog() : CDialog(IDD_MAIN_DIALOG), responder_(answerTransport_) {
+CMainDialog::CMainDialog()
+    : CDialog(IDD_MAIN_DIALOG),
+      receivePage_(*this),
+      sessionFactory_(&receivePage_.View()),
+      responder_(answerTransport_) {
   icon_ = static_cast<HICON>(LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDI_KESTOVA),
                                         IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                         GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
@@ -52,9 +55,8 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAIN_DIALOG), responder_(answerTranspor
   observer.context = this;
   ftpService_.SetListenerObserver(observer);
   // Every connection is a dubbing session whose receptions fill the receive page's list.
-  statusSink_.callback = &CPageReceive::ReceptionStatusCallback;
-  statusSink_.context = &receivePage_;
-  ftpService_.SetSessionFactory(&CreateDubbingSession, &statusSink_);
+  ftpService_.SetSessionFactory(&sessionFactory_);
+  ftpService_.SetIdleObserver(&idleWait_);
 }
 
 CMainDialog::~CMainDialog() {
@@ -100,8 +102,6 @@ void CMainDialog::AddPage(CDefaultPage& page, unsigned captionId) {
   const CCountedString caption = LoadResString(captionId);
   const int index = tab_.InsertItem(tab_.GetItemCount(), caption.CStr());
   tab_.SetItemPage(index, &page);
-  // The page's initialisation already hands its folder to this dialog.
-  page.host = this;
   if (page.Create(tab_.GetSafeHwnd())) page.Move(rect, false);
 }
 
@@ -173,16 +173,11 @@ bool CMainDialog::OnPaintMinimised() {
 void CMainDialog::Shutdown() {
   capture_.Stop();
   ftpService_.RequestStop();
-  // Sessions report through this thread's messages: keep dispatching while waiting.
-  while (!ftpService_.IsIdle()) {
-    SleepMs(10);
-    PumpMessages();
-  }
+  idleWait_.WaitPumping(ftpService_);
 }
 
 void CMainDialog::OnListenerStartFailed(void* context, uint16_t) {
-  CMainDialog* dialog = static_cast<CMainDialog*>(context);
-  ShowMessage(dialog->GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
+  PostMessageA(static_cast<CMainDialog*>(context)->GetSafeHwnd(), kListenerFailedMessage, 0, 0);
 }
 
 bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -200,6 +195,10 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       return true;
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(icon_);
+      return true;
+    case kListenerFailedMessage:
+      ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
+      *result = 0;
       return true;
     case WM_DESTROY:
       Shutdown();

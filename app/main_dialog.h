@@ -5,13 +5,14 @@
 // responder as its frame callback, and the FTP service (served folder, stop flag,
 // running-listener and session counts). Initialisation starts the capture and, only when
 // that succeeded, the FTP listener; a failed capture start is reported and ends the dialog.
-// Destruction stops the capture, sets the stop flag and dispatches messages until the
-// listener and every session have ended (sessions wait in status callbacks that this
-// thread carries out).
+// Destruction stops the capture, sets the stop flag and waits, dispatching messages, until
+// the listener and every session have ended (CServiceIdleWait). Sessions report to the
+// receive page's view, which never makes them wait for this thread.
 #pragma once
 
 #include "app/page_receive.h"
 #include "app/page_send.h"
+#include "app/service_idle_wait.h"
 #include "base/counted_string.h"
 #include "capture/answer_transport.h"
 #include "capture/name_responder.h"
@@ -29,7 +30,7 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   ~CMainDialog() override;
 
   // Inserts a tab captioned with string `captionId` at the end of the tab control, attaches
-  // `page` to it, makes this dialog the page's host and creates the page from its template
+  // `page` to it and creates the page from its template
   // inside the tab control's display area.
   void AddPage(CDefaultPage& page, unsigned captionId);
   // Starts the capture client; on failure shows caption 1005 with the text of the result
@@ -58,19 +59,23 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   void OnGetMinMaxInfo(MINMAXINFO* info);
   bool OnPaintMinimised();
   void Shutdown();
-  // The listener could not bind its port: caption 1003, text 1004 (listener thread).
+  // The listener could not bind its port (listener thread): posts kListenerFailedMessage,
+  // whose handler shows caption 1003, text 1004 on this dialog's thread.
   static void OnListenerStartFailed(void* context, uint16_t port);
+  static constexpr UINT kListenerFailedMessage = WM_APP + 2;
 
   ETabCtrl tab_;
   CPageReceive receivePage_;
   CPageSend sendPage_;
+  // Before the service: they outlive its threads.
+  CServiceIdleWait idleWait_;
+  CDubbingSessionFactory sessionFactory_;
   CFtpService ftpService_;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   CSocketAnswerTransport answerTransport_;
   CNameResponder responder_;
   CCaptureClient capture_;
-  DubbingStatusSink statusSink_;
   RECT initialClient_ = {0, 0, 0, 0};  // the client rectangle of the last layout
   RECT initialWindow_ = {0, 0, 0, 0};  // the window rectangle as first shown
 };

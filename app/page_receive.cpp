@@ -3,7 +3,6 @@
 #include "app/resource.h"
 #include "app/rows_at_exit.h"
 #include "app/window_helpers.h"
-#include "ftp/status_callback.h"
 #include "platform/module.h"
 #include "platform/settings.h"
 
@@ -21,7 +20,7 @@ struct ColumnSpec {
   int width;  // pixels
 };
 
-// In column order; the status code that fills each is in ReportStatus.
+// In column order (app/receive_view.cpp fills them).
 constexpr ColumnSpec kColumns[CPageReceive::kColumnCount] = {
     {IDS_COLUMN_FILE_NAME, 300}, {IDS_COLUMN_FILE_SIZE, 150}, {IDS_COLUMN_ELAPSED, 80},
     {IDS_COLUMN_PERCENTAGE, 80}, {IDS_COLUMN_RATE, 80},       {IDS_COLUMN_REMAINING, 80},
@@ -30,7 +29,7 @@ constexpr ColumnSpec kColumns[CPageReceive::kColumnCount] = {
 
 }  // namespace
 
-CPageReceive::CPageReceive() : CDefaultPage(IDD_PAGE_RECEIVE) {}
+CPageReceive::CPageReceive(IServedFolderHost& host) : CDefaultPage(IDD_PAGE_RECEIVE), host_(host) {}
 
 void CPageReceive::DoDataExchange() {
   CDefaultPage::DoDataExchange();
@@ -50,6 +49,7 @@ BOOL CPageReceive::OnInitDialog() {
                        kColumns[column].width);
   }
   LoadSettings();
+  view_.SetWindow(GetSafeHwnd());
   return TRUE;
 }
 
@@ -80,10 +80,7 @@ void CPageReceive::SaveSettings() {
   WriteSetting(kSettingsSection, kSettingsKey, folderEdit_.GetText().CStr());
 }
 
-void CPageReceive::OnFolderChanged() {
-  IServedFolderHost* folderHost = dynamic_cast<IServedFolderHost*>(host);
-  if (folderHost != nullptr) folderHost->SetServedFolder(folderEdit_.GetText());
-}
+void CPageReceive::OnFolderChanged() { host_.SetServedFolder(folderEdit_.GetText()); }
 
 void CPageReceive::OnBrowse() {
   const CCountedString current = folderEdit_.GetText();
@@ -92,8 +89,7 @@ void CPageReceive::OnBrowse() {
     return;
   }
   folderEdit_.SetText(chosen.CStr());
-  IServedFolderHost* folderHost = dynamic_cast<IServedFolderHost*>(host);
-  if (folderHost != nullptr) folderHost->SetServedFolder(chosen);
+  host_.SetServedFolder(chosen);
 }
 
 void CPageReceive::ResizeBy(int widthChange, int heightChange) {
@@ -118,40 +114,20 @@ bool CPageReceive::OnCommand(WORD id, WORD code, HWND control, LRESULT* result) 
 }
 
 bool CPageReceive::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  // The controls still exist while the page handles its own destruction.
+  if (message == CReceiveView::kDrainMessage) {
+    view_.Drain();
+    *result = 0;
+    return true;
+  }
+  // The controls still exist while the page handles its own destruction; what the
+  // sessions reported last is shown before the rows are written.
   if (message == WM_DESTROY) {
+    view_.SetWindow(nullptr);
+    view_.Drain();
     SaveSettings();
     WriteRowsIfAsked(list_, kColumnCount);
   }
   return CDefaultPage::OnMessage(message, wParam, lParam, result);
-}
-
-void CPageReceive::ReceptionStatusCallback(uint32_t code, void* data, void* context, int32_t row) {
-  static_cast<CPageReceive*>(context)->ReportStatus(code, data, row);
-}
-
-void CPageReceive::ReportStatus(uint32_t code, void* data, int32_t row) {
-  switch (code) {
-    case kStatusFileName:
-    case kStatusSize:
-    case kStatusElapsed:
-    case kStatusPercentage:
-    case kStatusState:
-      list_.SetItemText(row, static_cast<int>(code), static_cast<const char*>(data));
-      break;
-    case kStatusRemaining:  // shown under 残り時間(分)
-      list_.SetItemText(row, 5, static_cast<const char*>(data));
-      break;
-    case kStatusRate:  // shown under 転送レート(KByte/s)
-      list_.SetItemText(row, 4, static_cast<const char*>(data));
-      break;
-    case kStatusAddRow:
-      // Runs under the reception's file-naming lock: rows are appended one at a time.
-      *static_cast<int32_t*>(data) = list_.InsertItem(list_.GetItemCount(), "");
-      break;
-    default:
-      break;
-  }
 }
 
 }  // namespace kestova

@@ -3,12 +3,13 @@
 // It shows the folder received programmes are saved in (kept in the settings file,
 // [PageReceive] Folder=, default the executable's folder), lets the user change it by
 // typing or with the shell's folder browser, hands it to the FTP service through its host,
-// and lists every programme reception with its progress. The list is filled by
-// ReceptionStatusCallback, which FTP session threads call.
+// and lists every programme reception with its progress. The list is a view of the
+// reception events (View(), app/receive_view.h), which FTP session threads report to.
 #pragma once
 
 #include <cstdint>
 
+#include "app/receive_view.h"
 #include "base/counted_string.h"
 #include "ui/default_page.h"
 #include "ui/elist_ctrl.h"
@@ -30,14 +31,11 @@ class CPageReceive : public CDefaultPage {
   // state.
   static constexpr int kColumnCount = 7;
 
-  CPageReceive();
+  // `host` receives the folder (it must outlive the page).
+  explicit CPageReceive(IServedFolderHost& host);
 
-  // The status callback of programme reception (ftp/status_callback.h); `context` is the
-  // page. Codes 0-3 and 6 set the cell of that column, 4 the remaining time (column 5),
-  // 5 the transfer rate (column 4); 7 appends an empty row and writes its index (-1 when
-  // none could be added) to the int32_t that `data` points to. Any thread: each list
-  // change is carried out by the page's thread before the call returns.
-  static void ReceptionStatusCallback(uint32_t code, void* data, void* context, int32_t row);
+  // The observer of the receptions this page lists (any thread).
+  CReceiveView& View() { return view_; }
 
   // Reads the folder from the settings file into the edit (which passes it to the host).
   void LoadSettings();
@@ -63,12 +61,13 @@ class CPageReceive : public CDefaultPage {
   void FitFolderLabel();
   void OnBrowse();
   void OnFolderChanged();
-  void ReportStatus(uint32_t code, void* data, int32_t row);
 
+  IServedFolderHost& host_;
   EListCtrl list_;
   CStatic folderLabel_;
   CEdit folderEdit_;
   CButton browseButton_;
+  CReceiveView view_{list_};
 };
 
 }  // namespace kestova

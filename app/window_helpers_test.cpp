@@ -1,6 +1,5 @@
-// The window helpers and start-up rules under wine64 (code page 932): the string table
-// against the texts the reception reports, the folder browser's start folder, the message
-// pump, MoveEdges, the application name and the capture failure texts.
+// The window helpers and start-up rules under wine64 (code page 932): the string table,
+// the folder browser's start folder, the message pump, MoveEdges and the application name.
 #include "app/window_helpers.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +8,7 @@
 #include <string>
 
 #include "app/main_app.h"
-#include "app/main_dialog.h"
 #include "app/resource.h"
-#include "capture/win32/capture_client.h"
-#include "ftp/status_callback.h"
 
 namespace kestova {
 namespace {
@@ -24,22 +20,6 @@ std::string ShiftJis(const char* utf8) {
   char bytes[1024] = {};
   WideCharToMultiByte(932, 0, wide, -1, bytes, sizeof(bytes), nullptr, nullptr);
   return bytes;
-}
-
-TEST(WindowHelpersTest, StringTableHoldsTheTextsTheReceptionReports) {
-  ASSERT_EQ(GetACP(), 932u) << "run with LANG=ja_JP.UTF-8";
-  struct Case {
-    unsigned id;
-    const char* expected;  // Shift_JIS
-  };
-  const Case cases[] = {
-      {kStringReceiving, kTextReceiving},           {kStringReceived, kTextReceived},
-      {kStringInterrupted, kTextInterrupted},       {kStringCreateFailed, kTextCreateFailedFormat},
-      {kStringWriteFailed, kTextWriteFailedFormat},
-  };
-  for (const Case& c : cases) {
-    EXPECT_STREQ(LoadResString(c.id).CStr(), c.expected) << "string " << c.id;
-  }
 }
 
 TEST(WindowHelpersTest, StringTableEntriesAndMissingIds) {
@@ -63,19 +43,6 @@ TEST(WindowHelpersTest, StringTableEntriesAndMissingIds) {
   for (const Case& c : cases) {
     EXPECT_EQ(std::string(LoadResString(c.id).CStr()), ShiftJis(c.utf8)) << "string " << c.id;
   }
-}
-
-TEST(WindowHelpersTest, CaptureResultsChooseTheirMessage) {
-  const std::pair<int, unsigned> cases[] = {
-      {0, 0u},
-      {1, IDS_CAPTURE_DRIVER_MISSING},
-      {2, IDS_CAPTURE_INSTALL_FAILED},
-      {3, IDS_CAPTURE_INSTALL_FAILED},
-      {4, IDS_CAPTURE_INSTALL_FAILED},
-      {5, IDS_CAPTURE_UNKNOWN_ERROR},
-      {-1, IDS_CAPTURE_UNKNOWN_ERROR},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CaptureFailureTextId(c.first), c.second) << c.first;
 }
 
 TEST(WindowHelpersTest, ApplicationNameIsTheFileNameWithoutExtension) {

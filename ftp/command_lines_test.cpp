@@ -72,13 +72,20 @@ class CStoppingSession : public CFtpSession {
   CFtpService* const* service_;
 };
 
+// Makes CStoppingSessions.
+class CStoppingSessionFactory : public IFtpSessionFactory {
+ public:
+  explicit CStoppingSessionFactory(CFtpService* const* service) : service_(service) {}
+  CFtpSession* CreateSession() override { return new CStoppingSession(service_); }
+
+ private:
+  CFtpService* const* service_;
+};
+
 TEST(CommandLinesStopTest, TheStopFlagIsSeenBetweenTheLinesOfOneChunk) {
   CFtpService* service = nullptr;  // set before the first connection is accepted
-  CTestFtpServer server(
-      [](void* context) -> CFtpSession* {
-        return new CStoppingSession(static_cast<CFtpService* const*>(context));
-      },
-      &service);
+  CStoppingSessionFactory factory(&service);
+  CTestFtpServer server(&factory);
   ASSERT_TRUE(server.IsListening());
   service = &server.Service();
   CRawFtpClient client;

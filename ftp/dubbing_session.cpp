@@ -51,11 +51,6 @@ CDubbingSession::CDubbingSession() : statusDocument_(BuildStatusDocument()) {
 
 CDubbingSession::~CDubbingSession() = default;
 
-void CDubbingSession::SetStatusCallback(StatusCallback callback, void* context) {
-  statusCallback_ = callback;
-  statusCallbackContext_ = context;
-}
-
 void CDubbingSession::SendGreeting() { Reply(FtpReply::kDubbingGreeting); }
 
 void CDubbingSession::OnRetr(const FtpRequest& request) {
@@ -96,20 +91,14 @@ void CDubbingSession::ReceiveProgramme() {
   ProgrammeReceptionSetup setup;
   setup.rootFolder = rootFolder_;
   setup.titleSize = titleSize_;
-  setup.callback = statusCallback_;
-  setup.context = statusCallbackContext_;
   setup.observer = receptionObserver_;
   setup.timeouts = timeouts_;
   lastReception_ = kestova::ReceiveProgramme(link, setup);
 }
 
-CFtpSession* CreateDubbingSession(void* sink) {
+CFtpSession* CDubbingSessionFactory::CreateSession() {
   CDubbingSession* session = new CDubbingSession();
-  if (sink != nullptr) {
-    const DubbingStatusSink* statusSink = static_cast<const DubbingStatusSink*>(sink);
-    session->SetStatusCallback(statusSink->callback, statusSink->context);
-    session->SetReceptionObserver(statusSink->observer);
-  }
+  session->SetReceptionObserver(observer_);
   return session;
 }
 

@@ -13,10 +13,10 @@
 
 #include "base/counted_string.h"
 #include "ftp/dubbing_link.h"
+#include "ftp/ftp_service.h"
 #include "ftp/ftp_session.h"
 #include "ftp/programme_reception.h"
 #include "ftp/reception_events.h"
-#include "ftp/status_callback.h"
 
 namespace kestova {
 
@@ -25,9 +25,6 @@ class CDubbingSession : public CFtpSession {
   CDubbingSession();
   ~CDubbingSession() override;
 
-  // Stores the callback that receives reception progress and its context. Called
-  // once, before the session thread starts. Both may be empty (no reports).
-  void SetStatusCallback(StatusCallback callback, void* context);
   // Stores the observer of this session's receptions (may be null). Called once, before
   // the session thread starts.
   void SetReceptionObserver(IReceptionObserver* observer) { receptionObserver_ = observer; }
@@ -55,25 +52,22 @@ class CDubbingSession : public CFtpSession {
 
   CCountedString statusDocument_;
   uint64_t titleSize_ = 0;
-  StatusCallback statusCallback_ = nullptr;
-  void* statusCallbackContext_ = nullptr;
   IReceptionObserver* receptionObserver_ = nullptr;
   DubbingTimeouts timeouts_;
   ProgrammeReceptionResult lastReception_;
 };
 
-// Where the sessions made by CreateDubbingSession report their receptions: the status
-// callback (through a CStatusCallbackAdapter per reception), the observer of the typed
-// events (a CReceptionObservers for several), or both. Each may be empty.
-struct DubbingStatusSink {
-  StatusCallback callback = nullptr;
-  void* context = nullptr;
-  IReceptionObserver* observer = nullptr;
-};
+// The session factory of a dubbing destination: every accepted connection is a
+// CDubbingSession whose receptions go to `observer` (a CReceptionObservers for several;
+// may be null). The observer must outlive the service's listener and sessions.
+class CDubbingSessionFactory : public IFtpSessionFactory {
+ public:
+  explicit CDubbingSessionFactory(IReceptionObserver* observer = nullptr)
+      : observer_(observer) {}
+  CFtpSession* CreateSession() override;
 
-// Session factory for CFtpService::SetSessionFactory: a new CDubbingSession whose
-// status callback and context come from `sink` (a DubbingStatusSink*, may be null;
-// it must outlive the service's listener).
-CFtpSession* CreateDubbingSession(void* sink);
+ private:
+  IReceptionObserver* observer_;
+};
 
 }  // namespace kestova

@@ -20,8 +20,6 @@ constexpr int32_t kAcceptWaitMs = 1000;
 constexpr uint32_t kAcceptRetryPauseMs = 50;
 constexpr int32_t kRefusalSendMs = 100;
 
-CFtpSession* CreatePlainSession(void*) { return new CFtpSession(); }
-
 }  // namespace
 
 // What one listener thread is started with.
@@ -62,16 +60,11 @@ bool AnswerWithoutDescriptors(CEventSocket& listener, CEventSocket& reserve) {
 
 }  // namespace
 
-CFtpService::CFtpService() : servedFolder_("\\"), sessionFactory_(CreatePlainSession) {}
+CFtpService::CFtpService() : servedFolder_("\\") {}
 
 CFtpService::~CFtpService() {
   RequestStop();
   while (!IsIdle()) SleepMs(10);
-}
-
-void CFtpService::SetSessionFactory(FtpSessionFactory factory, void* context) {
-  sessionFactory_ = factory != nullptr ? factory : CreatePlainSession;
-  sessionFactoryContext_ = context;
 }
 
 void CFtpService::SetSessionLimits(const FtpSessionLimits& limits) {
@@ -110,6 +103,16 @@ bool CFtpService::StartListener() {
   return true;
 }
 
+void CFtpService::SessionEnded() { CountDown(sessionCount_); }
+
+void CFtpService::CountDown(std::atomic<int32_t>& count) {
+  // The observer is read before the count drops: once the service is idle its owner may
+  // destroy it, and the observer (which the owner keeps longer) is all that is touched.
+  IFtpIdleObserver* observer = idleObserver_;
+  count.fetch_sub(1);
+  if (observer != nullptr && IsIdle()) observer->OnServiceIdle();
+}
+
 bool CFtpService::ResetStopFlag() {
   if (!IsIdle()) return false;
   stopFlag_.store(0);
@@ -125,7 +128,9 @@ bool CFtpService::WaitUntilIdle(uint32_t timeoutMs) {
   return true;
 }
 
-CFtpSession* CFtpService::CreateSession() { return sessionFactory_(sessionFactoryContext_); }
+CFtpSession* CFtpService::CreateSession() {
+  return sessionFactory_ != nullptr ? sessionFactory_->CreateSession() : new CFtpSession();
+}
 
 void FtpListenerThread(void* argument) {
   const ListenerStart start = *static_cast<ListenerStart*>(argument);
@@ -182,7 +187,7 @@ void FtpListenerThread(void* argument) {
         continue;
       }
       CFtpSession* session = service.CreateSession();
-      session->Bind(&service.stopFlag_, &service.sessionCount_, service.ServedFolder(),
+      session->Bind(&service.stopFlag_, &service, service.ServedFolder(),
                     service.activeSourcePort_);
       session->BindAdmission(&service.admission_, place, service.idleTimeoutMs_,
                              service.loginTimeoutMs_);
@@ -193,7 +198,7 @@ void FtpListenerThread(void* argument) {
       if (!StartDetachedThread(FtpSessionThread, session)) {
         delete session;  // closes the connection
         service.admission_.Release(place);
-        service.sessionCount_.fetch_sub(1);
+        service.SessionEnded();
       }
     }
     reserve.Close();
@@ -201,7 +206,7 @@ void FtpListenerThread(void* argument) {
   }
   listener.Close();
   // Last: once the count is 0 the front end may destroy the service.
-  service.runningListenerCount_.fetch_sub(1);
+  service.CountDown(service.runningListenerCount_);
 }
 
 }  // namespace kestova

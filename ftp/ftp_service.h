@@ -6,8 +6,8 @@
 // connections and starts one session thread per connection; every thread ends by
 // polling the stop flag between time-bounded waits.
 //
-// Shutdown: RequestStop(), then wait until IsIdle() (the front end may process its
-// messages meanwhile). The stop flag is only ever cleared by ResetStopFlag(), which
+// Shutdown: RequestStop(), then wait until IsIdle() (WaitUntilIdle, or the front end's
+// own wait woken by an IFtpIdleObserver). The stop flag is only ever cleared by ResetStopFlag(), which
 // refuses while any listener or session still runs.
 #pragma once
 
@@ -26,11 +26,24 @@ namespace kestova {
 
 class CFtpSession;
 
-// Creates the session object for an accepted connection (a CFtpSession or a class
-// derived from it), on the listener thread. `context` is the one given to
-// SetSessionFactory. The listener then binds the session to the service, hands it the
-// connection and starts its thread; the session thread deletes it.
-using FtpSessionFactory = CFtpSession* (*)(void* context);
+// Makes the session object for each accepted connection (a CFtpSession or a class
+// derived from it). Called on the listener thread only. The listener then binds the
+// session to the service, hands it the connection and starts its thread; the session
+// thread deletes it.
+class IFtpSessionFactory {
+ public:
+  virtual ~IFtpSessionFactory() = default;
+  virtual CFtpSession* CreateSession() = 0;
+};
+
+// Told each time the listener and the sessions have all ended (both counts 0), on the
+// thread that ended last. The front end that waits for its sessions waits for this
+// instead of polling; it checks IsIdle() itself, since a call may come late or twice.
+class IFtpIdleObserver {
+ public:
+  virtual ~IFtpIdleObserver() = default;
+  virtual void OnServiceIdle() = 0;
+};
 
 // How the listener tells the front end about its start. Both may be empty; both are
 // called on the listener thread.
@@ -53,9 +66,7 @@ class CFtpService {
 
   CFtpService();
   // Sets the stop flag and waits until the listener and every session have ended,
-  // since they use this object. An owner whose sessions wait on its own thread (the
-  // Windows dialog's status callback) must wait with IsIdle() itself, dispatching its
-  // messages, before the destructor runs.
+  // since they use this object.
   ~CFtpService();
   CFtpService(const CFtpService&) = delete;
   CFtpService& operator=(const CFtpService&) = delete;
@@ -75,8 +86,12 @@ class CFtpService {
   // connection over the per-address cap is answered with a 421 reply and closed at once;
   // over the total, the quietest session makes room (see CSessionAdmission).
   void SetSessionLimits(const FtpSessionLimits& limits);
-  // Replaces the creator of session objects (plain CFtpSession by default).
-  void SetSessionFactory(FtpSessionFactory factory, void* context);
+  // Replaces the maker of session objects (plain CFtpSession when null, the default). The
+  // factory must outlive the listener.
+  void SetSessionFactory(IFtpSessionFactory* factory) { sessionFactory_ = factory; }
+  // Told when the service becomes idle (see IFtpIdleObserver); set before StartListener,
+  // it must outlive the service's threads.
+  void SetIdleObserver(IFtpIdleObserver* observer) { idleObserver_ = observer; }
   // Given to every session the listener starts (see CFtpSession::SetActivityObserver).
   void SetActivityObserver(const FtpActivityObserver& observer) { activityObserver_ = observer; }
 
@@ -101,6 +116,9 @@ class CFtpService {
   // Sleeps 10 ms at a time until IsIdle(); false when `timeoutMs` passed first.
   bool WaitUntilIdle(uint32_t timeoutMs);
 
+  // Called by a session thread as its last step: the session count drops.
+  void SessionEnded();
+
   ListenerState GetListenerState() const {
     return static_cast<ListenerState>(listenerState_.load());
   }
@@ -111,12 +129,14 @@ class CFtpService {
   friend void FtpListenerThread(void* argument);
   friend struct ListenerStart;
   CFtpSession* CreateSession();
+  // Takes one from `count`, then tells the idle observer when nothing runs any more.
+  void CountDown(std::atomic<int32_t>& count);
 
   CSessionAdmission admission_;
   std::atomic<uint32_t> idleTimeoutMs_{FtpSessionLimits().idleTimeoutMs};
   std::atomic<uint32_t> loginTimeoutMs_{FtpSessionLimits().loginTimeoutMs};
   CLock servedFolderLock_;
-  CCountedString servedFolder_;
+  CCountedString servedFolder_ KESTOVA_GUARDED_BY(servedFolderLock_);
   std::atomic<int32_t> stopFlag_{0};
   std::atomic<int32_t> runningListenerCount_{0};
   std::atomic<int32_t> sessionCount_{0};
@@ -129,8 +149,8 @@ class CFtpService {
   OrdinaryClientAccess access_ = OrdinaryClientAccess::kFull;
   FtpListenerObserver observer_;
   FtpActivityObserver activityObserver_;
-  FtpSessionFactory sessionFactory_ = nullptr;
-  void* sessionFactoryContext_ = nullptr;
+  IFtpSessionFactory* sessionFactory_ = nullptr;
+  IFtpIdleObserver* idleObserver_ = nullptr;
 };
 
 // Thread entry of a listener; `argument` is a ListenerStart (the service and the address),

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ftp/command_table.h"
+#include "ftp/ftp_service.h"
 #include "ftp/served_path.h"
 #include "ftp/session_admission.h"
 #include "platform/file_system.h"
@@ -24,10 +25,10 @@ CFtpSession::~CFtpSession() {
   dataConnection_.Close();
 }
 
-void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+void CFtpSession::Bind(const std::atomic<int32_t>* stopFlag, CFtpService* service,
                        const CCountedString& rootFolder, uint16_t activeSourcePort) {
   stopFlag_ = stopFlag;
-  sessionCount_ = sessionCount;
+  service_ = service;
   rootFolder_ = rootFolder;
   activeSourcePort_ = activeSourcePort;
 }
@@ -93,12 +94,12 @@ void FtpSessionThread(void* argument) {
   session->Run();
   // The object goes first, so that a front end that sees the count reach 0 finds no
   // session code running any more.
-  std::atomic<int32_t>* sessionCount = session->sessionCount_;
+  CFtpService* service = session->service_;
   CSessionAdmission* admission = session->admission_;
   CAdmissionPlace* place = session->admissionPlace_;
   delete session;
   if (admission != nullptr && place != nullptr) admission->Release(place);
-  if (sessionCount != nullptr) sessionCount->fetch_sub(1);
+  if (service != nullptr) service->SessionEnded();
 }
 
 bool CFtpSession::SendReply(FtpReply reply, CCountedString line) {

@@ -28,6 +28,7 @@
 
 namespace kestova {
 class CAdmissionPlace;
+class CFtpService;
 class CSessionAdmission;
 }
 
@@ -41,7 +42,8 @@ class CFtpSession {
   CFtpSession& operator=(const CFtpSession&) = delete;
 
   // Set-up by the listener before the session thread starts.
-  void Bind(const std::atomic<int32_t>* stopFlag, std::atomic<int32_t>* sessionCount,
+  // `service` is told when the session thread ends (CFtpService::SessionEnded).
+  void Bind(const std::atomic<int32_t>* stopFlag, CFtpService* service,
             const CCountedString& rootFolder, uint16_t activeSourcePort);
   // The admission place this session holds (given back when its thread ends), the idle
   // time-out of its control connection (no whole command for so long) and the time it has
@@ -175,7 +177,7 @@ class CFtpSession {
   CCommandLineReader lineReader_;
   CEventSocket dataConnection_;
   const std::atomic<int32_t>* stopFlag_ = nullptr;
-  std::atomic<int32_t>* sessionCount_ = nullptr;
+  CFtpService* service_ = nullptr;
   int32_t loginState_ = kNotLoggedIn;
   CCountedString userName_;
   CCountedString rootFolder_;

@@ -1,30 +1,17 @@
 #include "ftp/programme_file.h"
 
-#include <atomic>
 #include <cstdint>
-
-#include "platform/time.h"
 
 namespace kestova {
 
 namespace {
-
-std::atomic<int32_t> fileNamingLock{0};
 
 // How many names to try after losing a race for a free name to another process.
 constexpr int kRaceRetries = 100;
 
 }  // namespace
 
-void AcquireFileNamingLock() {
-  for (;;) {
-    if (fileNamingLock.fetch_add(1) + 1 == 1) return;
-    fileNamingLock.fetch_sub(1);
-    SleepMs(10);
-  }
-}
-
-void ReleaseFileNamingLock() { fileNamingLock.fetch_sub(1); }
+CLock g_fileNamingLock;
 
 bool CreateProgrammeFile(const CCountedString& rootFolder, const CCountedString& fileTitle,
                          CFile* file, CCountedString* name, CCountedString* path,

@@ -4,32 +4,14 @@
 #include "base/counted_string.h"
 #include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
+#include "platform/thread.h"
 
 namespace kestova {
 
-// The process-wide file-naming lock: one interlocked counter used as a spin lock
-// (increment; the holder is whoever made it 1; anyone else takes the increment back,
-// sleeps 10 ms and tries again). A reception holds it while it appends its row, tests
-// names and creates its file, so two receptions of the same title never pick the same
-// name. Not recursive.
-void AcquireFileNamingLock();
-void ReleaseFileNamingLock();
-
-// Holds the file-naming lock until Release() or the end of its scope.
-class CFileNamingLockHolder {
- public:
-  CFileNamingLockHolder() { AcquireFileNamingLock(); }
-  ~CFileNamingLockHolder() { Release(); }
-  CFileNamingLockHolder(const CFileNamingLockHolder&) = delete;
-  CFileNamingLockHolder& operator=(const CFileNamingLockHolder&) = delete;
-  void Release() {
-    if (held_) ReleaseFileNamingLock();
-    held_ = false;
-  }
-
- private:
-  bool held_ = true;
-};
+// The process-wide file-naming lock. A reception holds it while it announces its start
+// (so views add rows one at a time), tests names and creates its file, so two receptions
+// of the same title never pick the same name. Not recursive.
+extern CLock g_fileNamingLock;
 
 // Creates a new file for a programme in `rootFolder` (which ends with a separator):
 // the first of NAME.MPG, NAME_1.MPG, NAME_2.MPG, ... that names nothing (a folder or
@@ -42,6 +24,6 @@ class CFileNamingLockHolder {
 // whose creation failed, `file` is closed and `mark` released.
 bool CreateProgrammeFile(const CCountedString& rootFolder, const CCountedString& fileTitle,
                          CFile* file, CCountedString* name, CCountedString* path,
-                         CTransferMark* mark);
+                         CTransferMark* mark) KESTOVA_REQUIRES(g_fileNamingLock);
 
 }  // namespace kestova

@@ -5,7 +5,6 @@
 #include <unistd.h>
 #endif
 
-#include <atomic>
 #include <set>
 #include <string>
 #include <thread>
@@ -24,7 +23,7 @@ std::string Create(const CScratchFolder& folder, const char* title) {
   CFile file;
   CCountedString name, path;
   CTransferMark mark;
-  CFileNamingLockHolder lock;
+  CLockHolder lock(g_fileNamingLock);
   if (!CreateProgrammeFile(folder.Path(), title, &file, &name, &path, &mark)) return "<failed>";
   EXPECT_TRUE(file.IsOpen());
   EXPECT_TRUE(path == folder.Path() + name);
@@ -104,24 +103,6 @@ TEST(ProgrammeFile, ConcurrentCreatorsOfOneTitleGetDistinctFiles) {
   EXPECT_EQ(0u, distinct.count("<failed>"));
   EXPECT_EQ(1u, distinct.count("SAME.MPG"));
   EXPECT_EQ(1u, distinct.count("SAME_7.MPG"));
-}
-
-TEST(FileNamingLock, HoldersNeverOverlap) {
-  std::atomic<int> inside{0};
-  std::atomic<int> overlaps{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int round = 0; round < 25; ++round) {
-        CFileNamingLockHolder lock;
-        if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
-        std::this_thread::yield();
-        inside.fetch_sub(1);
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(0, overlaps.load());
 }
 
 }  // namespace

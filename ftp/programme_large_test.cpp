@@ -74,27 +74,26 @@ TEST(ProgrammeLarge, StreamPastFourGigabytesIsCountedAndSavedExactly) {
     client.Close();
   });
 
-  testing::CStatusRecorder recorder;
+  testing::CReceptionRecorder recorder;
   testing::CSocketLink link(server);
   ProgrammeReceptionSetup setup;
   setup.rootFolder = folder.Path();
   setup.titleSize = (size + 2047) / 2048;
-  setup.callback = &testing::CStatusRecorder::Callback;
-  setup.context = &recorder;
+  setup.observer = &recorder;
   ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
   sender.join();
   server.Close();
 
   EXPECT_EQ(ReceptionOutcome::kReceived, result.outcome);
   EXPECT_EQ(size, result.receivedBytes);
-  std::vector<testing::StatusEvent> events = recorder.Events();
-  ASSERT_GE(events.size(), 9u);
+  const std::vector<ReceptionEvent> events = recorder.Events();
+  ASSERT_FALSE(events.empty());
   // The final report: sizes in MiB and 100 percent.
   const unsigned long long mib = size / 1048576;
   const unsigned long long expectedMib = setup.titleSize * 2 / 1024;
-  EXPECT_EQ(std::to_string(mib) + "/" + std::to_string(expectedMib),
-            events[events.size() - 6].text);
-  EXPECT_EQ("100.00", events[events.size() - 4].text);
+  const ProgressTexts texts = FormatProgress(events.back().figures);
+  EXPECT_EQ(std::to_string(mib) + "/" + std::to_string(expectedMib), texts.size.CStr());
+  EXPECT_EQ("100.00", texts.percentage);
 
   // The file, compared chunk by chunk with what was sent.
   CFile file;

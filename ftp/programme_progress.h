@@ -35,13 +35,13 @@ struct ProgressFigures {
 
 ProgressFigures ComputeProgress(uint64_t receivedBytes, uint64_t titleSize, uint32_t elapsedMs);
 
-// The texts of status codes 1 to 5.
+// The progress texts the receive lists show.
 struct ProgressTexts {
-  CCountedString size;        // code 1: "%llu/%llu", received and expected MiB
-  CCountedString elapsed;     // code 2: "%u:%02u", minutes and seconds
-  CCountedString percentage;  // code 3: "%2.2f"
-  CCountedString remaining;   // code 4: "%u:%02u", minutes and seconds
-  CCountedString rate;        // code 5: "%u"
+  CCountedString size;        // "%llu/%llu", received and expected MiB
+  CCountedString elapsed;     // "%u:%02u", minutes and seconds
+  CCountedString percentage;  // "%2.2f"
+  CCountedString remaining;   // "%u:%02u", minutes and seconds
+  CCountedString rate;        // "%u", KiB per second
 };
 
 ProgressTexts FormatProgress(const ProgressFigures& figures);

@@ -5,7 +5,6 @@
 
 #include "ftp/programme_file.h"
 #include "ftp/programme_progress.h"
-#include "ftp/status_callback_adapter.h"
 #include "ftp/title_cleaning.h"
 #include "ftp/title_file_name.h"
 #include "platform/file_system.h"
@@ -26,8 +25,7 @@ class CProgrammeReception {
   CProgrammeReception(IDubbingLink& link, const ProgrammeReceptionSetup& setup)
       : link_(link),
         setup_(setup),
-        buffer_(kReceiveBufferSize),
-        adapter_(setup.callback, setup.context) {}
+        buffer_(kReceiveBufferSize) {}
 
   ProgrammeReceptionResult Run();
 
@@ -38,7 +36,7 @@ class CProgrammeReception {
   void ReceiveRest();
   void Finish();
 
-  // Sends one event to the status callback's adapter and to the observer.
+  // Sends one event to the observer.
   void Notify(ReceptionEventKind kind, ReceptionState state, bool withFigures);
   // The bytes the dubbing information announced; 0 when it announced none.
   uint64_t AnnouncedBytes() const { return setup_.titleSize * 2048; }
@@ -61,7 +59,6 @@ class CProgrammeReception {
   std::vector<char> firstBlock_;
   CTransferMark transferMark_;  // declared before file_, so released after it is closed
   CFile file_;
-  CStatusCallbackAdapter adapter_;
   bool streamEnded_ = false;
   bool closedInOrder_ = false;  // the sender closed the data connection in order
   bool writeFailed_ = false;
@@ -84,7 +81,6 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
     event.figures =
         ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
   }
-  adapter_.OnReceptionEvent(event);
   if (setup_.observer != nullptr) setup_.observer->OnReceptionEvent(event);
 }
 
@@ -107,10 +103,9 @@ void CProgrammeReception::GatherFirstBlock() {
 
 bool CProgrammeReception::CreateFile() {
   CCountedString title = ProgrammeTitle(firstBlock_.data(), firstBlock_.size());
-  CFileNamingLockHolder lock;
+  CLockHolder lock(g_fileNamingLock);
   result_.id = g_lastReceptionId.fetch_add(1) + 1;
   Notify(ReceptionEventKind::kStarted, ReceptionState::kStarting, false);
-  result_.row = adapter_.Row();
   if (!CreateProgrammeFile(setup_.rootFolder, TitleFileName(title), &file_, &result_.fileName,
                            &result_.path, &transferMark_)) {
     lock.Release();

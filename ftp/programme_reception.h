@@ -5,7 +5,7 @@
 // stopped), names a new file after the title in the stream's header (TITLE.MPG, or
 // TITLE_1.MPG, TITLE_2.MPG, ... when taken), writes the whole stream into it byte for
 // byte, and reports what happens as reception events (ftp/reception_events.h) to the
-// setup's observer and, through a CStatusCallbackAdapter, to its status callback.
+// setup's observer.
 //
 // How it ends: kReceived when the sender closed the data connection in order after
 // reaching the last announced 2048-byte unit (any size when none was announced);
@@ -27,7 +27,6 @@
 #include "base/counted_string.h"
 #include "ftp/dubbing_link.h"
 #include "ftp/reception_events.h"
-#include "ftp/status_callback.h"
 
 namespace kestova {
 
@@ -35,8 +34,6 @@ struct ProgrammeReceptionSetup {
   CCountedString rootFolder;          // ends with a separator; created when missing
   uint64_t titleSize = 0;             // S, units of 2048 bytes; 0 when not announced; at most
                                       // kLargestTitleSize (ftp/dubbing_documents.h)
-  StatusCallback callback = nullptr;  // may be null
-  void* context = nullptr;
   IReceptionObserver* observer = nullptr;  // may be null
   DubbingTimeouts timeouts;
 };
@@ -54,7 +51,6 @@ enum class ReceptionOutcome {
 struct ProgrammeReceptionResult {
   ReceptionOutcome outcome = ReceptionOutcome::kNoDataConnection;
   ReceptionId id = 0;          // the events' id; 0 when no reception started
-  int32_t row = -1;            // from status code 7; -1 without callback
   uint64_t receivedBytes = 0;  // T: every byte received, first block included
   size_t firstBlockLength = 0;
   CCountedString fileName;  // name as created (no folder)

@@ -29,8 +29,7 @@ namespace {
 
 using testing::CScratchFolder;
 using testing::CScriptedLink;
-using testing::CStatusRecorder;
-using testing::StatusEvent;
+using testing::CReceptionRecorder;
 
 const char kOpening[] = "150 Opening BINARY mode data connection for file transfer.";
 const char kComplete[] = "226 Transfer complete";
@@ -52,24 +51,23 @@ class ProgrammeReceptionTest : public ::testing::Test {
     ProgrammeReceptionSetup setup;
     setup.rootFolder = folder_.Path();
     setup.titleSize = titleSize;
-    setup.callback = &CStatusRecorder::Callback;
-    setup.context = &recorder_;
+    setup.observer = &recorder_;
     return setup;
   }
   std::string FileContent(const char* name, bool* exists = nullptr) {
     return testing::ReadWholeFile(folder_.PathOf(name), exists);
   }
-  // The texts the row got for one code, in order.
-  std::vector<std::string> TextsOf(int32_t row, uint32_t code) {
-    std::vector<std::string> texts;
-    for (const StatusEvent& event : recorder_.EventsOfRow(row)) {
-      if (event.code == code) texts.push_back(event.text);
+  // The states one reception's events carried, in order.
+  std::vector<ReceptionState> StatesOf(ReceptionId id) {
+    std::vector<ReceptionState> states;
+    for (const ReceptionEvent& event : recorder_.Events()) {
+      if (event.id == id) states.push_back(event.state);
     }
-    return texts;
+    return states;
   }
 
   CScratchFolder folder_;
-  CStatusRecorder recorder_;
+  CReceptionRecorder recorder_;
 };
 
 TEST_F(ProgrammeReceptionTest, HundredBytePiecesGiveAThreeHundredByteFirstBlock) {
@@ -98,25 +96,27 @@ TEST_F(ProgrammeReceptionTest, SixtyFourKilobytePiecesGiveAFirstBlockOfOnePiece)
   EXPECT_EQ(kReceivedReplies, link.replies);
 }
 
-TEST_F(ProgrammeReceptionTest, CallbackOrderAndTextsOfOneReception) {
+TEST_F(ProgrammeReceptionTest, EventOrderOfOneReception) {
   CScriptedLink link;
   link.AddStream(Stream("ORDER", 4096), 1024);
   ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup(2));  // 4 KiB announced
-  ASSERT_EQ(0, result.row);
-  std::string codes = recorder_.CodesOfRow(0);
-  // Row, name, "receiving", any number of progress reports, the final one, "received".
-  ASSERT_GE(codes.size(), 9u);
-  EXPECT_EQ("706", codes.substr(0, 3));
-  EXPECT_EQ("123456", codes.substr(codes.size() - 6));
-  for (size_t i = 3; i + 1 < codes.size(); i += 5) EXPECT_EQ("12345", codes.substr(i, 5));
-  EXPECT_EQ(std::vector<std::string>{"ORDER.MPG"}, TextsOf(0, kStatusFileName));
-  std::vector<std::string> states = TextsOf(0, kStatusState);
-  ASSERT_EQ(2u, states.size());
-  EXPECT_EQ(kTextReceiving, states[0]);
-  EXPECT_EQ(kTextReceived, states[1]);
-  EXPECT_EQ("100.00", TextsOf(0, kStatusPercentage).back());
-  EXPECT_EQ("0:00", TextsOf(0, kStatusRemaining).back());
-  EXPECT_EQ("0/0", TextsOf(0, kStatusSize).back());
+  const std::string kinds = recorder_.KindsOf(result.id);
+  // Started, file created, any number of progress reports, ended with the final figures.
+  ASSERT_GE(kinds.size(), 3u);
+  EXPECT_EQ("SF", kinds.substr(0, 2));
+  EXPECT_EQ('E', kinds.back());
+  EXPECT_EQ(std::string::npos, kinds.substr(2, kinds.size() - 3).find_first_not_of('P'));
+  const std::vector<ReceptionState> states = StatesOf(result.id);
+  EXPECT_EQ(ReceptionState::kStarting, states.at(0));
+  EXPECT_EQ(ReceptionState::kReceiving, states.at(1));
+  const ReceptionEvent ended = recorder_.Events().back();
+  EXPECT_EQ(ReceptionState::kReceived, ended.state);
+  EXPECT_EQ("ORDER.MPG", ended.fileName);
+  ASSERT_TRUE(ended.hasFigures);
+  const ProgressTexts texts = FormatProgress(ended.figures);
+  EXPECT_EQ("100.00", texts.percentage);
+  EXPECT_EQ("0:00", texts.remaining);
+  EXPECT_EQ("0/0", texts.size);
 }
 
 TEST_F(ProgrammeReceptionTest, ProgressIsReportedWhileDataComes) {
@@ -131,18 +131,18 @@ TEST_F(ProgrammeReceptionTest, ProgressIsReportedWhileDataComes) {
   setup.timeouts.reportIntervalMs = 0;  // report whenever a millisecond has passed
   ReceiveProgramme(link, setup);
   // At least one report during the reception besides the final one.
-  EXPECT_GE(TextsOf(0, kStatusSize).size(), 2u);
+  const std::string kinds = recorder_.KindsOf(recorder_.Ids().back());
+  EXPECT_NE(std::string::npos, kinds.find('P'));
   EXPECT_TRUE(FileContent("SLOW.MPG") == stream);
 }
 
-TEST_F(ProgrammeReceptionTest, WithoutCallbackTheFileIsStillReceived) {
+TEST_F(ProgrammeReceptionTest, WithoutObserverTheFileIsStillReceived) {
   CScriptedLink link;
   const std::string stream = Stream("QUIET", 1000);
   link.AddStream(stream, 333);
   ProgrammeReceptionSetup setup = ReceptionSetup();
-  setup.callback = nullptr;
-  ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
-  EXPECT_EQ(-1, result.row);
+  setup.observer = nullptr;
+  ReceiveProgramme(link, setup);
   EXPECT_TRUE(FileContent("QUIET.MPG") == stream);
   EXPECT_TRUE(recorder_.Events().empty());
 }
@@ -160,7 +160,7 @@ TEST_F(ProgrammeReceptionTest, EmptyStreamGivesAnEmptyFileWithoutTitle) {
 #endif
   EXPECT_TRUE(exists);
   EXPECT_EQ(kReceivedReplies, link.replies);
-  EXPECT_EQ(kTextReceived, TextsOf(0, kStatusState).back());
+  EXPECT_EQ(ReceptionState::kReceived, recorder_.LastStateOf(result.id));
 }
 
 TEST_F(ProgrammeReceptionTest, ShortStreamsUseOnlyTheTitleBytesReceived) {
@@ -236,22 +236,8 @@ TEST_F(ProgrammeReceptionTest, RepeatedTitlesGetNumberedFiles) {
   EXPECT_TRUE(FileContent("TITLE.MPG") == Stream("TITLE", 300, 10));
   EXPECT_TRUE(FileContent("TITLE_1.MPG") == Stream("TITLE", 300, 11));
   EXPECT_TRUE(FileContent("TITLE_2.MPG") == Stream("TITLE", 300, 12));
-  EXPECT_EQ(3u, recorder_.Events().size() / 9);  // 7, 0, 6, 1-5, 6 for each
-}
-
-TEST_F(ProgrammeReceptionTest, StopFlagEndsTheReceptionAndKeepsWhatArrived) {
-  CScriptedLink link;
-  const std::string stream = Stream("STOPPED", 4000);
-  link.AddStream(stream.substr(0, 3000), 500);
-  link.AddStop();
-  link.AddPiece(stream.substr(3000));
-  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
-  // The recorder is answered as for a whole stream; the row says it was cut short.
-  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
-  EXPECT_TRUE(FileContent("STOPPED.MPG") == stream.substr(0, 3000));
-  EXPECT_EQ(kReceivedReplies, link.replies);
-  EXPECT_EQ(kTextInterrupted, TextsOf(0, kStatusState).back());
-  EXPECT_EQ(1u, link.StepsLeft());
+  ASSERT_EQ(3u, recorder_.Ids().size());
+  for (ReceptionId id : recorder_.Ids()) EXPECT_EQ("SFE", recorder_.KindsOf(id));
 }
 
 TEST_F(ProgrammeReceptionTest, StopBeforeAnyDataStillCreatesTheFile) {
@@ -306,11 +292,9 @@ TEST_F(ProgrammeReceptionTest, FileThatCannotBeCreatedIsReportedAndRefused) {
   EXPECT_EQ(ReceptionOutcome::kCreateFailed, result.outcome);
   EXPECT_EQ((std::vector<std::string>{kOpening, kAborted}), link.replies);
   EXPECT_EQ(1, link.loginResets);
-  EXPECT_EQ("76", recorder_.CodesOfRow(0));
-  std::string expected =
-      CCountedString::Format(kTextCreateFailedFormat, folder_.PathOf("blocker/TITLE.MPG").CStr())
-          .CStr();
-  EXPECT_EQ(expected, TextsOf(0, kStatusState).at(0));
+  EXPECT_EQ("SE", recorder_.KindsOf(result.id));
+  EXPECT_EQ(ReceptionState::kCreateFailed, recorder_.LastStateOf(result.id));
+  EXPECT_EQ(folder_.PathOf("blocker/TITLE.MPG"), recorder_.Events().back().path);
   EXPECT_EQ("a file, not a folder", FileContent("blocker"));
 }
 
@@ -338,18 +322,20 @@ TEST_F(ProgrammeReceptionTest, TwoConcurrentReceptionsOfOneTitleGetTwoRowsAndTwo
   std::thread b([&] { resultB = ReceiveProgramme(linkB, ReceptionSetup()); });
   a.join();
   b.join();
-  EXPECT_NE(resultA.row, resultB.row);
+  EXPECT_NE(resultA.id, resultB.id);
   EXPECT_FALSE(resultA.fileName == resultB.fileName);
   EXPECT_TRUE(FileContent(resultA.fileName.CStr()) == first);
   EXPECT_TRUE(FileContent(resultB.fileName.CStr()) == second);
-  for (int32_t row : {resultA.row, resultB.row}) {
-    std::string codes = recorder_.CodesOfRow(row);
-    EXPECT_EQ("706", codes.substr(0, 3)) << row;
-    EXPECT_EQ('6', codes.back()) << row;
+  for (const ProgrammeReceptionResult* result : {&resultA, &resultB}) {
+    const std::string kinds = recorder_.KindsOf(result->id);
+    EXPECT_EQ("SF", kinds.substr(0, 2)) << result->id;
+    EXPECT_EQ('E', kinds.back()) << result->id;
+    for (const ReceptionEvent& event : recorder_.Events()) {
+      if (event.id == result->id && event.kind == ReceptionEventKind::kFileCreated) {
+        EXPECT_EQ(result->fileName, event.fileName);
+      }
+    }
   }
-  std::vector<std::string> names = {TextsOf(resultA.row, 0).at(0), TextsOf(resultB.row, 0).at(0)};
-  EXPECT_EQ(names[0], std::string(resultA.fileName.CStr()));
-  EXPECT_EQ(names[1], std::string(resultB.fileName.CStr()));
 }
 
 #ifndef _WIN32
@@ -378,15 +364,9 @@ TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
   EXPECT_EQ((std::vector<std::string>{kOpening,
                                       "451 Requested action aborted: local error in processing."}),
             link.replies);
-  std::vector<std::string> states = TextsOf(0, kStatusState);
-  ASSERT_EQ(2u, states.size());
-  EXPECT_EQ(kTextReceiving, states[0]);
-  EXPECT_EQ(
-      std::string(
-          CCountedString::Format(kTextWriteFailedFormat, folder_.PathOf("FULL.MPG").CStr()).CStr()),
-      states[1]);
+  EXPECT_EQ(ReceptionState::kWriteFailed, recorder_.LastStateOf(result.id));
+  EXPECT_EQ(folder_.PathOf("FULL.MPG"), recorder_.Events().back().path);
   EXPECT_GT(link.StepsLeft(), 0u);  // the rest of the stream was not waited for
-  EXPECT_EQ('6', recorder_.CodesOfRow(0).back());
 }
 #endif
 
@@ -433,10 +413,7 @@ TEST_F(ProgrammeReceptionTest, FailedCloseIsReportedAsAWriteFailure) {
   EXPECT_EQ((std::vector<std::string>{kOpening,
                                       "451 Requested action aborted: local error in processing."}),
             link.replies);
-  EXPECT_EQ(
-      std::string(
-          CCountedString::Format(kTextWriteFailedFormat, folder_.PathOf("SHUT.MPG").CStr()).CStr()),
-      TextsOf(0, kStatusState).back());
+  EXPECT_EQ(ReceptionState::kWriteFailed, recorder_.LastStateOf(result.id));
 }
 #endif
 
@@ -594,16 +571,12 @@ TEST_F(ReceptionEventsTest, AReceiveErrorEndsAsInterruptedAndKeepsTheBytes) {
   link.AddReceiveError();
   link.AddPiece("never read");
   ProgrammeReceptionSetup setup = ObservedSetup();
-  testing::CStatusRecorder recorder;
-  setup.callback = &testing::CStatusRecorder::Callback;
-  setup.context = &recorder;
   const ProgrammeReceptionResult result = ReceiveProgramme(link, setup);
   EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
   EXPECT_EQ(ReceptionState::kInterrupted, first_.events.back().state);
   EXPECT_EQ(3000u, first_.events.back().receivedBytes);
   EXPECT_TRUE(testing::ReadWholeFile(folder_.PathOf("RESET.MPG")) == stream);
   EXPECT_EQ(kReceivedReplies, link.replies);  // the recorder still gets 226
-  EXPECT_EQ(kTextInterrupted, recorder.Events().back().text);
 }
 
 // A stream closed in order is whole only when it is not shorter than its announced size

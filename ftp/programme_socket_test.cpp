@@ -17,7 +17,7 @@ namespace {
 
 using testing::CScratchFolder;
 using testing::CSocketLink;
-using testing::CStatusRecorder;
+using testing::CReceptionRecorder;
 
 std::string Stream(const char* title, size_t length, unsigned seed) {
   std::string stream = testing::PatternBytes(length, seed);
@@ -46,8 +46,7 @@ class ProgrammeSocketTest : public ::testing::Test {
   ProgrammeReceptionSetup ReceptionSetup() {
     ProgrammeReceptionSetup setup;
     setup.rootFolder = folder_.Path();
-    setup.callback = &CStatusRecorder::Callback;
-    setup.context = &recorder_;
+    setup.observer = &recorder_;
     return setup;
   }
   // Sends `stream` in pieces of `pieceSize` bytes and receives it; returns the result.
@@ -72,7 +71,7 @@ class ProgrammeSocketTest : public ::testing::Test {
   }
 
   CScratchFolder folder_;
-  CStatusRecorder recorder_;
+  CReceptionRecorder recorder_;
   CEventSocket client_;
   CEventSocket server_;
 };
@@ -93,7 +92,7 @@ TEST_F(ProgrammeSocketTest, StreamSentInSixtyFourKilobytePiecesIsSavedByteForByt
   EXPECT_EQ(stream.size(), result.receivedBytes);
   EXPECT_LE(result.firstBlockLength, 65536u);
   EXPECT_TRUE(testing::ReadWholeFile(folder_.PathOf("LARGE PIECES.MPG")) == stream);
-  EXPECT_EQ(kTextReceived, recorder_.Events().back().text);
+  EXPECT_EQ(ReceptionState::kReceived, recorder_.Events().back().state);
 }
 
 TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
@@ -122,7 +121,7 @@ TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
   EXPECT_EQ(result.receivedBytes, saved.size());
   EXPECT_TRUE(saved == stream.substr(0, saved.size()));
   EXPECT_EQ("226 Transfer complete", link.replies.back());
-  EXPECT_EQ(kTextInterrupted, recorder_.Events().back().text);
+  EXPECT_EQ(ReceptionState::kInterrupted, recorder_.Events().back().state);
 }
 
 }  // namespace

@@ -24,10 +24,11 @@
 //   CReceptionObservers observers;
 //   observers.Add(&receiveList);
 //   observers.Add(&statusPage);
-//   sink.observer = &observers;   // DubbingStatusSink, ftp/dubbing_session.h
+//   CDubbingSessionFactory factory(&observers);   // ftp/dubbing_session.h
+//   service.SetSessionFactory(&factory);
 //
-// The status callback of the Windows receive page is one more view of these events:
-// CStatusCallbackAdapter (ftp/status_callback_adapter.h).
+// The Windows receive page is one more view of these events (app/receive_view.h). The
+// texts of the states are in ftp/reception_state_texts.h.
 #pragma once
 
 #include <cstdint>

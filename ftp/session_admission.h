@@ -69,10 +69,10 @@ class CSessionAdmission {
   CAdmissionPlace* ChooseQuietest();
 
   CLock lock_;
-  FtpSessionLimits limits_;
-  std::map<IpAddress, int32_t> byAddress_;
-  std::list<CAdmissionPlace> places_;
-  int32_t evictionsPending_ = 0;
+  FtpSessionLimits limits_ KESTOVA_GUARDED_BY(lock_);
+  std::map<IpAddress, int32_t> byAddress_ KESTOVA_GUARDED_BY(lock_);
+  std::list<CAdmissionPlace> places_ KESTOVA_GUARDED_BY(lock_);
+  int32_t evictionsPending_ KESTOVA_GUARDED_BY(lock_) = 0;
 };
 
 }  // namespace kestova

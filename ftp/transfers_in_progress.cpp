@@ -11,7 +11,8 @@ namespace {
 // A function-local static: built on first use, so no start-up order matters.
 struct TransferList {
   CLock lock;
-  std::vector<CCountedString> paths;  // one entry per mark; a path may appear twice
+  // One entry per mark; a path may appear twice.
+  std::vector<CCountedString> paths KESTOVA_GUARDED_BY(lock);
 };
 
 TransferList& List() {
@@ -51,7 +52,9 @@ CTransfersHeld::CTransfersHeld() { List().lock.Acquire(); }
 
 CTransfersHeld::~CTransfersHeld() { List().lock.Release(); }
 
-bool CTransfersHeld::Involve(const CCountedString& resolvedPath) const {
+// The list's lock is held by this object from its construction on.
+bool CTransfersHeld::Involve(const CCountedString& resolvedPath) const
+    KESTOVA_NO_THREAD_SAFETY_ANALYSIS {
   for (const CCountedString& path : List().paths) {
     if (IsInsideFolder(resolvedPath, path)) return true;
   }

@@ -237,9 +237,8 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   CReceptionObservers observers;
   observers.Add(&receiveList);
   observers.Add(&watch);  // the status page and the completion hook
-  DubbingStatusSink statusSink;
-  statusSink.observer = &observers;
-  service.SetSessionFactory(&CreateDubbingSession, &statusSink);
+  CDubbingSessionFactory sessionFactory(&observers);
+  service.SetSessionFactory(&sessionFactory);
   receiveList.Start();
 
   if (!StartReceptionWatch(statusSettings, &watch)) {

@@ -49,8 +49,9 @@ constexpr size_t kBarCellWidth = 18;  // "25.00%  [########]"
 // the failure texts, which carry a path, are cut at the end of the line.
 size_t StateRoom(const ListTexts& texts) {
   size_t room = DisplayWidth(texts.columns[7 - 1]);
-  for (const char* state : {texts.starting, texts.receiving, texts.received, texts.interrupted}) {
-    room = std::max(room, DisplayWidth(state));
+  for (ReceptionState state : {ReceptionState::kStarting, ReceptionState::kReceiving,
+                               ReceptionState::kReceived, ReceptionState::kInterrupted}) {
+    room = std::max(room, DisplayWidth(texts.states.Of(state)));
   }
   return room;
 }

@@ -11,12 +11,7 @@ namespace {
 const ListTexts kEnglish = {
     {"File name", "Size (MB)", "Elapsed", "Progress (%)", "Rate (KB/s)", "Remaining", "State"},
     {"Name", "Size", "Time", "%", "KB/s", "Left", "State"},
-    "Starting",
-    "Receiving",
-    "Reception complete",
-    "Reception interrupted",
-    "Could not create the file; reception abandoned. File name: %s",
-    "Writing to the file failed; reception abandoned. File name: %s",
+    kEnglishStateTexts,
     "elapsed ",
     "remaining ",
     ", ",
@@ -26,12 +21,7 @@ const ListTexts kJapanese = {
     {"ファイル名", "ファイルサイズ(MByte)", "経過時間(分)", "経過割合(%)", "転送レート(KByte/s)",
      "残り時間(分)", "状態"},
     {"ファイル名", "サイズ", "経過", "%", "KB/s", "残り", "状態"},
-    "開始中",
-    "受信中",
-    "受信完了しました",
-    "受信が中断されました",
-    "ファイルの作成に失敗しました。処理を中断します。ファイル名：%s",
-    "ファイルへの書き込みに失敗しました。受信を中断しました。ファイル名：%s",
+    kJapaneseStateTexts,
     "経過 ",
     "残り ",
     "、",
@@ -102,26 +92,10 @@ const ListTexts& TextsFor(ListLanguage language) {
 }
 
 std::string StateText(const ListTexts& texts, ReceptionState state, const std::string& path) {
-  const char* format = nullptr;
-  switch (state) {
-    case ReceptionState::kStarting:
-      return texts.starting;
-    case ReceptionState::kReceiving:
-      return texts.receiving;
-    case ReceptionState::kReceived:
-      return texts.received;
-    case ReceptionState::kInterrupted:
-      return texts.interrupted;
-    case ReceptionState::kCreateFailed:
-      format = texts.createFailed;
-      break;
-    case ReceptionState::kWriteFailed:
-      format = texts.writeFailed;
-      break;
-  }
-  if (format == nullptr) return std::string();
-  const std::string prefix = PrefixOf(format);
-  return prefix + path + (format + prefix.size() + 2);
+  const char* text = texts.states.Of(state);
+  if (!StateTextTakesPath(state)) return text;
+  const std::string prefix = PrefixOf(text);
+  return prefix + path + (text + prefix.size() + 2);
 }
 
 size_t DisplayWidth(const std::string& utf8) {

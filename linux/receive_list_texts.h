@@ -1,10 +1,12 @@
 // Texts of the Linux receive list: the Windows program's Japanese texts when the
-// locale is Japanese, English otherwise. All texts are UTF-8.
+// locale is Japanese, English otherwise. All texts are UTF-8; the state texts are those
+// of ftp/reception_state_texts.h.
 #pragma once
 
 #include <string>
 
 #include "ftp/reception_events.h"
+#include "ftp/reception_state_texts.h"
 
 namespace kestova {
 
@@ -21,12 +23,7 @@ struct ListTexts {
   // The same headers in short forms chosen for narrow terminals (each a whole word or
   // unit, never a cut of the long form).
   const char* shortColumns[7];
-  const char* starting;
-  const char* receiving;
-  const char* received;
-  const char* interrupted;
-  const char* createFailed;  // printf format with %s for the path
-  const char* writeFailed;   // printf format with %s for the path
+  ReceptionStateTexts states;  // ftp/reception_state_texts.h
   const char* elapsedLabel;  // plain progress lines
   const char* remainingLabel;
   const char* separator;  // between the fields of a plain progress line

@@ -147,4 +147,19 @@ bool CEventSocket::GetPeerAddressText(CCountedString* address, CCountedString* p
   return true;
 }
 
+bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent,
+                        int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  return IsValid() && SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs);
+}
+
+bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
+                          uint32_t* bytesSent, int32_t timeoutMs) {
+  if (bytesSent) *bytesSent = 0;
+  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
+  const sockaddr_in remote = MakeAddress(address, port);
+  return IsValid() && SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs);
+}
+
 }  // namespace kestova

@@ -11,6 +11,9 @@ namespace kestova {
 // Call once before any socket is used and before the other functions of this
 // header, which use Winsock on Windows; harmless elsewhere.
 bool StartSocketLibrary();
+// Gives back one successful StartSocketLibrary (Winsock's clean-up); after the last one
+// no socket may be used. Nothing elsewhere.
+void StopSocketLibrary();
 
 // This machine's host name; empty when it cannot be told.
 CCountedString LocalHostName();

@@ -35,6 +35,12 @@ bool CloseSocketHandle(SocketHandle handle);
 SocketHandle NewSocket(bool stream, bool ipv6 = false);
 // Sets IPV6_V6ONLY on an IPv6 socket; false where the system refuses.
 bool MakeIPv6Only(SocketHandle handle, bool only);
+// Sends the whole buffer on `handle`, to `to` if given (else to the connected peer),
+// within `timeoutMs` (> 0). What cannot be completed in time fails with 0 bytes even if
+// part of it went out: callers take success to mean that everything was sent. Defined by
+// each OS body.
+bool SendWhole(SocketHandle handle, const sockaddr_in* to, const void* buffer, uint32_t length,
+               uint32_t* bytesSent, int32_t timeoutMs);
 // The socket option that gives a socket its address use. Defined by each OS body.
 int AddressUseOption(CEventSocket::AddressUse use);
 

@@ -10,9 +10,9 @@ namespace {
 // SetSettingsFilePath only counts before that.
 struct SettingsLocation {
   CLock lock;
-  bool fixed = false;
-  bool replaced = false;
-  CCountedString path;
+  bool fixed KESTOVA_GUARDED_BY(lock) = false;
+  bool replaced KESTOVA_GUARDED_BY(lock) = false;
+  CCountedString path KESTOVA_GUARDED_BY(lock);
 };
 
 SettingsLocation& Location() {

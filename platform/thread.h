@@ -2,6 +2,8 @@
 // so that the Windows build needs nothing Windows 2000/XP lacks).
 #pragma once
 
+#include "platform/thread_annotations.h"
+
 namespace kestova {
 
 using ThreadProc = void (*)(void* argument);
@@ -16,29 +18,37 @@ int CurrentProcessThreadCount();
 
 // A non-recursive lock: a thread that holds it must not acquire it again (on Linux
 // that would deadlock). Not copyable.
-class CLock {
+class KESTOVA_CAPABILITY("lock") CLock {
  public:
   CLock();
   ~CLock();
   CLock(const CLock&) = delete;
   CLock& operator=(const CLock&) = delete;
-  void Acquire();
-  void Release();
+  void Acquire() KESTOVA_ACQUIRE();
+  void Release() KESTOVA_RELEASE();
 
  private:
   alignas(void*) unsigned char storage_[64];
 };
 
-// Holds a CLock for its own lifetime.
-class CLockHolder {
+// Holds a CLock for its own lifetime, or until Release().
+class KESTOVA_SCOPED_CAPABILITY CLockHolder {
  public:
-  explicit CLockHolder(CLock& lock) : lock_(lock) { lock_.Acquire(); }
-  ~CLockHolder() { lock_.Release(); }
+  explicit CLockHolder(CLock& lock) KESTOVA_ACQUIRE(lock) : lock_(lock) { lock_.Acquire(); }
+  ~CLockHolder() KESTOVA_RELEASE() {
+    if (held_) lock_.Release();
+  }
   CLockHolder(const CLockHolder&) = delete;
   CLockHolder& operator=(const CLockHolder&) = delete;
+  // Gives the lock back before the end of the scope.
+  void Release() KESTOVA_RELEASE() {
+    if (held_) lock_.Release();
+    held_ = false;
+  }
 
  private:
   CLock& lock_;
+  bool held_ = true;
 };
 
 }  // namespace kestova

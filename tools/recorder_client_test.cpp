@@ -29,7 +29,8 @@ class RecorderClientTest : public ::testing::Test {
     return testing::ReadWholeFile(server_.Folder().PathOf(name));
   }
 
-  testing::CTestFtpServer server_{&CreateDubbingSession, nullptr};
+  CDubbingSessionFactory factory_;
+  testing::CTestFtpServer server_{&factory_};
   testing::CScratchFolder copies_;
 };
 

@@ -20,9 +20,6 @@ class CDefaultPage : public CDialog {
   explicit CDefaultPage(UINT templateId, HWND parent = nullptr,
                         const char* themeLibrary = CThemeApi::kLibraryName);
 
-  // The dialog that added the page (set by the host before it creates the page).
-  CDialog* host = nullptr;
-
   // Called with the size change of each handled resize. Base: nothing.
   virtual void ResizeBy(int widthChange, int heightChange);
   // 1 shows the page (SW_SHOW); any other value hides it (SW_HIDE).

@@ -1,9 +1,8 @@
 // CDialog: creation from a template, the modal loop and the dialog procedure.
 #include "ui/dialog.h"
 
-#include <exception>
-
 #include "ui/application.h"
+#include "ui/handler_guard.h"
 
 namespace kestova {
 namespace {
@@ -134,31 +133,21 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND window, UINT message, WPARAM wPa
   }
   LRESULT result = 0;
   bool handled = false;
-  try {
+  const bool returned = RunGuarded("a dialog message handler", [&] {
     if (message == WM_INITDIALOG) {
       result = self->OnInitDialog();
       handled = true;
     } else {
       handled = self->Dispatch(message, wParam, lParam, &result);
     }
-  } catch (const std::exception& failure) {
-    ::OutputDebugStringA("KESTOV-A: a dialog message handler failed: ");
-    ::OutputDebugStringA(failure.what());
-    ::OutputDebugStringA("\n");
-    handled = message == WM_INITDIALOG;
-    result = TRUE;
-  } catch (...) {
-    ::OutputDebugStringA("KESTOV-A: a dialog message handler failed\n");
+  });
+  if (!returned) {
     handled = message == WM_INITDIALOG;
     result = TRUE;
   }
   if (message == WM_NCDESTROY) {
     self->DetachDialog();
-    try {
-      self->OnFinalMessage();
-    } catch (...) {
-      ::OutputDebugStringA("KESTOV-A: OnFinalMessage failed\n");
-    }
+    RunGuarded("OnFinalMessage", [&] { self->OnFinalMessage(); });
     return FALSE;
   }
   if (!handled) return FALSE;

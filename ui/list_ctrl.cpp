@@ -75,6 +75,13 @@ LPARAM CListCtrl::GetItemData(int row) const {
   return GetItem(&item) ? item.lParam : 0;
 }
 
+int CListCtrl::FindItemByData(LPARAM data) const {
+  LVFINDINFOA find = {};
+  find.flags = LVFI_PARAM;
+  find.lParam = data;
+  return static_cast<int>(Send(LVM_FINDITEMA, static_cast<WPARAM>(-1), LParam(&find)));
+}
+
 bool CListCtrl::SetItemData(int row, LPARAM data) const {
   LVITEMA item = {};
   item.mask = LVIF_PARAM;

@@ -32,6 +32,8 @@ class CListCtrl : public CWnd {
   bool SetCellText(int row, int column, const char* text) const;
   LPARAM GetItemData(int row) const;
   bool SetItemData(int row, LPARAM data) const;
+  // The row whose item data is `data` (LVM_FINDITEM with LVFI_PARAM), or -1.
+  int FindItemByData(LPARAM data) const;
   UINT GetItemState(int row, UINT mask) const;
   bool SetItemState(int row, UINT state, UINT mask) const;
   int GetNextItem(int start, UINT flags) const;

@@ -2,9 +2,9 @@
 #include "ui/window.h"
 
 #include <cassert>
-#include <exception>
 
 #include "ui/dialog.h"
+#include "ui/handler_guard.h"
 
 namespace kestova {
 namespace {
@@ -15,13 +15,15 @@ CWnd* ObjectOf(HWND window) {
   return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-void ReportFailure(const char* where) {
-  ::OutputDebugStringA("KESTOV-A: a window message handler failed: ");
+}  // namespace
+
+void ReportHandlerFailure(const char* where, const char* what) {
+  ::OutputDebugStringA("KESTOV-A: ");
   ::OutputDebugStringA(where);
+  ::OutputDebugStringA(" failed: ");
+  ::OutputDebugStringA(what);
   ::OutputDebugStringA("\n");
 }
-
-}  // namespace
 
 CWnd::~CWnd() {
   if (hwnd_ != nullptr && original_ != nullptr) UnsubclassWindow();
@@ -177,24 +179,15 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND window, UINT message, WPARAM wParam, L
   const WNDPROC original = self->original_;
   LRESULT result = 0;
   bool handled = false;
-  try {
-    handled = self->Dispatch(message, wParam, lParam, &result);
-  } catch (const std::exception& failure) {
-    ReportFailure(failure.what());
-    handled = false;
-  } catch (...) {
-    ReportFailure("unknown exception");
+  if (!RunGuarded("a window message handler",
+                  [&] { handled = self->Dispatch(message, wParam, lParam, &result); })) {
     handled = false;
   }
   if (message == WM_NCDESTROY) {
     // The window ends: the original procedure gets the last word, the object lets go.
     result = ::CallWindowProcA(original, window, message, wParam, lParam);
     if (self->hwnd_ == window) self->UnsubclassWindow();
-    try {
-      self->OnFinalMessage();
-    } catch (...) {
-      ReportFailure("OnFinalMessage");
-    }
+    RunGuarded("OnFinalMessage", [&] { self->OnFinalMessage(); });
     return result;
   }
   if (!handled) result = ::CallWindowProcA(original, window, message, wParam, lParam);

@@ -55,7 +55,7 @@ TEST(CaptureClientWithoutDriver, SocketMethodFailsWhilePort137IsOwnedAndRunsOnce
     CPortHolder again;  // the client's socket is closed
     EXPECT_TRUE(again.Held()) << "round " << round;
   }
-  WSACleanup();
+  StopSocketLibrary();
 }
 
 }  // namespace

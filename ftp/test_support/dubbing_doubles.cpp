@@ -99,35 +99,38 @@ bool ConnectLoopbackPair(CEventSocket& client, CEventSocket& server) {
   return ready;
 }
 
-void CStatusRecorder::Callback(uint32_t code, void* data, void* context, int32_t row) {
-  CStatusRecorder* self = static_cast<CStatusRecorder*>(context);
-  std::lock_guard<std::mutex> hold(self->mutex_);
-  if (code == kStatusAddRow) {
-    int32_t index = self->rows_++;
-    *static_cast<int32_t*>(data) = index;
-    self->events_.push_back({code, std::string(), index});
-    return;
-  }
-  self->events_.push_back({code, static_cast<const char*>(data), row});
+void CReceptionRecorder::OnReceptionEvent(const ReceptionEvent& event) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  events_.push_back(event);
 }
 
-std::vector<StatusEvent> CStatusRecorder::Events() const {
+std::vector<ReceptionEvent> CReceptionRecorder::Events() const {
   std::lock_guard<std::mutex> hold(mutex_);
   return events_;
 }
 
-std::vector<StatusEvent> CStatusRecorder::EventsOfRow(int32_t row) const {
-  std::vector<StatusEvent> ofRow;
-  for (const StatusEvent& event : Events()) {
-    if (event.row == row) ofRow.push_back(event);
+std::vector<ReceptionId> CReceptionRecorder::Ids() const {
+  std::vector<ReceptionId> ids;
+  for (const ReceptionEvent& event : Events()) {
+    if (event.kind == ReceptionEventKind::kStarted) ids.push_back(event.id);
   }
-  return ofRow;
+  return ids;
 }
 
-std::string CStatusRecorder::CodesOfRow(int32_t row) const {
-  std::string codes;
-  for (const StatusEvent& event : EventsOfRow(row)) codes += static_cast<char>('0' + event.code);
-  return codes;
+std::string CReceptionRecorder::KindsOf(ReceptionId id) const {
+  std::string kinds;
+  for (const ReceptionEvent& event : Events()) {
+    if (event.id == id) kinds += "SFPE"[static_cast<int>(event.kind)];
+  }
+  return kinds;
+}
+
+ReceptionState CReceptionRecorder::LastStateOf(ReceptionId id) const {
+  ReceptionState state = ReceptionState::kStarting;
+  for (const ReceptionEvent& event : Events()) {
+    if (event.id == id) state = event.state;
+  }
+  return state;
 }
 
 }  // namespace testing

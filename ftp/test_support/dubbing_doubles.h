@@ -1,5 +1,5 @@
 // Test doubles for the dubbing transfers: a scripted link, a link over a real loopback
-// data connection, and a status callback that records every call.
+// data connection, and an observer that records every reception event.
 #pragma once
 
 #include <atomic>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ftp/dubbing_link.h"
-#include "ftp/status_callback.h"
+#include "ftp/reception_events.h"
 #include "net/event_socket.h"
 
 namespace kestova {
@@ -93,28 +93,22 @@ class CSocketLink : public CRecordingLink {
 // started first where the system needs it). False when it could not be made.
 bool ConnectLoopbackPair(CEventSocket& client, CEventSocket& server);
 
-// One status callback call.
-struct StatusEvent {
-  uint32_t code;
-  std::string text;  // empty for code 7
-  int32_t row;       // the row argument; for code 7 the index handed out
-};
-
-// A status callback target that hands out row indices 0, 1, 2, ... for code 7 (as a
-// list that appends rows would) and records every call. Thread-safe.
-class CStatusRecorder {
+// Keeps every reception event it is given, from any number of threads.
+class CReceptionRecorder : public IReceptionObserver {
  public:
-  static void Callback(uint32_t code, void* data, void* context, int32_t row);
-  std::vector<StatusEvent> Events() const;
-  // The events of one row, code 7 included.
-  std::vector<StatusEvent> EventsOfRow(int32_t row) const;
-  // Codes only, in order, for one row.
-  std::string CodesOfRow(int32_t row) const;
+  void OnReceptionEvent(const ReceptionEvent& event) override;
+  std::vector<ReceptionEvent> Events() const;
+  // The ids of the receptions, in the order they started.
+  std::vector<ReceptionId> Ids() const;
+  // The kinds of one reception's events, in order: S started, F file created,
+  // P progress, E ended.
+  std::string KindsOf(ReceptionId id) const;
+  // The state of the last event of one reception (kStarting when there is none).
+  ReceptionState LastStateOf(ReceptionId id) const;
 
  private:
   mutable std::mutex mutex_;
-  std::vector<StatusEvent> events_;
-  int32_t rows_ = 0;
+  std::vector<ReceptionEvent> events_;
 };
 
 }  // namespace testing

@@ -6,13 +6,13 @@
 namespace kestova {
 namespace testing {
 
-CTestFtpServer::CTestFtpServer(FtpSessionFactory factory, void* factoryContext) {
+CTestFtpServer::CTestFtpServer(IFtpSessionFactory* factory) {
   static const bool socketsReady = StartSocketLibrary();  // Winsock, once per process
   (void)socketsReady;
   service_.SetListenPort(0);
   service_.SetActiveSourcePort(0);
   service_.SetServedFolder(folder_.Path());
-  if (factory != nullptr) service_.SetSessionFactory(factory, factoryContext);
+  service_.SetSessionFactory(factory);
   if (!service_.StartListener()) return;
   const uint32_t start = TickCountMs();
   while (service_.GetListenerState() == CFtpService::kStarting && TickCountMs() - start < 10000) {

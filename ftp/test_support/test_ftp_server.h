@@ -13,8 +13,8 @@ namespace testing {
 class CTestFtpServer {
  public:
   // Starts the listener on port 0 (active-mode source port: any) and waits until it
-  // listens. `factory` replaces the session class when given.
-  explicit CTestFtpServer(FtpSessionFactory factory = nullptr, void* factoryContext = nullptr);
+  // listens. `factory` (kept by the caller) replaces the session class when given.
+  explicit CTestFtpServer(IFtpSessionFactory* factory = nullptr);
   ~CTestFtpServer();
   CTestFtpServer(const CTestFtpServer&) = delete;
   CTestFtpServer& operator=(const CTestFtpServer&) = delete;

@@ -2,11 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ftp/reception_state_texts.h"
+
 namespace kestova {
 namespace {
 
-// The texts the script shows, by key. Column headings and the receiving/received states
-// are those of the receive list.
+// The texts the script shows, by key. Column headings are those of the receive list;
+// the state texts are ftp/reception_state_texts.h's.
 struct PageTexts {
   const char* lang;
   const char* title;
@@ -25,8 +27,7 @@ struct PageTexts {
   const char* noneAnswered;
   const char* counts;  // "{answered}", "{ignored}"
   const char* columns[8];
-  const char* states[6];  // starting, receiving, received, interrupted, create-failed,
-                          // write-failed
+  const ReceptionStateTexts& states;  // ftp/reception_state_texts.h
   const char* noReceptions;
   const char* updated;  // "{time}"
   const char* offline;
@@ -50,8 +51,7 @@ const PageTexts kEnglish = {
     "no query answered yet",
     "{answered} answered, {ignored} ignored",
     {"#", "File name", "Size (MB)", "Elapsed", "Progress (%)", "Rate (KB/s)", "Remaining", "State"},
-    {"Starting", "Receiving", "Reception complete", "Interrupted", "Could not create the file",
-     "Writing to the file failed"},
+    kEnglishStateTexts,
     "No programme has been received since the service started.",
     "Updated {time}",
     "The service does not answer; trying again…",
@@ -76,8 +76,7 @@ const PageTexts kJapanese = {
     "応答 {answered} 件、無視 {ignored} 件",
     {"#", "ファイル名", "ファイルサイズ(MByte)", "経過時間(分)", "経過割合(%)",
      "転送レート(KByte/s)", "残り時間(分)", "状態"},
-    {"開始中", "受信中", "受信完了しました", "受信が中断されました", "ファイルの作成に失敗しました",
-     "ファイルへの書き込みに失敗しました"},
+    kJapaneseStateTexts,
     "サービス開始後に受信した番組はありません。",
     "更新 {time}",
     "サービスが応答しません。再試行しています…",
@@ -99,12 +98,12 @@ std::string TextsJson(const PageTexts& t) {
       {"counts", t.counts},
       {"columns", t.columns},
       {"states",
-       {{"starting", t.states[0]},
-        {"receiving", t.states[1]},
-        {"received", t.states[2]},
-        {"interrupted", t.states[3]},
-        {"create-failed", t.states[4]},
-        {"write-failed", t.states[5]}}},
+       {{"starting", t.states.Of(ReceptionState::kStarting)},
+        {"receiving", t.states.Of(ReceptionState::kReceiving)},
+        {"received", t.states.Of(ReceptionState::kReceived)},
+        {"interrupted", t.states.Of(ReceptionState::kInterrupted)},
+        {"create-failed", t.states.Of(ReceptionState::kCreateFailed)},
+        {"write-failed", t.states.Of(ReceptionState::kWriteFailed)}}},
       {"noReceptions", t.noReceptions},
       {"updated", t.updated},
       {"offline", t.offline},
@@ -219,10 +218,8 @@ const char* StatusPageScript() {
     var receiving = r.state === 'starting' || r.state === 'receiving';
     cell(tr, 6, !receiving ? '' : r.remainingSeconds === null ? '--:--'
         : minutes(r.remainingSeconds), 'figure');
-    var state = texts.states[r.state] || r.state;
-    if ((r.state === 'create-failed' || r.state === 'write-failed') && r.path) {
-      state += ': ' + r.path;
-    }
+    // The failure texts end with the path in place of %s.
+    var state = (texts.states[r.state] || r.state).replace('%s', r.path || '');
     cell(tr, 7, state, 'state');
     return tr;
   }

@@ -32,11 +32,11 @@ namespace {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-// Sends the buffer on `fd`, to `to` if given. A stream is sent piece by piece until the
-// whole buffer is out, a datagram in one piece. What cannot be completed within the
-// time-out fails with 0 bytes, even if part of it was already sent: the caller cannot
-// tell a partial send from a complete one otherwise.
-bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t length,
+
+}  // namespace
+
+// A stream piece by piece until the whole buffer is out, a datagram in one piece.
+bool SendWhole(SocketHandle fd, const sockaddr_in* to, const void* buffer, uint32_t length,
                uint32_t* bytesSent, int32_t timeoutMs) {
   if (buffer == nullptr && length != 0) return false;
   const Deadline deadline(timeoutMs);
@@ -58,8 +58,6 @@ bool SendWhole(int fd, const sockaddr_in* to, const void* buffer, uint32_t lengt
   if (bytesSent) *bytesSent = sent;
   return true;
 }
-
-}  // namespace
 
 // close() that failed only by an interruption has still released the descriptor (Linux),
 // so retrying it could close a descriptor opened meanwhile elsewhere; it counts as closed.
@@ -137,13 +135,6 @@ bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t time
   return getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
 }
 
-bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent,
-                        int32_t timeoutMs) {
-  if (bytesSent) *bytesSent = 0;
-  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  return IsValid() && SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs);
-}
-
 bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
                             int32_t timeoutMs) {
   *bytesSent = 0;
@@ -162,14 +153,6 @@ bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytes
     if (events == 0) return true;  // no room within the time-out
     if (events < 0) return false;
   }
-}
-
-bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
-                          uint32_t* bytesSent, int32_t timeoutMs) {
-  if (bytesSent) *bytesSent = 0;
-  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  const sockaddr_in remote = MakeAddress(address, port);
-  return IsValid() && SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs);
 }
 
 bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,

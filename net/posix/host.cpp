@@ -10,6 +10,8 @@ namespace kestova {
 
 bool StartSocketLibrary() { return true; }
 
+void StopSocketLibrary() {}
+
 uint32_t LookUpHostName(const char* hostName) {
   addrinfo hints{};
   hints.ai_family = AF_INET;

@@ -133,12 +133,14 @@ bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t
   return false;
 }
 
-// Sends the whole buffer: a datagram in one piece, a stream in as many pieces as the
-// system takes, all within one time-out. Anything short of the whole buffer fails with
-// 0 bytes, since callers take success to mean that everything was sent.
-bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_t length,
-               uint32_t* bytesSent, DWORD timeoutMs) {
+}  // namespace
+
+// A datagram in one piece, a stream in as many pieces as the system takes, all within
+// one time-out.
+bool SendWhole(SocketHandle socket, const sockaddr_in* to, const void* buffer, uint32_t length,
+               uint32_t* bytesSent, int32_t timeout) {
   if (buffer == nullptr && length != 0) return false;
+  const DWORD timeoutMs = static_cast<DWORD>(timeout);
   const char* bytes = static_cast<const char*>(buffer);
   const DWORD start = GetTickCount();
   uint32_t total = 0;
@@ -153,8 +155,6 @@ bool SendWhole(SOCKET socket, const sockaddr_in* to, const void* buffer, uint32_
   if (bytesSent) *bytesSent = total;
   return true;
 }
-
-}  // namespace
 
 bool CloseSocketHandle(SocketHandle handle) { return closesocket(handle) == 0; }
 
@@ -259,14 +259,6 @@ bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t time
          (events.lNetworkEvents & FD_CONNECT) != 0 && events.iErrorCode[FD_CONNECT_BIT] == 0;
 }
 
-bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent,
-                        int32_t timeoutMs) {
-  if (bytesSent) *bytesSent = 0;
-  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  return IsValid() &&
-         SendWhole(handle_, nullptr, buffer, length, bytesSent, static_cast<DWORD>(timeoutMs));
-}
-
 bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
                             int32_t timeoutMs) {
   *bytesSent = 0;
@@ -292,15 +284,6 @@ bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytes
     WSANETWORKEVENTS events;
     if (!event.Enumerate(&events)) return false;  // also resets the event
   }
-}
-
-bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
-                          uint32_t* bytesSent, int32_t timeoutMs) {
-  if (bytesSent) *bytesSent = 0;
-  if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  const sockaddr_in remote = MakeAddress(address, port);
-  return IsValid() &&
-         SendWhole(handle_, &remote, buffer, length, bytesSent, static_cast<DWORD>(timeoutMs));
 }
 
 bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesReceived,

@@ -14,6 +14,8 @@ bool StartSocketLibrary() {
   return WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
+void StopSocketLibrary() { WSACleanup(); }
+
 uint32_t LookUpHostName(const char* hostName) {
   // Winsock keeps the result per thread, so this is safe from several threads.
   const hostent* host = gethostbyname(hostName);

@@ -6,6 +6,7 @@
 #   (the build folder must be configured with CMAKE_INSTALL_PREFIX=/usr)
 # Prints the path of the package made.
 set -euo pipefail
+shopt -s inherit_errexit  # a die inside $(...) ends the script too
 build=$(cd "${1:?usage: build-deb.sh BUILD_DIR DEBIAN_ARCH OUT_DIR}" && pwd)
 arch=${2:?}
 out=${3:?}
@@ -34,24 +35,33 @@ gzip -9n -c "$here/changelog" >"$doc/changelog.gz"
 find "$stage/usr/share/man" -type f -exec gzip -9n {} +
 
 # Depends from what the programs need: each library they link to, at least the
-# version of the newest symbol version any of them uses from it (as Debian's symbols
-# files give it for these libraries).
+# version that brought the newest symbol version any of them uses from it (as Debian's
+# symbols files give it for these libraries). A library or a symbol version this table
+# does not know ends the build: a guessed Depends would install where the programs cannot
+# run.
 depends_of() {
   local needed versions
   needed=$(readelf -d "$@" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u)
   versions=$(readelf -V "$@" | sed -n 's/.*Name: \([A-Z]*_[0-9.]*\).*/\1/p' | sort -u)
-  newest() { echo "$versions" | sed -n "s/^$1_//p" | sort -V | tail -n 1; }
-  local lib result=()
+  newest() {
+    local found
+    found=$(echo "$versions" | sed -n "s/^$1_//p" | sort -V | tail -n 1)
+    [ -n "$found" ] || die "no $1 symbol version found"
+    echo "$found"
+  }
+  local lib cxx result=()
   for lib in $needed; do
     case $lib in
       libc.so.6|libm.so.6) result+=("libc6 (>= $(newest GLIBC))") ;;
       libstdc++.so.6)
-        local cxx
         cxx=$(newest GLIBCXX)
-        case ${cxx##*.} in
-          30) result+=("libstdc++6 (>= 12)") ;; 29) result+=("libstdc++6 (>= 11)") ;;
-          28) result+=("libstdc++6 (>= 10)") ;; 26|27) result+=("libstdc++6 (>= 9)") ;;
-          *) result+=("libstdc++6 (>= 5)") ;;
+        case $cxx in
+          3.4|3.4.[0-9]|3.4.1[0-9]|3.4.2[01]) result+=("libstdc++6 (>= 5)") ;;
+          3.4.22) result+=("libstdc++6 (>= 6)") ;; 3.4.23) result+=("libstdc++6 (>= 7)") ;;
+          3.4.24|3.4.25) result+=("libstdc++6 (>= 8)") ;;
+          3.4.26|3.4.27) result+=("libstdc++6 (>= 9)") ;; 3.4.28) result+=("libstdc++6 (>= 10)") ;;
+          3.4.29) result+=("libstdc++6 (>= 11)") ;; 3.4.30) result+=("libstdc++6 (>= 12)") ;;
+          *) die "no libstdc++6 version known for GLIBCXX_$cxx" ;;
         esac ;;
       libgcc_s.so.1) result+=("libgcc-s1 (>= $(newest GCC | cut -d. -f1-2))") ;;
       # Debian's shlibs file for the soname: libcpp-httplib0.11 (>= 0.11.4+ds).

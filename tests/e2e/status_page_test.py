@@ -205,7 +205,7 @@ class StatusPageTest(unittest.TestCase):
                          "--screenshot=" + shot)
                 self.assertTrue(os.path.getsize(shot) > 1000, shot)
         expected = {"ja": ["受信が中断されました", "受信完了しました"],
-                    "en": ["Interrupted", "Reception complete"]}
+                    "en": ["Reception interrupted", "Reception complete"]}
         for lang, dom in pages.items():
             final = rows(dom)
             self.assertEqual([r[0] for r in final], ["interrupted", "received"], dom)
