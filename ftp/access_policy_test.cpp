@@ -20,7 +20,7 @@ const char kDenied[] = "550 Permission denied.";
 class AccessPolicyTest : public ::testing::TestWithParam<OrdinaryClientAccess> {
  protected:
   AccessPolicyTest()
-      : sink_{&CStatusRecorder::Callback, &recorder_}, server_(&CreateDubbingSession, &sink_) {}
+      : factory_(&recorder_), server_(&factory_) {}
   void SetUp() override {
     ASSERT_TRUE(server_.IsListening());
     ASSERT_TRUE(WriteWholeFile(server_.Folder().PathOf("old.MPG"), "kept"));
@@ -45,8 +45,8 @@ class AccessPolicyTest : public ::testing::TestWithParam<OrdinaryClientAccess> {
     return client_.ReadReply(20000);
   }
 
-  CStatusRecorder recorder_;
-  DubbingStatusSink sink_;
+  CReceptionRecorder recorder_;
+  CDubbingSessionFactory factory_;
   CTestFtpServer server_;
   CRawFtpClient client_;
 };
