@@ -57,6 +57,7 @@ std::vector<std::string> HookEnvironment(const BoardRecord& record) {
       "KESTOVA_BYTES=" + std::to_string(record.receivedBytes),
       "KESTOVA_SECONDS=" + std::to_string(seconds),
       "KESTOVA_ID=" + std::to_string(record.id),
+      "KESTOVA_ERROR=" + record.reason,
   };
 }
 
