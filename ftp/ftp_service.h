@@ -17,6 +17,7 @@
 #include "base/counted_string.h"
 #include "ftp/session_admission.h"
 #include "ftp/session_activity.h"
+#include "platform/system_error.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -88,6 +89,8 @@ class CFtpService {
   ListenerState GetListenerState() const {
     return static_cast<ListenerState>(listenerState_.load());
   }
+  // Why the listener could not start (the system's reason); set once the state is kFailed.
+  const SystemError& ListenerFailure() const { return listenerFailure_; }
   // The port the listener is bound to; 0 until it is listening.
   uint16_t ListeningPort() const { return static_cast<uint16_t>(listeningPort_.load()); }
 
@@ -103,6 +106,7 @@ class CFtpService {
   std::atomic<int32_t> runningListenerCount_{0};
   std::atomic<int32_t> sessionCount_{0};
   std::atomic<int32_t> listenerState_{kNotStarted};
+  SystemError listenerFailure_;  // written before listenerState_ becomes kFailed
   std::atomic<int32_t> listeningPort_{0};
   uint16_t listenPort_ = 21;
   uint16_t activeSourcePort_ = 20;

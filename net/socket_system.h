@@ -31,6 +31,9 @@ bool CloseSocketHandle(SocketHandle handle);
 // A new IPv4 socket, TCP or UDP (Windows: overlapped; POSIX: closed on exec);
 // kInvalidSocket on failure. Defined by each OS body.
 SocketHandle NewSocket(bool stream);
+// The system's code of the calling thread's last failed socket call (errno,
+// WSAGetLastError). Defined by each OS body.
+int LastSocketErrorCode();
 // The socket option that gives a socket its address use. Defined by each OS body.
 int AddressUseOption(CEventSocket::AddressUse use);
 

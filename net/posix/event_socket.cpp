@@ -71,6 +71,8 @@ SocketHandle NewSocket(bool stream) {
   return fd < 0 ? kInvalidSocket : fd;
 }
 
+int LastSocketErrorCode() { return errno; }
+
 // Address reuse on POSIX already refuses to bind a port on which a socket listens, so
 // both address uses set it.
 int AddressUseOption(CEventSocket::AddressUse) { return SO_REUSEADDR; }

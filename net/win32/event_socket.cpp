@@ -163,6 +163,8 @@ SocketHandle NewSocket(bool stream) {
                    nullptr, 0, WSA_FLAG_OVERLAPPED);
 }
 
+int LastSocketErrorCode() { return WSAGetLastError(); }
+
 // Windows lets a socket with address reuse bind a port on which another socket listens,
 // so a listener that must not share its port binds exclusively instead.
 int AddressUseOption(CEventSocket::AddressUse use) {
