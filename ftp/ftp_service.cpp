@@ -142,6 +142,7 @@ void FtpListenerThread(void* argument) {
   if (!listener.CreateStream(start.address, service.listenPort_, kListenTimeoutMs,
                              CEventSocket::kExclusiveAddress) ||
       !listener.Listen(kListenBacklog)) {
+    service.listenerFailure_ = listener.LastError();
     service.listenerState_.store(CFtpService::kFailed);
     if (service.observer_.startFailed != nullptr) {
       service.observer_.startFailed(service.observer_.context, service.listenPort_);

@@ -20,6 +20,7 @@
 #include "ftp/session_admission.h"
 #include "net/ip_address.h"
 #include "ftp/session_activity.h"
+#include "platform/system_error.h"
 #include "platform/thread.h"
 
 namespace kestova {
@@ -122,6 +123,8 @@ class CFtpService {
   ListenerState GetListenerState() const {
     return static_cast<ListenerState>(listenerState_.load());
   }
+  // Why the listener could not start (the system's reason); set once the state is kFailed.
+  const SystemError& ListenerFailure() const { return listenerFailure_; }
   // The port the (first) listener is bound to; 0 until it is listening.
   uint16_t ListeningPort() const { return static_cast<uint16_t>(listeningPort_.load()); }
 
@@ -141,6 +144,7 @@ class CFtpService {
   std::atomic<int32_t> runningListenerCount_{0};
   std::atomic<int32_t> sessionCount_{0};
   std::atomic<int32_t> listenerState_{kNotStarted};
+  SystemError listenerFailure_;  // written before listenerState_ becomes kFailed
   std::atomic<int32_t> listeningPort_{0};
   uint16_t listenPort_ = 21;
   uint16_t activeSourcePort_ = 20;

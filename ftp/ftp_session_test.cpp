@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -201,6 +202,7 @@ TEST(FtpListenerTest, APortInUseIsReportedThroughTheObserver) {
   EXPECT_EQ(report.failures.load(), 1);
   EXPECT_EQ(report.failedPort.load(), port);
   EXPECT_EQ(report.listening.load(), 0);
+  EXPECT_EQ(service.ListenerFailure().code, EADDRINUSE);  // the system's reason is kept
   holder.Close();
 }
 #endif

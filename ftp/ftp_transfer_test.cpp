@@ -3,13 +3,9 @@
 
 #include <string>
 
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#endif
-
 #include "ftp/test_support/logged_in_ftp_test.h"
 #include "platform/file_system.h"
+#include "platform/test_support/injected_file_faults.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -141,24 +137,15 @@ TEST_F(FtpTransferTest, StorOfAFileHeldOpenElsewhereIsRefused) {
   EXPECT_EQ(client_.Command("RETR busy.bin"), "426 Connection closed; transfer aborted.");
 }
 
-#ifndef _WIN32
-// A write that fails mid-transfer (here: the file size limit, as a full disk would)
-// ends with a final error reply; the file keeps what was written; the session goes on.
+// A write that fails mid-transfer (a full disk) ends with a final error reply; the file
+// keeps what was written; the session goes on.
 TEST_F(FtpTransferTest, FailedWriteEndsTheStorWithAnErrorReply) {
-  struct sigaction ignore = {};
-  struct sigaction previousAction = {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previousAction), 0);
-  rlimit previous = {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  rlimit limited = previous;
-  limited.rlim_cur = 100000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
-  const std::string reply = Upload("STOR full.bin", PatternBytes(1000000, 3), true);
-
-  setrlimit(RLIMIT_FSIZE, &previous);
-  sigaction(SIGXFSZ, &previousAction, nullptr);
+  std::string reply;
+  {
+    CInjectedFileFaults faults;
+    faults.FailWritesAfter(100000, DiskFullCode());
+    reply = Upload("STOR full.bin", PatternBytes(1000000, 3), true);
+  }
   EXPECT_EQ(reply, "451 Requested action aborted: local error in processing.");
   const std::string kept = ReadWholeFile(Local("full.bin"));
   EXPECT_EQ(kept.size(), 100000u);  // every byte up to the limit, none after it
@@ -166,7 +153,6 @@ TEST_F(FtpTransferTest, FailedWriteEndsTheStorWithAnErrorReply) {
   EXPECT_EQ(client_.Command("NOOP"), "200 OK");
   EXPECT_EQ(Upload("STOR after.bin", "fine"), "226 Transfer complete");
 }
-#endif
 
 }  // namespace
 }  // namespace testing

@@ -74,6 +74,9 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
   event.state = state;
   event.fileName = result_.fileName;
   event.path = result_.path;
+  if (state == ReceptionState::kCreateFailed || state == ReceptionState::kWriteFailed) {
+    event.reason = file_.LastError();
+  }
   if (withFigures) {
     event.hasFigures = true;
     event.receivedBytes = result_.receivedBytes;

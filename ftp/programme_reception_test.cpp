@@ -11,18 +11,8 @@
 #include "ftp/dubbing_transfers.h"
 #include "ftp/test_support/dubbing_doubles.h"
 #include "platform/file_system.h"
+#include "platform/test_support/injected_file_faults.h"
 #include "platform/test_support/scratch_folder.h"
-
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/resource.h>
-#endif
-#ifdef __linux__
-#include <dirent.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#endif
 
 namespace kestova {
 namespace {
@@ -338,25 +328,18 @@ TEST_F(ProgrammeReceptionTest, TwoConcurrentReceptionsOfOneTitleGetTwoRowsAndTwo
   }
 }
 
-#ifndef _WIN32
-// Writing fails once the file reaches the process's file-size limit, as on a full disk.
+// Writing fails once the file holds 100000 bytes, as on a full disk.
 TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
-  constexpr rlim_t kLimit = 100000;
-  struct rlimit saved;
-  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
-  void (*savedHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = saved;
-  limited.rlim_cur = kLimit;
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
-
+  constexpr uint64_t kLimit = 100000;
   CScriptedLink link;
   const std::string stream = Stream("FULL", 300000, 5);
   link.AddStream(stream, 10000);
-  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup(150));
-
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, savedHandler);
-
+  ProgrammeReceptionResult result;
+  {
+    testing::CInjectedFileFaults faults;
+    faults.FailWritesAfter(kLimit, testing::DiskFullCode());
+    result = ReceiveProgramme(link, ReceptionSetup(150));
+  }
   EXPECT_EQ(ReceptionOutcome::kWriteFailed, result.outcome);
   std::string content = FileContent("FULL.MPG");
   EXPECT_EQ(kLimit, content.size());
@@ -368,46 +351,17 @@ TEST_F(ProgrammeReceptionTest, WriteFailureEndsTheReceptionAsAFailure) {
   EXPECT_EQ(folder_.PathOf("FULL.MPG"), recorder_.Events().back().path);
   EXPECT_GT(link.StepsLeft(), 0u);  // the rest of the stream was not waited for
 }
-#endif
-
-#ifdef __linux__
-// Closes this process's descriptor of `fileName` behind the back of the file object that
-// holds it, so that the object's own close fails as a failing system close would.
-bool CloseDescriptorBehindTheBack(const std::string& fileName) {
-  DIR* descriptors = opendir("/proc/self/fd");
-  if (descriptors == nullptr) return false;
-  bool closed = false;
-  while (dirent* entry = readdir(descriptors)) {
-    char target[4096] = {};
-    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-    const ssize_t length = readlink(link.c_str(), target, sizeof(target) - 1);
-    const std::string path(target, length > 0 ? static_cast<size_t>(length) : 0);
-    if (path.size() > fileName.size() &&
-        path.compare(path.size() - fileName.size() - 1, std::string::npos, "/" + fileName) == 0) {
-      closed = close(std::atoi(entry->d_name)) == 0;
-      break;
-    }
-  }
-  closedir(descriptors);
-  return closed;
-}
-
-// After the last piece, the programme file's close fails.
-class CCloseFailingLink : public CScriptedLink {
- public:
-  bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override {
-    if (StepsLeft() == 0 && !closedBehind) closedBehind = CloseDescriptorBehindTheBack("SHUT.MPG");
-    return CScriptedLink::ReceiveData(buffer, capacity, received);
-  }
-  bool closedBehind = false;
-};
 
 TEST_F(ProgrammeReceptionTest, FailedCloseIsReportedAsAWriteFailure) {
-  CCloseFailingLink link;
+  CScriptedLink link;
   const std::string stream = Stream("SHUT", 3000);
   link.AddStream(stream, 1000);
-  ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
-  ASSERT_TRUE(link.closedBehind);
+  ProgrammeReceptionResult result;
+  {
+    testing::CInjectedFileFaults faults;
+    faults.FailCloses(testing::DiskFullCode());
+    result = ReceiveProgramme(link, ReceptionSetup());
+  }
   EXPECT_EQ(ReceptionOutcome::kWriteFailed, result.outcome);
   EXPECT_TRUE(FileContent("SHUT.MPG") == stream);  // what was written stays
   EXPECT_EQ((std::vector<std::string>{kOpening,
@@ -415,7 +369,6 @@ TEST_F(ProgrammeReceptionTest, FailedCloseIsReportedAsAWriteFailure) {
             link.replies);
   EXPECT_EQ(ReceptionState::kWriteFailed, recorder_.LastStateOf(result.id));
 }
-#endif
 
 // The dubbing information document and the status document over the scripted link.
 
@@ -562,6 +515,21 @@ TEST_F(ReceptionEventsTest, EveryObserverSeesOneReceptionUnderOneId) {
   testing::CScriptedLink again;
   again.AddPiece(Stream("EVENTS", 300));
   EXPECT_NE(result.id, ReceiveProgramme(again, ObservedSetup()).id);
+}
+
+TEST_F(ReceptionEventsTest, AFailureEndsWithTheSystemsReason) {
+  testing::CScriptedLink link;
+  link.AddStream(Stream("NOROOM", 4096), 1024);
+  {
+    testing::CInjectedFileFaults faults;
+    faults.FailWritesAfter(2048, testing::DiskFullCode());
+    ReceiveProgramme(link, ObservedSetup());
+  }
+  const ReceptionEvent& ended = first_.events.back();
+  EXPECT_EQ(ReceptionState::kWriteFailed, ended.state);
+  EXPECT_EQ(testing::DiskFullCode(), ended.reason.code);
+  EXPECT_EQ(SystemErrorOf(testing::DiskFullCode()).text, ended.reason.text);
+  for (size_t i = 0; i + 1 < first_.events.size(); ++i) EXPECT_FALSE(first_.events[i].reason.IsSet());
 }
 
 TEST_F(ReceptionEventsTest, AReceiveErrorEndsAsInterruptedAndKeepsTheBytes) {

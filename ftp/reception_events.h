@@ -36,6 +36,7 @@
 
 #include "base/counted_string.h"
 #include "ftp/programme_progress.h"
+#include "platform/system_error.h"
 
 namespace kestova {
 
@@ -67,6 +68,9 @@ struct ReceptionEvent {
   uint64_t announcedBytes = 0;  // the title size announced before (2048-byte units * 2048);
                                 // 0 when none was announced
   ProgressFigures figures;      // elapsed, rate, remaining, percentage (or "unknown")
+  // On kEnded with kCreateFailed or kWriteFailed: the system's reason (e.g. "Read-only
+  // file system", "No space left on device"); unset otherwise.
+  SystemError reason;
 };
 
 class IReceptionObserver {

@@ -60,6 +60,7 @@ std::vector<std::string> HookEnvironment(const BoardRecord& record) {
           (record.announcedBytes != 0 ? std::to_string(record.announcedBytes) : std::string()),
       "KESTOVA_SECONDS=" + std::to_string(seconds),
       "KESTOVA_ID=" + std::to_string(record.id),
+      "KESTOVA_ERROR=" + record.reason,
   };
 }
 

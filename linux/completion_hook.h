@@ -11,6 +11,7 @@
 //   KESTOVA_BYTES    bytes received              KESTOVA_SECONDS duration, whole seconds
 //   KESTOVA_EXPECTED_BYTES  the size announced before the stream; empty when none was
 //   KESTOVA_ID       the reception's row id
+//   KESTOVA_ERROR    why it failed, in the system's words (write-failed; else empty)
 // Standard input is /dev/null; standard output and error are the service's.
 //
 // Run returns at once: commands are started by a thread of the hook, and another thread

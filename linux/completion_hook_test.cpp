@@ -96,20 +96,24 @@ TEST_F(CompletionHookTest, RunsOncePerEndedReceptionWithItsVariables) {
   announced.announcedBytes = 4096000;
   hook.Run(announced);
   hook.Run(Record(2, BoardState::kInterrupted, evil));
-  hook.Run(Record(3, BoardState::kWriteFailed, "full.MPG"));
+  BoardRecord full = Record(3, BoardState::kWriteFailed, "full.MPG");
+  full.reason = "No space left on device";
+  hook.Run(full);
   hook.Run(Record(4, BoardState::kCreateFailed, "none.MPG"));  // no file: no run
   hook.Run(Record(5, BoardState::kReceiving, "busy.MPG"));     // not ended: no run
   ASSERT_TRUE(hook.WaitIdle(10000));
 
   EXPECT_EQ(ReadFile(folder_ + "/1.run"),
-            "KESTOVA_BYTES=1234567\nKESTOVA_EXPECTED_BYTES=4096000\nKESTOVA_FILE=" + folder_ +
+            "KESTOVA_BYTES=1234567\nKESTOVA_ERROR=\nKESTOVA_EXPECTED_BYTES=4096000\nKESTOVA_FILE=" + folder_ +
                 "/ニュース.MPG\nKESTOVA_ID=1\nKESTOVA_NAME=ニュース.MPG\nKESTOVA_SECONDS=42\n"
                 "KESTOVA_STATE=received\nargs:one two\n");
   const std::string second = ReadFile(folder_ + "/2.run");
   EXPECT_NE(second.find("KESTOVA_NAME=" + evil + "\n"), std::string::npos) << second;
   EXPECT_NE(second.find("KESTOVA_STATE=interrupted\n"), std::string::npos);
   EXPECT_NE(second.find("KESTOVA_EXPECTED_BYTES=\n"), std::string::npos);  // none announced
-  EXPECT_NE(ReadFile(folder_ + "/3.run").find("KESTOVA_STATE=write-failed\n"), std::string::npos);
+  const std::string third = ReadFile(folder_ + "/3.run");
+  EXPECT_NE(third.find("KESTOVA_STATE=write-failed\n"), std::string::npos) << third;
+  EXPECT_NE(third.find("KESTOVA_ERROR=No space left on device\n"), std::string::npos) << third;
   EXPECT_FALSE(Exists(folder_ + "/4.run"));
   EXPECT_FALSE(Exists(folder_ + "/5.run"));
   for (const char* pwned : {"pwned1", "pwned2", "pwned3"}) {

@@ -102,6 +102,7 @@ void CReceiveList::OnReceptionEvent(const ReceptionEvent& event) {
   row->state = event.state;
   if (!event.fileName.IsEmpty()) row->fileName = event.fileName.CStr();
   if (!event.path.IsEmpty()) row->path = event.path.CStr();
+  if (event.reason.IsSet()) row->reason = event.reason.text.CStr();
   if (event.hasFigures) {
     row->hasFigures = true;
     row->figures = event.figures;
@@ -133,6 +134,7 @@ void CReceiveList::PrintPlainLine(size_t index, const std::string& text) {
 void CReceiveList::PrintStateLine(size_t index) {
   const Row& row = rows_[index];
   std::string text = StateText(texts_, row.state, row.path);
+  if (!row.reason.empty()) text += ": " + row.reason;
   const bool ended = row.state == ReceptionState::kReceived ||
                      row.state == ReceptionState::kInterrupted ||
                      row.state == ReceptionState::kWriteFailed;

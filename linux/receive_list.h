@@ -77,6 +77,7 @@ class CReceiveList : public IReceptionObserver {
     ReceptionId id = 0;
     std::string fileName;
     std::string path;  // of the failure texts
+    std::string reason;  // the system's reason of a failure; empty otherwise
     ReceptionState state = ReceptionState::kStarting;
     bool hasFigures = false;
     ProgressFigures figures;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -76,9 +78,10 @@ class ListUnderTest {
     list_->OnReceptionEvent(
         WithFigures(Event(ReceptionEventKind::kEnded, id, state), received, titleSize, ms));
   }
-  void CreateFailed(ReceptionId id, const std::string& path) {
+  void CreateFailed(ReceptionId id, const std::string& path, int reason = 0) {
     ReceptionEvent event = Event(ReceptionEventKind::kEnded, id, ReceptionState::kCreateFailed);
     event.path = path.c_str();
+    event.reason = SystemErrorOf(reason);
     list_->OnReceptionEvent(event);
   }
 
@@ -215,7 +218,7 @@ TEST(ReceiveListPlain, EveryEndAndConcurrentRowsNameTheirOwnReception) {
   const ReceptionId second = list.Start();
   const ReceptionId third = list.Start();
   list.Created(first, "A.MPG");
-  list.CreateFailed(second, "/full/B.MPG");
+  list.CreateFailed(second, "/full/B.MPG", EROFS);  // the system's reason is named
   list.Created(third, "C.MPG");
   list.End(first, ReceptionState::kWriteFailed, 7 * kMiB, 5120, 8000);
   list.End(third, ReceptionState::kInterrupted, 3 * kMiB, 0, 2000);
@@ -224,7 +227,8 @@ TEST(ReceiveListPlain, EveryEndAndConcurrentRowsNameTheirOwnReception) {
   EXPECT_TRUE(Contains(lines[0], "#1 A.MPG: Receiving"));
   EXPECT_TRUE(Contains(lines[1],
                        "#2 Could not create the file; reception abandoned. File name: "
-                       "/full/B.MPG"));
+                       "/full/B.MPG: Read-only file system"))
+      << lines[1];
   EXPECT_TRUE(Contains(lines[2], "#3 C.MPG: Receiving"));
   EXPECT_TRUE(Contains(lines[3],
                        "#1 A.MPG: Writing to the file failed; reception abandoned. "

@@ -29,6 +29,7 @@ BoardRecord RecordOfEvent(const ReceptionEvent& event) {
   record.state = BoardStateOf(event.state);
   record.fileName = event.fileName.CStr();
   record.path = event.path.CStr();
+  record.reason = event.reason.text.CStr();
   if (!event.hasFigures) return record;
   record.receivedBytes = event.receivedBytes;
   record.announcedBytes = event.announcedBytes;

@@ -19,6 +19,7 @@
 
 #include "base/counted_string.h"
 #include "net/ip_address.h"
+#include "platform/system_error.h"
 
 namespace kestova {
 
@@ -129,12 +130,17 @@ class CEventSocket {
   bool GetLocalAddressText(CCountedString* address, CCountedString* port) const;
   bool GetPeerAddressText(CCountedString* address, CCountedString* port) const;
 
+  // The system's reason for the last failed Create or Listen of this object (unset
+  // before any): "Address already in use", "Permission denied", ...
+  const SystemError& LastError() const { return lastError_; }
+
  private:
   friend class CSocketToFile;  // its kernel receives record how a stream ended, too
 
   SocketHandle handle_;
   int32_t defaultTimeoutMs_;
   bool endedInOrder_ = false;
+  SystemError lastError_;
 };
 
 // The dotted quad's value, else the first address of a host-name lookup; 0 if neither.

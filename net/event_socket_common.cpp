@@ -27,7 +27,10 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, Addr
     handle_ = kInvalidSocket;
   }
   const SocketHandle handle = NewSocket(false);
-  if (handle == kInvalidSocket) return false;
+  if (handle == kInvalidSocket) {
+    lastError_ = SystemErrorOf(LastSocketErrorCode());
+    return false;
+  }
   handle_ = handle;
   const int on = 1;
   const sockaddr_in local = MakeAddress(htonl(INADDR_ANY), localPort);
@@ -35,6 +38,7 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, Addr
       setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
                  reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    lastError_ = SystemErrorOf(LastSocketErrorCode());
     CloseSocketHandle(handle);
     handle_ = kInvalidSocket;
     return false;
@@ -57,7 +61,10 @@ bool CEventSocket::CreateStream(const IpAddress& local, uint16_t localPort, int3
     bound = IpAddress::FromIPv4(htonl(INADDR_ANY));
     handle = NewSocket(true, false);
   }
-  if (handle == kInvalidSocket) return false;
+  if (handle == kInvalidSocket) {
+    lastError_ = SystemErrorOf(LastSocketErrorCode());
+    return false;
+  }
   handle_ = handle;
   const int on = 1;
   SocketAddress name;
@@ -66,6 +73,7 @@ bool CEventSocket::CreateStream(const IpAddress& local, uint16_t localPort, int3
       setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
                  reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(handle, name.Raw(), name.length) != 0) {
+    lastError_ = SystemErrorOf(LastSocketErrorCode());
     CloseSocketHandle(handle);
     handle_ = kInvalidSocket;
     return false;
@@ -94,7 +102,12 @@ bool CEventSocket::Close() {
 
 bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
 
-bool CEventSocket::Listen(int backlog) { return IsValid() && listen(handle_, backlog) == 0; }
+bool CEventSocket::Listen(int backlog) {
+  if (!IsValid()) return false;
+  if (listen(handle_, backlog) == 0) return true;
+  lastError_ = SystemErrorOf(LastSocketErrorCode());
+  return false;
+}
 
 bool CEventSocket::GetLocalAddress(uint32_t* address, uint16_t* port) const {
   return QueryAddress(handle_, false, address, port);

@@ -41,6 +41,9 @@ bool MakeIPv6Only(SocketHandle handle, bool only);
 // each OS body.
 bool SendWhole(SocketHandle handle, const sockaddr_in* to, const void* buffer, uint32_t length,
                uint32_t* bytesSent, int32_t timeoutMs);
+// The system's code of the calling thread's last failed socket call (errno,
+// WSAGetLastError). Defined by each OS body.
+int LastSocketErrorCode();
 // The socket option that gives a socket its address use. Defined by each OS body.
 int AddressUseOption(CEventSocket::AddressUse use);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/counted_string.h"
+#include "platform/system_error.h"
 #include "platform/time.h"
 
 namespace kestova {
@@ -119,6 +120,11 @@ class CFile {
   // Closes the file; true when nothing was open or the close succeeded.
   bool Close();
 
+  // The system's reason for this object's last failed operation (unset before any).
+  const SystemError& LastError() const { return lastError_; }
+  // Keeps `code` as the last failure: for moves the kernel makes on NativeHandle().
+  void NoteFailure(int code);
+
   // The system's descriptor (POSIX) or handle (Windows) of the open file, for moves the
   // kernel makes between it and a socket.
 #ifdef _WIN32
@@ -128,6 +134,11 @@ class CFile {
 #endif
 
  private:
+  // The system's write and close, behind the fault seam (platform/file_faults.h).
+  bool WriteBody(const void* buffer, uint32_t length);
+  bool CloseBody();
+
+  SystemError lastError_;
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
 #else

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/test_support/injected_file_faults.h"
 #include "platform/test_support/scratch_folder.h"
 
 namespace kestova {
@@ -254,6 +255,48 @@ TEST_F(FileSystemTest, AnOpenFileExcludesEveryOtherOpener) {
   // Once closed, the file opens again.
   CFile again;
   EXPECT_TRUE(again.OpenForWrite(path));
+}
+
+// A write that does not fit (a full disk) writes what fits, fails, and keeps the
+// system's reason; so does a failing close.
+TEST_F(FileSystemTest, FailedWritesAndClosesKeepTheSystemsReason) {
+  const CCountedString path = scratch_.PathOf("full");
+  const std::string bytes(10000, 'x');
+  CFile file;
+  ASSERT_TRUE(file.CreateNew(path));
+  EXPECT_FALSE(file.LastError().IsSet());
+  {
+    testing::CInjectedFileFaults faults;
+    faults.FailWritesAfter(4000 + 1000, testing::DiskFullCode());
+    EXPECT_TRUE(file.Write(bytes.data(), 4000));
+    EXPECT_FALSE(file.Write(bytes.data(), 6000));
+    faults.FailCloses(testing::DiskFullCode() + 1);
+    EXPECT_FALSE(file.Close());
+    EXPECT_FALSE(file.IsOpen());  // closed all the same
+  }
+  EXPECT_EQ(file.LastError().code, testing::DiskFullCode() + 1);
+  EXPECT_EQ(ReadFile(path), bytes.substr(0, 5000));
+
+  CFile again;
+  ASSERT_TRUE(again.OpenExistingForWrite(path));
+  {
+    testing::CInjectedFileFaults faults;
+    faults.FailWritesAfter(0, testing::DiskFullCode());
+    EXPECT_FALSE(again.Write(bytes.data(), 1));
+  }
+  EXPECT_EQ(again.LastError().code, testing::DiskFullCode());
+  EXPECT_EQ(again.LastError().text, SystemErrorOf(testing::DiskFullCode()).text);
+  EXPECT_FALSE(again.LastError().text.IsEmpty());
+  EXPECT_TRUE(again.Close());  // the seam is gone: the system's close again
+}
+
+// The system's own refusal is kept with its text.
+TEST_F(FileSystemTest, ARefusedOpenKeepsTheSystemsReason) {
+  CFile file;
+  EXPECT_FALSE(file.CreateNew(scratch_.PathOf("missing\\file")));
+  EXPECT_TRUE(file.LastError().IsSet());
+  EXPECT_FALSE(file.LastError().text.IsEmpty());
+  EXPECT_FALSE(file.LastError().text.EndsWith("."));
 }
 
 }  // namespace

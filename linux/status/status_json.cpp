@@ -13,6 +13,7 @@ Json RecordJson(const BoardRecord& record) {
       {"state", BoardStateName(record.state)},
       {"fileName", record.fileName},
       {"path", record.path},
+      {"reason", nullptr},
       {"receivedBytes", record.receivedBytes},
       {"announcedBytes", nullptr},
       {"elapsedSeconds", record.elapsedSeconds},
@@ -22,6 +23,7 @@ Json RecordJson(const BoardRecord& record) {
       {"startedAt", static_cast<int64_t>(record.startedAt)},
       {"endedAt", nullptr},
   };
+  if (!record.reason.empty()) json["reason"] = record.reason;
   if (record.announcedBytes != 0) json["announcedBytes"] = record.announcedBytes;
   if (record.remainingKnown) json["remainingSeconds"] = record.remainingSeconds;
   if (record.percentageKnown) json["percentage"] = record.percentage;

@@ -91,6 +91,12 @@ class StatusServerTest : public ::testing::Test {
     interrupted.fileName = std::string("bad\xff") + "name.MPG";  // not UTF-8
     interrupted.receivedBytes = 1000;
     board_.Apply(interrupted);
+    BoardRecord refused;
+    refused.id = 9;
+    refused.state = BoardState::kCreateFailed;
+    refused.path = "/srv/rec/TITLE.MPG";
+    refused.reason = "Read-only file system";
+    board_.Apply(refused);
     service_.SetFolder("/srv/rec", false);
     std::string error;
     ASSERT_TRUE(server_.Start("127.0.0.1", 0, &error)) << error;
@@ -108,7 +114,7 @@ TEST_F(StatusServerTest, ReceptionsAreValidJsonMatchingTheBoard) {
   ASSERT_EQ(StatusOf(reply), 200) << reply;
   const nlohmann::json json = nlohmann::json::parse(BodyOf(reply));  // throws when invalid
   const auto& list = json.at("receptions");
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0]["id"], 7);
   EXPECT_EQ(list[0]["state"], "received");
   EXPECT_EQ(list[0]["fileName"], "ニュース：夜.MPG");
@@ -119,6 +125,9 @@ TEST_F(StatusServerTest, ReceptionsAreValidJsonMatchingTheBoard) {
   EXPECT_EQ(list[1]["fileName"], "bad\xEF\xBF\xBDname.MPG");  // U+FFFD for the bad byte
   EXPECT_TRUE(list[1]["announcedBytes"].is_null());
   EXPECT_TRUE(list[1]["percentage"].is_null());
+  EXPECT_TRUE(list[1]["reason"].is_null());
+  EXPECT_EQ(list[2]["state"], "create-failed");
+  EXPECT_EQ(list[2]["reason"], "Read-only file system");
 
   const nlohmann::json status = nlohmann::json::parse(BodyOf(Get(port_, "/api/status")));
   EXPECT_EQ(status["service"]["folder"], "/srv/rec");

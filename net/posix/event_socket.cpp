@@ -81,6 +81,8 @@ bool MakeIPv6Only(SocketHandle handle, bool only) {
   return setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &value, sizeof(value)) == 0;
 }
 
+int LastSocketErrorCode() { return errno; }
+
 // Address reuse on POSIX already refuses to bind a port on which a socket listens, so
 // both address uses set it.
 int AddressUseOption(CEventSocket::AddressUse) { return SO_REUSEADDR; }

@@ -16,6 +16,7 @@
 #endif
 
 #include "net/posix/socket_wait.h"
+#include "platform/file_faults.h"
 
 namespace kestova {
 
@@ -107,6 +108,10 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
   }
   *received = static_cast<uint32_t>(got);
   size_t left = static_cast<size_t>(got);
+  // A test's file fault (platform/file_faults.h) may let only part of the block in.
+  uint32_t fits = static_cast<uint32_t>(left);
+  const int fault = InjectedFileFault(FileOperation::kWrite, &fits);
+  if (fault != 0) left = fits;
   while (left > 0) {
     const ssize_t put =
         splice(pipe_[0], nullptr, file.NativeHandle(), nullptr, left, SPLICE_F_MOVE);
@@ -135,6 +140,13 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
     }
     // A full disk, a size limit, a failing device: the file keeps what it took, the
     // rest is dropped with the pipe (a later Move starts with a fresh one).
+    file.NoteFailure(put < 0 ? errno : ENOSPC);
+    ClosePipe();
+    mode_ = Mode::kBuffer;
+    return PumpResult::kFileFailed;
+  }
+  if (fault != 0) {
+    file.NoteFailure(fault);
     ClosePipe();
     mode_ = Mode::kBuffer;
     return PumpResult::kFileFailed;
@@ -213,7 +225,10 @@ PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32
       mode_ = Mode::kBuffer;
       return SendThroughBuffer(file, socket, sent, roomWaitMs);
     }
-    return SocketFailed(fd, errno) ? PumpResult::kSendFailed : PumpResult::kFileFailed;
+    const int error = errno;
+    if (SocketFailed(fd, error)) return PumpResult::kSendFailed;
+    file.NoteFailure(error);
+    return PumpResult::kFileFailed;
   }
 }
 #endif

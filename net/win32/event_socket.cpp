@@ -167,6 +167,7 @@ SocketHandle NewSocket(bool stream, bool ipv6) {
 }
 
 bool MakeIPv6Only(SocketHandle, bool) { return false; }
+int LastSocketErrorCode() { return WSAGetLastError(); }
 
 // Windows lets a socket with address reuse bind a port on which another socket listens,
 // so a listener that must not share its port binds exclusively instead.

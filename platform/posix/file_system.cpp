@@ -212,11 +212,17 @@ namespace {
 
 // Takes the exclusive lock of a freshly opened descriptor and checks that it names a
 // regular file; closes it and gives -1 otherwise.
+// On failure errno tells why (EISDIR or EINVAL for something other than a file).
 int LockRegularFile(int fd) {
   if (fd < 0) return -1;
   struct stat status;
   if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int reason = errno;
+    if (reason == 0 || (fstat(fd, &status) == 0 && !S_ISREG(status.st_mode))) {
+      reason = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    }
     close(fd);
+    errno = reason;
     return -1;
   }
   return fd;
@@ -229,6 +235,7 @@ bool CFile::OpenForRead(const CCountedString& path) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is no regular file and is refused.
   const int fd = OpenConfined(NativePath(path), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   fd_ = LockRegularFile(fd);
+  if (fd_ < 0) NoteFailure(errno);
   if (fd_ >= 0) fcntl(fd_, F_SETFL, 0);
   return fd_ >= 0;
 }
@@ -239,9 +246,13 @@ bool CFile::OpenForWrite(const CCountedString& path) {
   const int fd =
       OpenConfined(NativePath(path), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   fd_ = LockRegularFile(fd);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    NoteFailure(errno);
+    return false;
+  }
   fcntl(fd_, F_SETFL, 0);
   if (ftruncate(fd_, 0) != 0) {
+    NoteFailure(errno);
     Close();
     return false;
   }
@@ -254,6 +265,7 @@ bool CFile::CreateNew(const CCountedString& path) {
   const int fd =
       OpenConfined(NativePath(path), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
   fd_ = LockRegularFile(fd);
+  if (fd_ < 0) NoteFailure(errno);
   return fd_ >= 0;
 }
 
@@ -261,13 +273,18 @@ bool CFile::OpenExistingForWrite(const CCountedString& path) {
   Close();
   const int fd = OpenConfined(NativePath(path), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   fd_ = LockRegularFile(fd);
+  if (fd_ < 0) NoteFailure(errno);
   if (fd_ >= 0) fcntl(fd_, F_SETFL, 0);
   return fd_ >= 0;
 }
 
 bool CFile::GetSize(uint64_t* size) {
   struct stat status;
-  if (fd_ < 0 || fstat(fd_, &status) != 0) return false;
+  if (fd_ < 0) return false;
+  if (fstat(fd_, &status) != 0) {
+    NoteFailure(errno);
+    return false;
+  }
   *size = static_cast<uint64_t>(status.st_size);
   return true;
 }
@@ -285,31 +302,38 @@ bool CFile::Read(void* buffer, uint32_t capacity, uint32_t* bytesRead) {
   for (;;) {
     const ssize_t got = read(fd_, buffer, capacity);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
+    if (got < 0) {
+      NoteFailure(errno);
+      return false;
+    }
     *bytesRead = static_cast<uint32_t>(got);
     return true;
   }
 }
 
-bool CFile::Write(const void* buffer, uint32_t length) {
+bool CFile::WriteBody(const void* buffer, uint32_t length) {
   if (fd_ < 0) return false;
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t done = 0;
   while (done < length) {
     const ssize_t put = write(fd_, bytes + done, length - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;  // a full disk: ENOSPC, or nothing written at all
+    if (put <= 0) {  // a full disk: ENOSPC, or nothing written at all
+      NoteFailure(put < 0 ? errno : ENOSPC);
+      return false;
+    }
     done += static_cast<uint32_t>(put);
   }
   return true;
 }
 
-bool CFile::Close() {
-  if (fd_ < 0) return true;
+bool CFile::CloseBody() {
   const int fd = fd_;
   fd_ = -1;
   // Never retried: after EINTR the descriptor is already gone on Linux.
-  return close(fd) == 0;
+  if (close(fd) == 0) return true;
+  NoteFailure(errno);
+  return false;
 }
 
 }  // namespace kestova

@@ -1,10 +1,8 @@
-// What only the POSIX bodies can show: permission bits, a file-size limit standing
-// in for a full disk, and the atomic replacement of the settings file.
+// What only the POSIX bodies can show: permission bits and the atomic replacement of
+// the settings file.
 #include "platform/file_system.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -32,30 +30,6 @@ TEST_F(PosixFileSystemTest, AFileWithoutWritePermissionIsReadOnly) {
   ASSERT_TRUE(GetPathAttributes(path, &attributes));
   EXPECT_TRUE(attributes.isReadOnly);
   EXPECT_FALSE(attributes.isDirectory);
-}
-
-// RLIMIT_FSIZE makes write() fail with EFBIG past the limit, as a full disk fails
-// with ENOSPC: the short write must be reported.
-TEST_F(PosixFileSystemTest, AWriteThatDoesNotFitIsReported) {
-  struct sigaction ignore {};
-  struct sigaction previousAction {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previousAction), 0);
-  rlimit previous{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  rlimit small = previous;
-  small.rlim_cur = 4096;
-
-  CFile file;
-  ASSERT_TRUE(file.CreateNew(scratch_.PathOf("full")));
-  const std::string bytes(10000, 'x');
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool firstFits = file.Write(bytes.data(), 4000);
-  const bool restDoesNot = file.Write(bytes.data(), 6000);
-  setrlimit(RLIMIT_FSIZE, &previous);
-  sigaction(SIGXFSZ, &previousAction, nullptr);
-  EXPECT_TRUE(firstFits);
-  EXPECT_FALSE(restDoesNot);
 }
 
 TEST_F(PosixFileSystemTest, SettingsAreReplacedWholeAndKeepTheirPermissions) {

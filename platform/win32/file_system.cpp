@@ -135,6 +135,7 @@ HANDLE OpenUnshared(const CCountedString& path, DWORD access, DWORD disposition)
 bool CFile::OpenForRead(const CCountedString& path) {
   Close();
   handle_ = OpenUnshared(path, GENERIC_READ, OPEN_EXISTING);
+  if (!IsOpen()) NoteFailure(static_cast<int>(GetLastError()));
   return IsOpen();
 }
 
@@ -142,18 +143,21 @@ bool CFile::OpenForWrite(const CCountedString& path) {
   Close();
   // CREATE_ALWAYS empties the file only after the open (and its sharing check) succeeded.
   handle_ = OpenUnshared(path, GENERIC_WRITE, CREATE_ALWAYS);
+  if (!IsOpen()) NoteFailure(static_cast<int>(GetLastError()));
   return IsOpen();
 }
 
 bool CFile::CreateNew(const CCountedString& path) {
   Close();
   handle_ = OpenUnshared(path, GENERIC_WRITE, CREATE_NEW);
+  if (!IsOpen()) NoteFailure(static_cast<int>(GetLastError()));
   return IsOpen();
 }
 
 bool CFile::OpenExistingForWrite(const CCountedString& path) {
   Close();
   handle_ = OpenUnshared(path, GENERIC_WRITE, OPEN_EXISTING);
+  if (!IsOpen()) NoteFailure(static_cast<int>(GetLastError()));
   return IsOpen();
 }
 
@@ -161,7 +165,10 @@ bool CFile::GetSize(uint64_t* size) {
   if (!IsOpen()) return false;
   DWORD high = 0;
   const DWORD low = GetFileSize(HandleOf(handle_), &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+    NoteFailure(static_cast<int>(GetLastError()));
+    return false;
+  }
   *size = (static_cast<uint64_t>(high) << 32) | low;
   return true;
 }
@@ -181,18 +188,23 @@ bool CFile::Read(void* buffer, uint32_t capacity, uint32_t* bytesRead) {
   *bytesRead = 0;
   if (!IsOpen()) return false;
   DWORD got = 0;
-  if (!ReadFile(HandleOf(handle_), buffer, capacity, &got, nullptr)) return false;
+  if (!ReadFile(HandleOf(handle_), buffer, capacity, &got, nullptr)) {
+    NoteFailure(static_cast<int>(GetLastError()));
+    return false;
+  }
   *bytesRead = got;
   return true;
 }
 
-bool CFile::Write(const void* buffer, uint32_t length) {
+bool CFile::WriteBody(const void* buffer, uint32_t length) {
   if (!IsOpen()) return false;
   const char* bytes = static_cast<const char*>(buffer);
   uint32_t done = 0;
   while (done < length) {
     DWORD put = 0;
     if (!WriteFile(HandleOf(handle_), bytes + done, length - done, &put, nullptr) || put == 0) {
+      NoteFailure(put == 0 && GetLastError() == NO_ERROR ? ERROR_DISK_FULL
+                                                        : static_cast<int>(GetLastError()));
       return false;  // a full disk
     }
     done += put;
@@ -200,11 +212,12 @@ bool CFile::Write(const void* buffer, uint32_t length) {
   return true;
 }
 
-bool CFile::Close() {
-  if (!IsOpen()) return true;
+bool CFile::CloseBody() {
   const HANDLE handle = HandleOf(handle_);
   handle_ = INVALID_HANDLE_VALUE;
-  return CloseHandle(handle) != FALSE;
+  if (CloseHandle(handle) != FALSE) return true;
+  NoteFailure(static_cast<int>(GetLastError()));
+  return false;
 }
 
 bool SetLastWriteTime(const CCountedString& path, const CalendarTime& utc) {
