@@ -1,7 +1,10 @@
 #include "app/main_dialog.h"
 
+#include "app/built_driver_identity.h"
+#include "app/default_folder.h"
 #include "app/resource.h"
 #include "app/window_helpers.h"
+#include "ftp/programme_reception.h"
 #include "ftp/session_limit_settings.h"
 #include "platform/module.h"
 #include "platform/time.h"
@@ -33,8 +36,21 @@ unsigned CaptureFailureTextId(int captureResult) {
     case CCaptureClient::kDeviceUnavailable:
     case CCaptureClient::kServiceNotStarted:
       return IDS_CAPTURE_INSTALL_FAILED;
+    case CCaptureClient::kDriverFileAltered:
+      return IDS_CAPTURE_DRIVER_ALTERED;
     default:
       return IDS_CAPTURE_UNKNOWN_ERROR;
+  }
+}
+
+unsigned CaptureMethodTextId(CCaptureClient::Method running) {
+  switch (running) {
+    case CCaptureClient::Method::kRaw:
+      return IDS_METHOD_RAW;
+    case CCaptureClient::Method::kSocket:
+      return IDS_METHOD_SOCKET;
+    default:
+      return IDS_METHOD_DRIVER;
   }
 }
 
@@ -45,7 +61,7 @@ CMainDialog::CMainDialog() : CDialog(IDD_MAIN_DIALOG), responder_(answerTranspor
   smallIcon_ = static_cast<HICON>(LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDI_KESTOVA),
                                              IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  ftpService_.SetServedFolder(GetModuleFolder());
+  ftpService_.SetServedFolder(DefaultReceiveFolder());
   FtpListenerObserver observer;
   observer.startFailed = &CMainDialog::OnListenerStartFailed;
   observer.context = this;
@@ -75,10 +91,15 @@ BOOL CMainDialog::OnInitDialog() {
   AddPage(receivePage_, IDS_PAGE_RECEIVE);
   capture_.SetFrameCallback(&CNameResponder::OnFrame, &responder_);
   capture_.SetMethod(ReadCaptureMethodSetting());
+  capture_.SetDriverIdentity(BuiltDriverIdentity());
   if (!StartCapture()) {
     EndDialog(IDCANCEL);
     return TRUE;
   }
+  // The caption tells which method answers names ("KESTOV-A - 名前応答：ドライバ").
+  const CCountedString caption =
+      CCountedString("KESTOV-A - ") + LoadResString(CaptureMethodTextId(capture_.RunningMethod()));
+  SetWindowTextA(GetSafeHwnd(), caption.CStr());
   OnSelectionChange();
   ftpService_.SetSessionLimits(ReadSessionLimitSettings());
   if (!ftpService_.StartListener()) {
@@ -167,6 +188,19 @@ bool CMainDialog::OnPaintMinimised() {
   return true;
 }
 
+bool CMainDialog::ConfirmClose() {
+  if (RunningReceptionCount() == 0) return true;
+  const CCountedString text = LoadResString(IDS_CLOSE_WHILE_RECEIVING);
+  return MessageBoxA(GetSafeHwnd(), text.CStr(), "KESTOV-A",
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+void CMainDialog::OnEndSession() {
+  // The process may end as soon as this returns: what closing does, done now.
+  receivePage_.SaveSettings();
+  Shutdown();
+}
+
 void CMainDialog::Shutdown() {
   capture_.Stop();
   ftpService_.RequestStop();
@@ -197,6 +231,17 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       return true;
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(icon_);
+      return true;
+    case WM_CLOSE:  // the close box, Alt+F4, the system menu, taskkill
+      if (ConfirmClose()) EndDialog(IDCANCEL);
+      *result = 0;
+      return true;
+    case WM_QUERYENDSESSION:
+      *result = TRUE;
+      return true;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) OnEndSession();
+      *result = 0;
       return true;
     case WM_DESTROY:
       Shutdown();

@@ -1,5 +1,6 @@
 #include "app/page_receive.h"
 
+#include "app/default_folder.h"
 #include "app/resource.h"
 #include "app/rows_at_exit.h"
 #include "app/window_helpers.h"
@@ -71,7 +72,7 @@ void CPageReceive::FitFolderLabel() {
 
 void CPageReceive::LoadSettings() {
   CCountedString folder;
-  ReadSetting(kSettingsSection, kSettingsKey, GetModuleFolder().CStr(), &folder);
+  ReadSetting(kSettingsSection, kSettingsKey, DefaultReceiveFolder().CStr(), &folder);
   // The edit reports the change, so the host's served folder follows (OnFolderChanged).
   folderEdit_.SetText(folder.CStr());
 }

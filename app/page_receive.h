@@ -1,7 +1,7 @@
 // CPageReceive: the receive page (template 135), the program's only visible page.
 //
 // It shows the folder received programmes are saved in (kept in the settings file,
-// [PageReceive] Folder=, default the executable's folder), lets the user change it by
+// [PageReceive] Folder=, default DefaultReceiveFolder()), lets the user change it by
 // typing or with the shell's folder browser, hands it to the FTP service through its host,
 // and lists every programme reception with its progress. The list is filled by
 // ReceptionStatusCallback, which FTP session threads call.

@@ -1,5 +1,6 @@
 // The receive page under wine64 with a display: the status codes fill their columns when
 // session threads report, and the folder goes to the host and into the settings file.
+#include "app/default_folder.h"
 #include "app/page_receive.h"
 
 #include <gtest/gtest.h>
@@ -94,8 +95,9 @@ TEST_F(PageReceiveTest, FolderGoesToTheHostAndIsSavedAsTyped) {
   {
     CPageReceive page;
     CreatePage(page);
-    // No settings file: the executable's folder, with its backslash.
-    const std::string moduleFolder = GetModuleFolder().CStr();
+    // No settings file: the default folder, never the executable's own.
+    const std::string moduleFolder = DefaultReceiveFolder().CStr();
+    EXPECT_NE(moduleFolder, GetModuleFolder().CStr());
     EXPECT_EQ(std::string(page.FolderEdit().GetText().CStr()), moduleFolder);
     ASSERT_FALSE(host_.folders.empty());
     EXPECT_EQ(host_.folders.back(), moduleFolder);

@@ -4,8 +4,10 @@
 // when it begins with a separator), resolved and required to lie inside the root
 // folder. The current directory is kept resolved: "/" or "/a/b/", never a "..". The
 // root folder itself can be entered and listed but not deleted, removed or renamed; nor
-// can a file that a session is sending or receiving, or a folder that holds one.
+// can a file that a session is sending or receiving, or a folder that holds one, or a
+// folder that holds the program's own folder (ftp/protected_folder.h).
 #include "ftp/ftp_session.h"
+#include "ftp/protected_folder.h"
 #include "ftp/served_path.h"
 #include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
@@ -86,8 +88,8 @@ void CFtpSession::OnDele(CCountedString, CCountedString argument, CCountedString
 
 void CFtpSession::OnRmd(CCountedString, CCountedString argument, CCountedString) {
   CCountedString path;
-  if (!ResolveClientPath(argument, &path) || IsRootFolder(path) || !PathExists(path) ||
-      IsReadOnly(path)) {
+  if (!ResolveClientPath(argument, &path) || IsRootFolder(path) || HoldsProtectedFolder(path) ||
+      !PathExists(path) || IsReadOnly(path)) {
     Reply("550 Permission denied.");
     return;
   }
@@ -137,7 +139,7 @@ void CFtpSession::OnMkd(CCountedString, CCountedString argument, CCountedString)
 void CFtpSession::OnRnfr(CCountedString, CCountedString argument, CCountedString) {
   CCountedString path;
   if (argument.IsEmpty() || !ResolveClientPath(argument, &path) || IsRootFolder(path) ||
-      !PathExists(path)) {
+      HoldsProtectedFolder(path) || !PathExists(path)) {
     Reply("550 Permission denied.");
     return;
   }
@@ -158,7 +160,7 @@ void CFtpSession::OnRnto(CCountedString, CCountedString argument, CCountedString
     return;
   }
   if (argument.IsEmpty() || renameSource_.IsEmpty() || IsRootFolder(source) ||
-      IsRootFolder(target)) {
+      HoldsProtectedFolder(source) || IsRootFolder(target)) {
     renameSource_.Clear();
     Reply("550 Permission denied.");
     return;
