@@ -3,6 +3,7 @@
 #include "app/built_driver_identity.h"
 #include "app/default_folder.h"
 #include "app/resource.h"
+#include "app/window_placement.h"
 #include "app/window_helpers.h"
 #include "ftp/programme_reception.h"
 #include "ftp/session_limit_settings.h"
@@ -14,9 +15,8 @@ namespace kestova {
 
 namespace {
 
-// The page rectangle inside the tab control's window: below the tabs, with a margin.
-constexpr int kPageMargin = 5;
-constexpr int kPageTop = 30;
+// Pixels between the tab control's display area and the page.
+constexpr int kPageMargin = 2;
 
 // Redraws the dialog and every child at once (moved children were not repainted).
 void RedrawAll(HWND window) {
@@ -89,6 +89,9 @@ BOOL CMainDialog::OnInitDialog() {
   initialWindow_ = GetWindowRect();
   initialClient_ = GetClientRect();
   AddPage(receivePage_, IDS_PAGE_RECEIVE);
+  // After the page exists: the saved size lays it out like any resize.
+  RestoreWindowPlacement(GetSafeHwnd(), {initialWindow_.right - initialWindow_.left,
+                                         initialWindow_.bottom - initialWindow_.top});
   capture_.SetFrameCallback(&CNameResponder::OnFrame, &responder_);
   capture_.SetMethod(ReadCaptureMethodSetting());
   capture_.SetDriverIdentity(BuiltDriverIdentity());
@@ -109,14 +112,13 @@ BOOL CMainDialog::OnInitDialog() {
 }
 
 void CMainDialog::AddPage(CDefaultPage& page, unsigned captionId) {
-  RECT rect = tab_.GetWindowRect();
-  MapWindowPoints(nullptr, tab_.GetSafeHwnd(), reinterpret_cast<POINT*>(&rect), 2);
-  rect.left += kPageMargin;
-  rect.top += kPageTop;
-  rect.right -= kPageMargin;
-  rect.bottom -= kPageMargin;
   const CCountedString caption = LoadResString(captionId);
   const int index = tab_.InsertItem(tab_.GetItemCount(), caption.CStr());
+  // The display area as the tab control reports it for its tabs and font (at any DPI),
+  // with the same margin on every side.
+  RECT rect = tab_.GetClientRect();
+  TabCtrl_AdjustRect(tab_.GetSafeHwnd(), FALSE, &rect);
+  InflateRect(&rect, -kPageMargin, -kPageMargin);
   tab_.SetItemPage(index, &page);
   // The page's initialisation already hands its folder to this dialog.
   page.host = this;
@@ -197,6 +199,7 @@ bool CMainDialog::ConfirmClose() {
 
 void CMainDialog::OnEndSession() {
   // The process may end as soon as this returns: what closing does, done now.
+  SaveWindowPlacement(GetSafeHwnd());
   receivePage_.SaveSettings();
   Shutdown();
 }
@@ -244,6 +247,7 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       *result = 0;
       return true;
     case WM_DESTROY:
+      SaveWindowPlacement(GetSafeHwnd());
       Shutdown();
       return false;
     default:

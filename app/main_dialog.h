@@ -50,7 +50,7 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   bool OnNotify(NMHDR* header, LRESULT* result) override;
   // Neither Enter (in the folder edit, say) nor Esc (dismissing a menu, say) ends the
   // program; only closing the window does (WM_CLOSE), after asking while receptions run.
-  void OnOK() override {}
+  void OnOK() override { receivePage_.ApplyFolder(); }  // Enter applies the typed folder
   void OnCancel() override {}
 
  private:

@@ -2,7 +2,8 @@
 //
 // It shows the folder received programmes are saved in (kept in the settings file,
 // [PageReceive] Folder=, default DefaultReceiveFolder()), lets the user change it by
-// typing or with the shell's folder browser, hands it to the FTP service through its host,
+// typing (applied on leaving the edit or on Enter) or with the shell's folder browser, hands
+// it to the FTP service through its host,
 // and lists every programme reception with its progress. The list is filled by
 // ReceptionStatusCallback, which FTP session threads call.
 #pragma once
@@ -39,9 +40,13 @@ class CPageReceive : public CDefaultPage {
   // change is carried out by the page's thread before the call returns.
   static void ReceptionStatusCallback(uint32_t code, void* data, void* context, int32_t row);
 
-  // Reads the folder from the settings file into the edit (which passes it to the host).
+  // Reads the folder from the settings file into the edit and applies it.
   void LoadSettings();
-  // Writes the edit's text, unchanged, to the settings file; its result is not examined.
+  // Hands the edit's text to the host as the served folder; done when the edit loses the
+  // focus, on Enter (the host calls it) and after LoadSettings — not per keystroke.
+  void ApplyFolder();
+  // Writes the edit's text, unchanged, and the list's column widths to the settings file;
+  // the results are not examined.
   void SaveSettings();
 
   EListCtrl& List() { return list_; }
@@ -62,7 +67,6 @@ class CPageReceive : public CDefaultPage {
   // is widened to its text and the edit starts that much later (same right edge).
   void FitFolderLabel();
   void OnBrowse();
-  void OnFolderChanged();
   void ReportStatus(uint32_t code, void* data, int32_t row);
 
   EListCtrl list_;

@@ -102,8 +102,13 @@ TEST_F(PageReceiveTest, FolderGoesToTheHostAndIsSavedAsTyped) {
     ASSERT_FALSE(host_.folders.empty());
     EXPECT_EQ(host_.folders.back(), moduleFolder);
 
+    // Typing changes nothing yet; leaving the edit applies the folder.
     page.FolderEdit().SetText("C:\\recordings");
+    EXPECT_EQ(host_.folders.back(), moduleFolder);
+    SendMessageA(page.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_FOLDER_EDIT, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(page.FolderEdit().GetSafeHwnd()));
     EXPECT_EQ(host_.folders.back(), "C:\\recordings");
+    ListView_SetColumnWidth(page.List().GetSafeHwnd(), 2, 123);
     page.Destroy();
   }
   CCountedString saved;
@@ -114,6 +119,7 @@ TEST_F(PageReceiveTest, FolderGoesToTheHostAndIsSavedAsTyped) {
   CreatePage(again);
   EXPECT_STREQ(again.FolderEdit().GetText().CStr(), "C:\\recordings");
   EXPECT_EQ(host_.folders.back(), "C:\\recordings");
+  EXPECT_EQ(again.List().GetColumnWidth(2), 123);  // the width the user left
 }
 
 }  // namespace
