@@ -66,11 +66,13 @@ bool BrowseForFolder(HWND owner, const char* title, const CCountedString& startF
     CoTaskMemFree(desktop);
     return false;
   }
+  // An item without a file-system path (a printer, the network) changes nothing.
   char path[MAX_PATH] = {};
-  if (SHGetPathFromIDListA(item, path)) *chosen = path;
+  const bool hasPath = SHGetPathFromIDListA(item, path) && path[0] != '\0';
+  if (hasPath) *chosen = path;
   CoTaskMemFree(item);
   CoTaskMemFree(desktop);
-  return true;
+  return hasPath;
 }
 
 }  // namespace kestova

@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/window_helpers.h"
+#include "ftp/protected_folder.h"
 #include "net/host.h"
 #include "platform/module.h"
 
@@ -18,26 +19,29 @@ bool IsWindows9x() {
   return GetVersionExA(&version) && version.dwPlatformId != VER_PLATFORM_WIN32_NT;
 }
 
-// Holds the single-instance mutex from its creation to the end of the run.
+// One name for the whole machine, whatever the executable is called and whoever runs it:
+// every instance shares the one driver service, so only one may run at a time.
+constexpr char kInstanceMutexName[] = "Global\\KESTOV-A.Instance";
+
+// Holds the single-instance mutex from its creation to the end of the run. Creating and
+// testing are one step, so two starts at the same moment cannot both go on.
 class CInstanceMutex {
  public:
-  explicit CInstanceMutex(const char* name) : handle_(CreateMutexA(nullptr, FALSE, name)) {}
+  CInstanceMutex()
+      : handle_(CreateMutexA(nullptr, FALSE, kInstanceMutexName)),
+        // A mutex that exists but cannot be opened (another user's) gives no handle.
+        another_(handle_ == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {}
   ~CInstanceMutex() {
     if (handle_ != nullptr) CloseHandle(handle_);
   }
   CInstanceMutex(const CInstanceMutex&) = delete;
   CInstanceMutex& operator=(const CInstanceMutex&) = delete;
+  bool AnotherInstanceRuns() const { return another_; }
 
  private:
   HANDLE handle_;
+  bool another_;
 };
-
-bool AnotherInstanceRuns(const char* name) {
-  HANDLE other = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name);
-  if (other == nullptr) return false;
-  CloseHandle(other);
-  return true;
-}
 
 }  // namespace
 
@@ -55,10 +59,11 @@ bool CMainApp::InitInstance() {
     ShowMessage(nullptr, IDS_VERSION_ERROR_CAPTION, IDS_VERSION_ERROR_TEXT, MB_ICONERROR);
     return false;
   }
-  const CCountedString name = ApplicationName(GetModulePath());
   // Another instance: end at once, without a message and without bringing it forward.
-  if (AnotherInstanceRuns(name.CStr())) return false;
-  CInstanceMutex mutex(name.CStr());
+  CInstanceMutex mutex;
+  if (mutex.AnotherInstanceRuns()) return false;
+  // Nobody on the network may read or change the program's own files.
+  ProtectFolder(GetModuleFolder());
   // Without sockets the FTP listener reports that the server cannot start.
   StartSocketLibrary();
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_TAB_CLASSES};

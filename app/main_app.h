@@ -1,5 +1,6 @@
 // CMainApp: the application object of KESTOV-A.exe. Its start-up refuses Windows 95/98/Me,
-// keeps the program to one running instance (a mutex named after the executable), starts
+// keeps the program to one running instance on the machine (a fixed global mutex), protects
+// its own folder from FTP (ftp/protected_folder.h), starts
 // the socket library and the common controls, and runs the main dialog modally; the
 // program ends when the dialog has closed.
 #pragma once

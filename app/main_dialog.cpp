@@ -1,8 +1,12 @@
 #include "app/main_dialog.h"
 
+#include "app/built_driver_identity.h"
+#include "app/default_folder.h"
 #include "app/resource.h"
+#include "app/window_placement.h"
 #include "app/window_helpers.h"
 #include "ftp/ordinary_client_access.h"
+#include "ftp/programme_reception.h"
 #include "ftp/session_limit_settings.h"
 #include "platform/module.h"
 #include "ui/application.h"
@@ -11,9 +15,8 @@ namespace kestova {
 
 namespace {
 
-// The page rectangle inside the tab control's window: below the tabs, with a margin.
-constexpr int kPageMargin = 5;
-constexpr int kPageTop = 30;
+// Pixels between the tab control's display area and the page.
+constexpr int kPageMargin = 2;
 
 // Redraws the dialog and every child at once (moved children were not repainted).
 void RedrawAll(HWND window) {
@@ -33,8 +36,21 @@ unsigned CaptureFailureTextId(int captureResult) {
     case CCaptureClient::kDeviceUnavailable:
     case CCaptureClient::kServiceNotStarted:
       return IDS_CAPTURE_INSTALL_FAILED;
+    case CCaptureClient::kDriverFileAltered:
+      return IDS_CAPTURE_DRIVER_ALTERED;
     default:
       return IDS_CAPTURE_UNKNOWN_ERROR;
+  }
+}
+
+unsigned CaptureMethodTextId(CCaptureClient::Method running) {
+  switch (running) {
+    case CCaptureClient::Method::kRaw:
+      return IDS_METHOD_RAW;
+    case CCaptureClient::Method::kSocket:
+      return IDS_METHOD_SOCKET;
+    default:
+      return IDS_METHOD_DRIVER;
   }
 }
 
@@ -49,7 +65,7 @@ CMainDialog::CMainDialog()
   smallIcon_ = static_cast<HICON>(LoadImageA(ResourceInstance(), MAKEINTRESOURCEA(IDI_KESTOVA),
                                              IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  ftpService_.SetServedFolder(GetModuleFolder());
+  ftpService_.SetServedFolder(DefaultReceiveFolder());
   FtpListenerObserver observer;
   observer.startFailed = &CMainDialog::OnListenerStartFailed;
   observer.context = this;
@@ -76,12 +92,20 @@ BOOL CMainDialog::OnInitDialog() {
   initialWindow_ = GetWindowRect();
   initialClient_ = GetClientRect();
   AddPage(receivePage_, IDS_PAGE_RECEIVE);
+  // After the page exists: the saved size lays it out like any resize.
+  RestoreWindowPlacement(GetSafeHwnd(), {initialWindow_.right - initialWindow_.left,
+                                         initialWindow_.bottom - initialWindow_.top});
   capture_.SetFrameCallback(&CNameResponder::OnFrame, &responder_);
   capture_.SetMethod(ReadCaptureMethodSetting());
+  capture_.SetDriverIdentity(BuiltDriverIdentity());
   if (!StartCapture()) {
     EndDialog(IDCANCEL);
     return TRUE;
   }
+  // The caption tells which method answers names ("KESTOV-A - 名前応答：ドライバ").
+  const CCountedString caption =
+      CCountedString("KESTOV-A - ") + LoadResString(CaptureMethodTextId(capture_.RunningMethod()));
+  SetWindowTextA(GetSafeHwnd(), caption.CStr());
   OnSelectionChange();
   ftpService_.SetSessionLimits(ReadSessionLimitSettings());
   ftpService_.SetOrdinaryClientAccess(ReadOrdinaryClientAccessSetting());
@@ -93,14 +117,13 @@ BOOL CMainDialog::OnInitDialog() {
 }
 
 void CMainDialog::AddPage(CDefaultPage& page, unsigned captionId) {
-  RECT rect = tab_.GetWindowRect();
-  MapWindowPoints(nullptr, tab_.GetSafeHwnd(), reinterpret_cast<POINT*>(&rect), 2);
-  rect.left += kPageMargin;
-  rect.top += kPageTop;
-  rect.right -= kPageMargin;
-  rect.bottom -= kPageMargin;
   const CCountedString caption = LoadResString(captionId);
   const int index = tab_.InsertItem(tab_.GetItemCount(), caption.CStr());
+  // The display area as the tab control reports it for its tabs and font (at any DPI),
+  // with the same margin on every side.
+  RECT rect = tab_.GetClientRect();
+  TabCtrl_AdjustRect(tab_.GetSafeHwnd(), FALSE, &rect);
+  InflateRect(&rect, -kPageMargin, -kPageMargin);
   tab_.SetItemPage(index, &page);
   if (page.Create(tab_.GetSafeHwnd())) page.Move(rect, false);
 }
@@ -170,6 +193,20 @@ bool CMainDialog::OnPaintMinimised() {
   return true;
 }
 
+bool CMainDialog::ConfirmClose() {
+  if (RunningReceptionCount() == 0) return true;
+  const CCountedString text = LoadResString(IDS_CLOSE_WHILE_RECEIVING);
+  return MessageBoxA(GetSafeHwnd(), text.CStr(), "KESTOV-A",
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+void CMainDialog::OnEndSession() {
+  // The process may end as soon as this returns: what closing does, done now.
+  SaveWindowPlacement(GetSafeHwnd());
+  receivePage_.SaveSettings();
+  Shutdown();
+}
+
 void CMainDialog::Shutdown() {
   capture_.Stop();
   ftpService_.RequestStop();
@@ -200,7 +237,19 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
       *result = 0;
       return true;
+    case WM_CLOSE:  // the close box, Alt+F4, the system menu, taskkill
+      if (ConfirmClose()) EndDialog(IDCANCEL);
+      *result = 0;
+      return true;
+    case WM_QUERYENDSESSION:
+      *result = TRUE;
+      return true;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) OnEndSession();
+      *result = 0;
+      return true;
     case WM_DESTROY:
+      SaveWindowPlacement(GetSafeHwnd());
       Shutdown();
       return false;
     default:

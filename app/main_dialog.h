@@ -49,8 +49,10 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   void DoDataExchange() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   bool OnNotify(NMHDR* header, LRESULT* result) override;
-  // Enter (in the folder edit, say) must not end the program; the close box and Esc do.
-  void OnOK() override {}
+  // Neither Enter (in the folder edit, say) nor Esc (dismissing a menu, say) ends the
+  // program; only closing the window does (WM_CLOSE), after asking while receptions run.
+  void OnOK() override { receivePage_.ApplyFolder(); }  // Enter applies the typed folder
+  void OnCancel() override {}
 
  private:
   // Shows the selected tab's page, hides every other one, redraws the dialog.
@@ -58,6 +60,13 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   void OnSize(UINT type, int width, int height);
   void OnGetMinMaxInfo(MINMAXINFO* info);
   bool OnPaintMinimised();
+  // True when the window may close: no reception runs, or the user said yes to
+  // 「受信中の番組があります。終了しますか？」.
+  bool ConfirmClose();
+  // Windows is ending the session: settings saved and Shutdown run before returning.
+  void OnEndSession();
+  // Stops the capture (the driver removed), stops the FTP service and dispatches messages
+  // until every session has ended. Running it again does no harm.
   void Shutdown();
   // The listener could not bind its port (listener thread): posts kListenerFailedMessage,
   // whose handler shows caption 1003, text 1004 on this dialog's thread.
@@ -80,7 +89,11 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   RECT initialWindow_ = {0, 0, 0, 0};  // the window rectangle as first shown
 };
 
+// The string id of the caption's name for the method that answers names.
+unsigned CaptureMethodTextId(CCaptureClient::Method running);
+
 // The string id of the text shown for a failed capture start: 5006 (driver file missing),
+// 5010 (driver file not the one built with the program),
 // 5007 (service manager, device or service start), 5009 (anything else); 0 for success.
 unsigned CaptureFailureTextId(int captureResult);
 

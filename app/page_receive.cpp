@@ -1,7 +1,9 @@
 #include "app/page_receive.h"
 
+#include "app/default_folder.h"
 #include "app/resource.h"
 #include "app/rows_at_exit.h"
+#include "app/window_placement.h"
 #include "app/window_helpers.h"
 #include "platform/module.h"
 #include "platform/settings.h"
@@ -46,7 +48,7 @@ BOOL CPageReceive::OnInitDialog() {
   browseButton_.SetText(LoadResString(IDS_BROWSE_BUTTON).CStr());
   for (int column = 0; column < kColumnCount; ++column) {
     list_.InsertColumn(column, LoadResString(kColumns[column].headingId).CStr(), LVCFMT_LEFT,
-                       kColumns[column].width);
+                       SavedColumnWidth(column, kColumns[column].width));
   }
   LoadSettings();
   view_.SetWindow(GetSafeHwnd());
@@ -71,16 +73,19 @@ void CPageReceive::FitFolderLabel() {
 
 void CPageReceive::LoadSettings() {
   CCountedString folder;
-  ReadSetting(kSettingsSection, kSettingsKey, GetModuleFolder().CStr(), &folder);
-  // The edit reports the change, so the host's served folder follows (OnFolderChanged).
+  ReadSetting(kSettingsSection, kSettingsKey, DefaultReceiveFolder().CStr(), &folder);
   folderEdit_.SetText(folder.CStr());
+  ApplyFolder();
 }
 
 void CPageReceive::SaveSettings() {
   WriteSetting(kSettingsSection, kSettingsKey, folderEdit_.GetText().CStr());
+  for (int column = 0; column < kColumnCount; ++column) {
+    SaveColumnWidth(column, list_.GetColumnWidth(column));
+  }
 }
 
-void CPageReceive::OnFolderChanged() { host_.SetServedFolder(folderEdit_.GetText()); }
+void CPageReceive::ApplyFolder() { host_.SetServedFolder(folderEdit_.GetText()); }
 
 void CPageReceive::OnBrowse() {
   const CCountedString current = folderEdit_.GetText();
@@ -105,8 +110,10 @@ bool CPageReceive::OnCommand(WORD id, WORD code, HWND control, LRESULT* result) 
     *result = 0;
     return true;
   }
-  if (id == IDC_FOLDER_EDIT && code == EN_CHANGE) {
-    OnFolderChanged();
+  // Applied when the edit loses the focus (or on Enter, through the host), never per
+  // keystroke: a connection arriving mid-typing would get a half-typed folder.
+  if (id == IDC_FOLDER_EDIT && code == EN_KILLFOCUS) {
+    ApplyFolder();
     *result = 0;
     return true;
   }

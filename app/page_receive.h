@@ -1,10 +1,11 @@
 // CPageReceive: the receive page (template 135), the program's only visible page.
 //
 // It shows the folder received programmes are saved in (kept in the settings file,
-// [PageReceive] Folder=, default the executable's folder), lets the user change it by
-// typing or with the shell's folder browser, hands it to the FTP service through its host,
-// and lists every programme reception with its progress. The list is a view of the
-// reception events (View(), app/receive_view.h), which FTP session threads report to.
+// [PageReceive] Folder=, default DefaultReceiveFolder()), lets the user change it by
+// typing (applied on leaving the edit or on Enter) or with the shell's folder browser, hands
+// it to the FTP service through its host, and lists every programme reception with its
+// progress. The list is a view of the reception events (View(), app/receive_view.h), which
+// FTP session threads report to.
 #pragma once
 
 #include <cstdint>
@@ -37,9 +38,13 @@ class CPageReceive : public CDefaultPage {
   // The observer of the receptions this page lists (any thread).
   CReceiveView& View() { return view_; }
 
-  // Reads the folder from the settings file into the edit (which passes it to the host).
+  // Reads the folder from the settings file into the edit and applies it.
   void LoadSettings();
-  // Writes the edit's text, unchanged, to the settings file; its result is not examined.
+  // Hands the edit's text to the host as the served folder; done when the edit loses the
+  // focus, on Enter (the host calls it) and after LoadSettings — not per keystroke.
+  void ApplyFolder();
+  // Writes the edit's text, unchanged, and the list's column widths to the settings file;
+  // the results are not examined.
   void SaveSettings();
 
   EListCtrl& List() { return list_; }
@@ -60,7 +65,6 @@ class CPageReceive : public CDefaultPage {
   // is widened to its text and the edit starts that much later (same right edge).
   void FitFolderLabel();
   void OnBrowse();
-  void OnFolderChanged();
 
   IServedFolderHost& host_;
   EListCtrl list_;

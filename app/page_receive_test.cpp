@@ -1,6 +1,7 @@
 // The receive page under wine64 with a display: reception events from session threads
 // fill their rows, found by id in a sorted list, and the folder goes to the host and into
 // the settings file.
+#include "app/default_folder.h"
 #include "app/page_receive.h"
 
 #include <gtest/gtest.h>
@@ -182,14 +183,20 @@ TEST_F(PageReceiveTest, FolderGoesToTheHostAndIsSavedAsTyped) {
   {
     CPageReceive page(host_);
     CreatePage(page);
-    // No settings file: the executable's folder, with its backslash.
-    const std::string moduleFolder = GetModuleFolder().CStr();
+    // No settings file: the default folder, never the executable's own.
+    const std::string moduleFolder = DefaultReceiveFolder().CStr();
+    EXPECT_NE(moduleFolder, GetModuleFolder().CStr());
     EXPECT_EQ(std::string(page.FolderEdit().GetText().CStr()), moduleFolder);
     ASSERT_FALSE(host_.folders.empty());
     EXPECT_EQ(host_.folders.back(), moduleFolder);
 
+    // Typing changes nothing yet; leaving the edit applies the folder.
     page.FolderEdit().SetText("C:\\recordings");
+    EXPECT_EQ(host_.folders.back(), moduleFolder);
+    SendMessageA(page.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_FOLDER_EDIT, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(page.FolderEdit().GetSafeHwnd()));
     EXPECT_EQ(host_.folders.back(), "C:\\recordings");
+    ListView_SetColumnWidth(page.List().GetSafeHwnd(), 2, 123);
     page.Destroy();
   }
   CCountedString saved;
@@ -200,6 +207,7 @@ TEST_F(PageReceiveTest, FolderGoesToTheHostAndIsSavedAsTyped) {
   CreatePage(again);
   EXPECT_STREQ(again.FolderEdit().GetText().CStr(), "C:\\recordings");
   EXPECT_EQ(host_.folders.back(), "C:\\recordings");
+  EXPECT_EQ(again.List().GetColumnWidth(2), 123);  // the width the user left
 }
 
 }  // namespace

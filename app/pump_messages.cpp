@@ -5,10 +5,9 @@ namespace kestova {
 
 bool PumpMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-    const BOOL taken = GetMessageA(&message, nullptr, 0, 0);
-    if (taken == 0) return false;  // the quit message
-    if (taken < 0) break;
+  // Only what is already queued: never waits for a message that may not come.
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) return false;
     RouteMessage(&message);
   }
   return true;

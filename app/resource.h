@@ -6,6 +6,9 @@
 /* Icon */
 #define IDI_KESTOVA 128
 
+/* The identity of the driver file built with the program ("<size> <sha1>") */
+#define IDR_DRIVER_IDENTITY 129
+
 /* Dialog templates */
 #define IDD_MAIN_DIALOG 102
 #define IDD_PAGE_RECEIVE 135
@@ -33,6 +36,11 @@
 #define IDS_CAPTURE_INSTALL_FAILED \
   5007 /* パケットキャプチャドライバのインストールに失敗しました。 */
 #define IDS_CAPTURE_UNKNOWN_ERROR 5009 /* パケットキャプチャドライバが不明なエラーのため... */
+#define IDS_CAPTURE_DRIVER_ALTERED 5010 /* KESTOVA.SYSファイルがこのプログラムと共に... */
+#define IDS_METHOD_DRIVER 5011 /* 名前応答：ドライバ */
+#define IDS_METHOD_RAW 5012    /* 名前応答：rawソケット */
+#define IDS_METHOD_SOCKET 5013 /* 名前応答：UDPソケット */
+#define IDS_CLOSE_WHILE_RECEIVING 5014 /* 受信中の番組があります。終了しますか？ */
 
 /* Strings: the receive page */
 #define IDS_PAGE_RECEIVE 10000     /* 受信 */

@@ -26,9 +26,9 @@ bool PumpMessages();
 
 // The shell's folder browser, owned by `owner`, with `title` above the tree. It opens at
 // the nearest existing ancestor of `startFolder` (NearestExistingFolder). True when the user
-// confirmed a folder: `chosen` then receives its path, unless the chosen item has no
-// file-system path (then it is left untouched). False, `chosen` untouched, when the user
-// cancelled or the browser could not start.
+// confirmed a folder with a file-system path: `chosen` then receives it. False, `chosen`
+// untouched, when the user cancelled, chose an item without a file-system path, or the
+// browser could not start.
 bool BrowseForFolder(HWND owner, const char* title, const CCountedString& startFolder,
                      CCountedString* chosen);
 

@@ -131,8 +131,10 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
 
   switch (code) {
     case kIoctlWaitForBinding:
+      // An error status, so that the request fails in user mode (STATUS_TIMEOUT is a
+      // success status there).
       status = NdisWaitEvent(&g_globals.BindsComplete, kWaitForBindingMs) ? STATUS_SUCCESS
-                                                                          : STATUS_TIMEOUT;
+                                                                          : STATUS_IO_TIMEOUT;
       break;
     case kIoctlQueryOid:
       // The key and the OID are read from the input, so it must hold them too.

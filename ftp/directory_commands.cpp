@@ -4,8 +4,10 @@
 // when it begins with a separator), resolved and required to lie inside the root
 // folder. The current directory is kept resolved: "/" or "/a/b/", never a "..". The
 // root folder itself can be entered and listed but not deleted, removed or renamed; nor
-// can a file that a session is sending or receiving, or a folder that holds one.
+// can a file that a session is sending or receiving, or a folder that holds one, or a
+// folder that holds the program's own folder (ftp/protected_folder.h).
 #include "ftp/ftp_session.h"
+#include "ftp/protected_folder.h"
 #include "ftp/served_path.h"
 #include "ftp/transfers_in_progress.h"
 #include "platform/file_system.h"
@@ -86,8 +88,8 @@ void CFtpSession::OnDele(const FtpRequest& request) {
 
 void CFtpSession::OnRmd(const FtpRequest& request) {
   CCountedString path;
-  if (!ResolveClientPath(request.argument, &path) || IsRootFolder(path) || !PathExists(path) ||
-      IsReadOnly(path)) {
+  if (!ResolveClientPath(request.argument, &path) || IsRootFolder(path) ||
+      HoldsProtectedFolder(path) || !PathExists(path) || IsReadOnly(path)) {
     Reply(FtpReply::kPermissionDenied);
     return;
   }
@@ -141,7 +143,7 @@ void CFtpSession::OnMkd(const FtpRequest& request) {
 void CFtpSession::OnRnfr(const FtpRequest& request) {
   CCountedString path;
   if (request.argument.IsEmpty() || !ResolveClientPath(request.argument, &path) ||
-      IsRootFolder(path) || !PathExists(path)) {
+      IsRootFolder(path) || HoldsProtectedFolder(path) || !PathExists(path)) {
     Reply(FtpReply::kPermissionDenied);
     return;
   }
@@ -162,7 +164,7 @@ void CFtpSession::OnRnto(const FtpRequest& request) {
     return;
   }
   if (request.argument.IsEmpty() || renameSource_.IsEmpty() || IsRootFolder(source) ||
-      IsRootFolder(target)) {
+      HoldsProtectedFolder(source) || IsRootFolder(target)) {
     renameSource_.Clear();
     Reply(FtpReply::kPermissionDenied);
     return;

@@ -5,6 +5,7 @@
 
 #include "ftp/command_table.h"
 #include "ftp/ftp_service.h"
+#include "ftp/protected_folder.h"
 #include "ftp/served_path.h"
 #include "ftp/session_admission.h"
 #include "platform/file_system.h"
@@ -236,7 +237,9 @@ bool CFtpSession::ResolveInsideRoot(const CCountedString& path, CCountedString* 
 bool CFtpSession::ResolveClientPath(const CCountedString& argument,
                                     CCountedString* resolved) const {
   const bool fromTop = !argument.IsEmpty() && (argument[0] == '/' || argument[0] == '\\');
-  return ResolveInsideRoot((fromTop ? rootFolder_ : LocalDirectory()) + argument, resolved);
+  // The program's own folder is neither served nor written, whichever folder is served.
+  return ResolveInsideRoot((fromTop ? rootFolder_ : LocalDirectory()) + argument, resolved) &&
+         !IsProtectedEntry(*resolved);
 }
 
 bool CFtpSession::IsRootFolder(const CCountedString& resolved) const {

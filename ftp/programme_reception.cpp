@@ -19,6 +19,16 @@ constexpr size_t kFirstBlockMinimum = 256;
 
 // Reception ids: unique for the run of the process.
 std::atomic<ReceptionId> g_lastReceptionId{0};
+std::atomic<int32_t> g_runningReceptions{0};
+
+// Counts a reception as running for the lifetime of its Run.
+class CRunningReception {
+ public:
+  CRunningReception() { g_runningReceptions.fetch_add(1); }
+  ~CRunningReception() { g_runningReceptions.fetch_sub(1); }
+  CRunningReception(const CRunningReception&) = delete;
+  CRunningReception& operator=(const CRunningReception&) = delete;
+};
 
 class CProgrammeReception {
  public:
@@ -151,6 +161,7 @@ void CProgrammeReception::ReceiveRest() {
 }
 
 ProgrammeReceptionResult CProgrammeReception::Run() {
+  const CRunningReception running;
   CreateFolderTree(setup_.rootFolder);
   if (!link_.OpenDataConnection()) {
     link_.ResetLoginState();
@@ -208,5 +219,7 @@ ProgrammeReceptionResult ReceiveProgramme(IDubbingLink& link,
                                           const ProgrammeReceptionSetup& setup) {
   return CProgrammeReception(link, setup).Run();
 }
+
+int32_t RunningReceptionCount() { return g_runningReceptions.load(); }
 
 }  // namespace kestova

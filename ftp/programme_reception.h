@@ -60,4 +60,8 @@ struct ProgrammeReceptionResult {
 // Runs one reception on the calling (session) thread; see the top of this file.
 ProgrammeReceptionResult ReceiveProgramme(IDubbingLink& link, const ProgrammeReceptionSetup& setup);
 
+// How many receptions are running in this process (any thread; the program asks before it
+// ends one by closing).
+int32_t RunningReceptionCount();
+
 }  // namespace kestova

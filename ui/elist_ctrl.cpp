@@ -198,6 +198,25 @@ LRESULT EListCtrl::NotifyAncestors(UINT code) {
   return 0;
 }
 
+namespace {
+
+// Movable global memory holding a copy of `size` bytes (the clipboard takes it); null on
+// failure.
+HGLOBAL GlobalCopy(const void* bytes, size_t size) {
+  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+  if (memory == nullptr) return nullptr;
+  void* target = ::GlobalLock(memory);
+  if (target == nullptr) {
+    ::GlobalFree(memory);
+    return nullptr;
+  }
+  std::memcpy(target, bytes, size);
+  ::GlobalUnlock(memory);
+  return memory;
+}
+
+}  // namespace
+
 void EListCtrl::CopyToClipboard() {
   const int columns = GetColumnCount();
   if (columns <= 0) return;
@@ -210,21 +229,27 @@ void EListCtrl::CopyToClipboard() {
     AppendCopyRow(text, cells.data(), columns);
   }
   if (text.IsEmpty()) return;
-  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.Length() + 1);
-  if (memory == nullptr) return;
-  void* bytes = ::GlobalLock(memory);
-  if (bytes == nullptr) {
-    ::GlobalFree(memory);
-    return;
+  // The text in the ANSI code page and in UTF-16: a program whose input locale is not
+  // Japanese reads the UTF-16 one and shows the Japanese ungarbled.
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.CStr(),
+                                               static_cast<int>(text.Length()) + 1, nullptr, 0);
+  std::vector<wchar_t> wide(static_cast<size_t>(wideLength > 0 ? wideLength : 0));
+  if (wideLength > 0) {
+    ::MultiByteToWideChar(CP_ACP, 0, text.CStr(), static_cast<int>(text.Length()) + 1,
+                          wide.data(), wideLength);
   }
-  std::memcpy(bytes, text.CStr(), text.Length() + 1);
-  ::GlobalUnlock(memory);
-  if (!::OpenClipboard(GetSafeHwnd())) {
-    ::GlobalFree(memory);
+  HGLOBAL ansi = GlobalCopy(text.CStr(), text.Length() + 1);
+  HGLOBAL unicode = wide.empty() ? nullptr : GlobalCopy(wide.data(), wide.size() * sizeof(wchar_t));
+  if (ansi == nullptr || !::OpenClipboard(GetSafeHwnd())) {
+    if (ansi != nullptr) ::GlobalFree(ansi);
+    if (unicode != nullptr) ::GlobalFree(unicode);
     return;
   }
   ::EmptyClipboard();
-  if (::SetClipboardData(CF_TEXT, memory) == nullptr) ::GlobalFree(memory);
+  if (::SetClipboardData(CF_TEXT, ansi) == nullptr) ::GlobalFree(ansi);
+  if (unicode != nullptr && ::SetClipboardData(CF_UNICODETEXT, unicode) == nullptr) {
+    ::GlobalFree(unicode);
+  }
   ::CloseClipboard();
 }
 

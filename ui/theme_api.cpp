@@ -1,7 +1,18 @@
 // CThemeApi: the visual-styles library bound by name at run time.
 #include "ui/theme_api.h"
 
+#include <cstring>
+
 namespace kestova {
+
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length + 1 + std::strlen(name) >= MAX_PATH) return nullptr;
+  std::strcat(path, "\\");
+  std::strcat(path, name);
+  return ::LoadLibraryA(path);
+}
 
 const char* const CThemeApi::kEntryNames[kEntryCount] = {
     "OpenThemeData",
@@ -54,7 +65,7 @@ const char* const CThemeApi::kEntryNames[kEntryCount] = {
 };
 
 CThemeApi::CThemeApi(const char* library) {
-  library_ = library != nullptr ? ::LoadLibraryA(library) : nullptr;
+  library_ = library != nullptr ? LoadSystemLibrary(library) : nullptr;
   if (library_ == nullptr) return;
   for (int entry = 0; entry < kEntryCount; ++entry) {
     entries_[entry] = ::GetProcAddress(library_, kEntryNames[entry]);

@@ -8,6 +8,10 @@
 
 namespace kestova {
 
+// Loads the library `name` from the system folder by its full path (a library of that
+// name planted elsewhere, the executable's folder included, is never loaded); null on failure.
+HMODULE LoadSystemLibrary(const char* name);
+
 class CThemeApi {
  public:
   // The entry points, in the order they are bound and stored.
@@ -64,8 +68,9 @@ class CThemeApi {
   static const char* const kEntryNames[kEntryCount];
   static constexpr const char* kLibraryName = "UxTheme.Dll";
 
-  // Loads `library` (the visual-styles library unless a test names another) and binds
-  // every entry point it has; when it cannot be loaded the binding stays empty.
+  // Loads `library` (the visual-styles library unless a test names another) from the
+  // system folder by its full path, never from the executable's folder or the search path,
+  // and binds every entry point it has; when it cannot be loaded the binding stays empty.
   explicit CThemeApi(const char* library = kLibraryName);
   virtual ~CThemeApi();  // frees the library when it was loaded
   CThemeApi(const CThemeApi&) = delete;

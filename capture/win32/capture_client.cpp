@@ -7,6 +7,7 @@
 
 #include "capture/win32/binding_list_update.h"
 #include "capture/win32/capture_sockets.h"
+#include "capture/win32/driver_identity.h"
 #include "capture/win32/service_manager.h"
 #include "driver/kestova_shared.h"
 #include "platform/module.h"
@@ -27,6 +28,24 @@ void WorkOutDriverPath(const char* folder, char* shortPath) {
   std::strcat(longPath, kDriverFileName);
   const DWORD length = GetShortPathNameA(longPath, shortPath, kPathCapacity);
   if (length == 0 || length >= kPathCapacity) shortPath[0] = '\0';
+}
+
+// Asks the driver to wait until its adapters are bound. The device is open for overlapped
+// I/O, so the request has its own OVERLAPPED and event. A success status other than
+// STATUS_SUCCESS (an older driver answers a time-out with STATUS_TIMEOUT, which the system
+// counts as success) is a failure too.
+bool WaitForBinding(HANDLE device) {
+  OVERLAPPED overlapped = {};
+  overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (overlapped.hEvent == nullptr) return false;
+  DWORD returned = 0;
+  bool done = DeviceIoControl(device, kIoctlWaitForBinding, nullptr, 0, nullptr, 0, &returned,
+                              &overlapped) != FALSE;
+  if (!done && GetLastError() == ERROR_IO_PENDING) {
+    done = GetOverlappedResult(device, &overlapped, &returned, TRUE) != FALSE;
+  }
+  CloseHandle(overlapped.hEvent);
+  return done && overlapped.Internal == 0;  // Internal holds the request's final status
 }
 
 }  // namespace
@@ -67,6 +86,8 @@ int CCaptureClient::Start() {
       break;
   }
   const int driverResult = StartDriver();
+  // A replaced driver file is reported, never stepped around.
+  if (driverResult == kDriverFileAltered) return driverResult;
   if (driverResult == kRunning) {
     driverMayBeInstalled_ = true;
     return kRunning;
@@ -80,6 +101,9 @@ int CCaptureClient::Start() {
 
 int CCaptureClient::StartDriver() {
   if (GetFileAttributesA(driverPath_) == INVALID_FILE_ATTRIBUTES) return kDriverFileMissing;
+  if (!driverIdentity_.empty() && DriverFileIdentity(driverPath_) != driverIdentity_) {
+    return kDriverFileAltered;
+  }
   CServiceManager manager(kDriverServiceName);
   if (!manager.Open()) return kServiceManagerUnavailable;
   manager.Create(kServiceDisplayName, driverPath_);
@@ -89,8 +113,7 @@ int CCaptureClient::StartDriver() {
       CreateFileA(kDriverUserDevicePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
   if (device == INVALID_HANDLE_VALUE) return kDeviceUnavailable;
-  DWORD returned = 0;
-  if (!DeviceIoControl(device, kIoctlWaitForBinding, nullptr, 0, nullptr, 0, &returned, nullptr)) {
+  if (!WaitForBinding(device)) {
     CloseHandle(device);
     return kDeviceUnavailable;
   }

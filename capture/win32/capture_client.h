@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "capture/frame_callback.h"
 #include "capture/win32/capture_reader.h"
@@ -26,10 +27,10 @@ class CCaptureClient {
  public:
   // How frames are captured: the settings file's [Capture] Method= (ReadCaptureMethodSetting).
   enum class Method {
-    kDriver,  // "driver": KESTOVA.SYS (default); 64-bit Vista and later refuse it, unsigned
+    kDriver,  // "driver": KESTOVA.SYS; 64-bit Vista and later refuse it, unsigned
     kRaw,     // "raw": raw IPv4 socket with SIO_RCVALL; needs administrator rights
     kSocket,  // "socket": UDP socket bound to port 137; only where nothing else owns the port
-    kAuto,    // "auto": driver, else raw, else socket
+    kAuto,    // "auto" (the program's default): driver, else raw, else socket
   };
 
   // Results of Start; Stop returns kRunning (0), kServiceManagerUnavailable or kReaderRunning.
@@ -42,6 +43,7 @@ class CCaptureClient {
                                      // (raw/socket: the socket could not be set up)
     kServiceNotStarted = 4,          // the driver service could not be started
     kReaderRunning = 5,              // a reader thread is already running
+    kDriverFileAltered = 6,          // KESTOVA.SYS is not the file this program was built with
   };
 
   // Driver path: the short (8.3) path of KESTOVA.SYS in the executable's folder; empty when
@@ -59,10 +61,15 @@ class CCaptureClient {
   void SetFrameCallback(FrameCallback callback, void* context);
   // The method Start uses (kDriver unless set). Call before Start.
   void SetMethod(Method method) { method_ = method; }
+  // The identity ("<size> <sha1>", capture/win32/driver_identity.h) KESTOVA.SYS must have;
+  // the driver is installed only when the file matches it. Empty (the default, for tests)
+  // installs any file.
+  void SetDriverIdentity(const std::string& identity) { driverIdentity_ = identity; }
   Method GetMethod() const { return method_; }
 
   // Starts capturing; returns a Result. Driver path, in this order: 5 reader running, 1 driver
-  // file missing, 2 no service manager, (service created, binding lists updated), 4 service
+  // file missing, 6 driver file altered (nothing installed; auto goes no further either),
+  // 2 no service manager, (service created, binding lists updated), 4 service
   // not started, 3 device not opened or binding not completed, 0 running. A failed driver start
   // leaves the service and the binding lists for Stop to remove; the caller calls Stop after
   // any non-zero result. Auto removes a failed driver installation itself before it tries raw
@@ -88,6 +95,7 @@ class CCaptureClient {
   int Uninstall();
 
   char driverPath_[260];
+  std::string driverIdentity_;
   CaptureReader reader_;  // stop event, running-reader count, callback, device or socket
   Method method_ = Method::kDriver;
   Method running_ = Method::kDriver;
@@ -96,7 +104,8 @@ class CCaptureClient {
 
 // The capture method named by [Capture] Method= in the settings file beside the executable:
 // "driver", "raw", "socket" or "auto" in any case, surrounding blanks ignored. Missing or
-// unknown: kDriver (the described behaviour).
+// unknown: kAuto (the driver first, as on Windows 2000/XP; where it cannot load, raw, then
+// socket).
 CCaptureClient::Method ReadCaptureMethodSetting();
 
 // The same rule applied to a text; false (and *method untouched) for an unknown word.

@@ -10,6 +10,7 @@
 
 #include "capture/win32/binding_list_update.h"
 #include "capture/win32/capture_client.h"
+#include "capture/win32/driver_identity.h"
 #include "capture/win32/service_manager.h"
 #include "driver/kestova_shared.h"
 
@@ -166,6 +167,26 @@ TEST_F(CaptureClientServiceTest, StartWithoutTheDriverFileReturns1AndChangesNoth
   EXPECT_EQ(ServiceState(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
   ExpectAdapters(&Adapter::upperBind, "after the failed start");
   EXPECT_FALSE(client.ReaderRunning());
+}
+
+TEST_F(CaptureClientServiceTest, AReplacedDriverFileReturns6AndInstallsNothing) {
+  const std::string folder = ScratchFolder("altered");
+  const std::string file = folder + "KESTOVA.SYS";
+  FILE* out = std::fopen(file.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fputs("abc", out);
+  std::fclose(out);
+  // SHA-1 of "abc", the standard's own example.
+  EXPECT_EQ(DriverFileIdentity(file.c_str()), "3 a9993e364706816aba3e25717850c26c9cd0d89d");
+  for (CCaptureClient::Method method : {CCaptureClient::Method::kDriver, CCaptureClient::Method::kAuto}) {
+    CCaptureClient client(folder.c_str());
+    client.SetMethod(method);
+    client.SetDriverIdentity("3 0000000000000000000000000000000000000000");
+    EXPECT_EQ(client.Start(), CCaptureClient::kDriverFileAltered);
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    ExpectAdapters(&Adapter::upperBind, "after the refused start");
+    EXPECT_FALSE(client.ReaderRunning());
+  }
 }
 
 TEST_F(CaptureClientServiceTest, AddAndRemoveGiveTheDescribedListsAndLeaveTheOthersAlone) {

@@ -51,8 +51,8 @@ const char* CaptureMethodName(CCaptureClient::Method method) {
 
 CCaptureClient::Method ReadCaptureMethodSetting() {
   CCountedString text;
-  ReadSetting("Capture", "Method", "driver", &text);
-  CCaptureClient::Method method = CCaptureClient::Method::kDriver;
+  ReadSetting("Capture", "Method", "auto", &text);
+  CCaptureClient::Method method = CCaptureClient::Method::kAuto;
   ParseCaptureMethod(text.CStr(), &method);
   return method;
 }

@@ -45,8 +45,8 @@ TEST(CaptureMethod, TheSettingsFileChoosesTheMethodAndDriverIsTheDefault) {
     Method method;
   };
   const Case cases[] = {
-      {nullptr, Method::kDriver}, {"socket", Method::kSocket},     {"Auto", Method::kAuto},
-      {"raw", Method::kRaw},      {"unheard-of", Method::kDriver},
+      {nullptr, Method::kAuto}, {"socket", Method::kSocket},   {"Auto", Method::kAuto},
+      {"raw", Method::kRaw},    {"unheard-of", Method::kAuto}, {"driver", Method::kDriver},
   };
   for (const Case& c : cases) {
     if (c.value != nullptr) {

@@ -55,7 +55,7 @@ TEST_F(DeviceControlTest, BindsCompleteReleasesAWaitingCall) {
 // Takes five seconds: the wait is bounded at 5000 ms.
 TEST_F(DeviceControlTest, WaitForBindingTimesOutWithoutBindsComplete) {
   std::unique_ptr<CRequest> wait = OpenHandle()->DeviceControl(kIoctlWaitForBinding, {}, 0);
-  EXPECT_EQ(wait->Status(), STATUS_TIMEOUT);
+  EXPECT_EQ(wait->Status(), STATUS_IO_TIMEOUT);
   EXPECT_EQ(wait->Information(), 0u);
   // The event stays usable: binds complete later still releases the next wait.
   standin::IndicateGlobalPnP(NetEventBindsComplete);

@@ -19,7 +19,11 @@
 //                                     "contexthelp 1" (WS_EX_CONTEXTHELP), then the text of
 //                                     each of its static controls; with ID, sends it the
 //                                     button command ID instead (2 = Cancel)
+//   win_probe send CAPTION MSG WPARAM sends message MSG (decimal) with WPARAM, lParam 0, and
+//                                     waits for it to be handled (WM_ENDSESSION = 22)
 //
+// A CAPTION ending in '*' names the first top-level window whose caption starts with the
+// rest (the main window's caption ends with the method that answers names).
 // Exit status 0 on success, 1 when the window or control is missing, 2 on bad usage.
 #include <windows.h>
 // After <windows.h>, whose types they use.
@@ -65,23 +69,47 @@ void Print(const std::string& line) {
             &written, nullptr);
 }
 
-HWND FindTopLevel(const wchar_t* caption) { return FindWindowW(nullptr, caption); }
+// Named CALLBACK procedures, not lambdas: on i686 a lambda does not convert to the
+// __stdcall procedure EnumWindows and EnumChildWindows take.
+struct CaptionSearch {
+  std::wstring prefix;
+  HWND found;
+};
+
+BOOL CALLBACK TakeCaptionPrefix(HWND window, LPARAM data) {
+  CaptionSearch* s = reinterpret_cast<CaptionSearch*>(data);
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  if (std::wstring(text).compare(0, s->prefix.size(), s->prefix) != 0) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+// The top-level window captioned `caption`; a caption ending in '*' is a prefix.
+HWND FindTopLevel(const wchar_t* caption) {
+  const std::wstring text = caption;
+  if (text.empty() || text.back() != L'*') return FindWindowW(nullptr, caption);
+  CaptionSearch search = {text.substr(0, text.size() - 1), nullptr};
+  EnumWindows(TakeCaptionPrefix, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct IdSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK TakeControlId(HWND window, LPARAM data) {
+  IdSearch* s = reinterpret_cast<IdSearch*>(data);
+  if (GetDlgCtrlID(window) != s->id) return TRUE;
+  s->found = window;
+  return FALSE;
+}
 
 // The first descendant of `parent` with control id `id`.
 HWND FindDescendant(HWND parent, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search = {id, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM data) -> BOOL {
-        Search* s = reinterpret_cast<Search*>(data);
-        if (GetDlgCtrlID(window) != s->id) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  IdSearch search = {id, nullptr};
+  EnumChildWindows(parent, TakeControlId, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -175,19 +203,21 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
   return TRUE;
 }
 
+struct OwnedSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK TakeOwned(HWND window, LPARAM data) {
+  OwnedSearch* s = reinterpret_cast<OwnedSearch*>(data);
+  if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
 int PrintOwned(HWND owner, int command) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search = {owner, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        Search* s = reinterpret_cast<Search*>(data);
-        if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window)) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  OwnedSearch search = {owner, nullptr};
+  EnumWindows(TakeOwned, reinterpret_cast<LPARAM>(&search));
   if (search.found == nullptr) return 1;
   if (command != 0) {
     PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
@@ -259,6 +289,12 @@ int main() {
     HWND control = FindDescendant(window, _wtoi(argv[3]));
     if (control == nullptr) return 1;
     PostMessageA(control, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"send" && argc == 5) {  // a message and its wParam, as the system sends it
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, static_cast<UINT>(_wtoi(argv[3])), _wtoi(argv[4]), 0,
+                        SMTO_NORMAL, 30000, &answer);
     return 0;
   }
   if (command == L"show" && argc == 4) {

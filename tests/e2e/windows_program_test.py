@@ -8,11 +8,15 @@ LVM_GETITEMTEXTA, message box texts, window rectangles); screenshots are kept in
 folder.
 
 Usage: windows_program_test.py --program KESTOV-A.exe --probe win_probe.exe
-                               --recorder kestov-recorder --work FOLDER
+                               --recorder kestov-recorder --work FOLDER --driver KESTOVA.SYS
+                               [--wine32]   (an i686 program: 32-bit Wine, win32 prefix)
 Exit status: 0 passed, 1 failed, 77 skipped (not root, no namespaces, no recorder).
 """
 import argparse
 import ctypes
+import ftplib
+import glob
+import io
 import os
 import re
 import shutil
@@ -30,8 +34,12 @@ RECORDER_ADDRESS = "10.213.1.1"
 DESTINATION_ADDRESS = "10.213.1.2"
 BROADCAST = "10.213.1.255"
 
-# Texts of the program's string table.
-MAIN_CAPTION = "KESTOV-A"
+# Texts of the program's string table. The main window's caption names the method that
+# answers names; the tests' programs run with Method=socket unless they say otherwise.
+MAIN_CAPTION = "KESTOV-A - 名前応答：UDPソケット"
+ANY_MAIN_CAPTION = "KESTOV-A - 名前応答：*"
+CONFIRM_CAPTION = "KESTOV-A"
+CLOSE_WHILE_RECEIVING = "受信中の番組があります。終了しますか？"
 RECEIVED = "受信完了しました"
 RECEIVING = "受信中"
 INTERRUPTED = "受信が中断されました"
@@ -140,7 +148,11 @@ class Wine:
         self.prefix = os.path.join(work, "wineprefix")
         shutil.rmtree(self.prefix, ignore_errors=True)
         self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", LANG="ja_JP.UTF-8",
+        # Wine links the user's documents folder (the program's default save folder) to
+        # $HOME: a home of the test's own keeps it inside the work folder and fresh.
+        home = os.path.join(work, "home")
+        os.makedirs(home, exist_ok=True)
+        self.env.update(HOME=home, WINEPREFIX=self.prefix, WINEDEBUG="-all", LANG="ja_JP.UTF-8",
                         LC_ALL="ja_JP.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=",
                         DISPLAY=display.name)
         subprocess.run([WINE, "wineboot", "-i"], env=self.env, timeout=300,
@@ -160,8 +172,10 @@ class Wine:
 
 
 def windows_named(display, caption):
-    """X window ids whose title is exactly `caption`."""
-    result = subprocess.run(["xdotool", "search", "--name", "^%s$" % re.escape(caption)],
+    """X window ids whose title is exactly `caption` (begins with it when it ends in '*')."""
+    pattern = ("^%s" % re.escape(caption[:-1]) if caption.endswith("*")
+               else "^%s$" % re.escape(caption))
+    result = subprocess.run(["xdotool", "search", "--name", pattern],
                             env=dict(os.environ, DISPLAY=display.name), capture_output=True,
                             text=True, timeout=30)
     return result.stdout.split()
@@ -178,22 +192,27 @@ def windows_path(path):
 
 
 class Program:
-    """KESTOV-A.exe copied into a folder of its own, with its settings file beside it."""
+    """KESTOV-A.exe copied into a folder of its own, with its settings file beside it
+    (none when `method` is None: the program's defaults)."""
 
-    def __init__(self, test, name, method, received):
+    def __init__(self, test, name, method, received, exe_name="KESTOV-A.exe", driver=False):
         self.test = test
         self.folder = os.path.join(ARGS.work, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
-        self.exe = os.path.join(self.folder, "KESTOV-A.exe")
+        self.exe = os.path.join(self.folder, exe_name)
         shutil.copy(ARGS.program, self.exe)
-        self.settings = os.path.join(self.folder, "KESTOV-A.ini")
+        if driver:
+            shutil.copy(ARGS.driver, os.path.join(self.folder, "KESTOVA.SYS"))
+        self.settings = os.path.join(self.folder, exe_name[:-3] + "ini")
         self.received = received
-        os.makedirs(received, exist_ok=True)  # shared by the second start
-        # The settings file is read in the ANSI code page (932).
-        with open(self.settings, "wb") as out:
-            out.write(("[Capture]\r\nMethod=%s\r\n[PageReceive]\r\nFolder=%s\r\n"
-                       % (method, windows_path(received))).encode("cp932"))
+        self.caption = MAIN_CAPTION if method == "socket" else ANY_MAIN_CAPTION
+        if method is not None:
+            os.makedirs(received, exist_ok=True)  # shared by the second start
+            # The settings file is read in the ANSI code page (932).
+            with open(self.settings, "wb") as out:
+                out.write(("[Capture]\r\nMethod=%s\r\n[PageReceive]\r\nFolder=%s\r\n"
+                           % (method, windows_path(received))).encode("cp932"))
         self.proc = None
 
     def start(self, extra_env=None):
@@ -207,11 +226,11 @@ class Program:
         return result.stdout.decode("utf-8").splitlines()
 
     def rows(self):
-        lines = self.probe("rows", MAIN_CAPTION)
+        lines = self.probe("rows", self.caption)
         return None if lines is None else [line.split("\t") for line in lines]
 
     def rects(self):
-        lines = self.probe("rects", MAIN_CAPTION)
+        lines = self.probe("rects", self.caption)
         if lines is None:
             return None
         rects = {}
@@ -221,16 +240,29 @@ class Program:
         return rects
 
     def wait_ready(self):
-        self.test.assertTrue(wait_for(lambda: windows_named(self.test.display, MAIN_CAPTION), 60),
+        self.test.assertTrue(wait_for(lambda: windows_named(self.test.display, self.caption), 60),
                              "the main window did not appear")
         self.test.assertTrue(wait_for(listening_on_21, 60), "nothing listens on port 21")
 
-    def close(self):
-        """Closes the window as a user does (WM_CLOSE); the seconds until the process ended."""
+    def close(self, confirm=False):
+        """Closes the window as a user does (WM_CLOSE), answering 「はい」 to the question
+        asked while a programme is received when `confirm`; the seconds until the process
+        ended (from the answer when there was a question)."""
         start = time.monotonic()
-        self.test.wine.run("taskkill", "/IM", "KESTOV-A.exe", timeout=60)
+        self.test.wine.run("taskkill", "/IM", os.path.basename(self.exe), timeout=60)
+        if confirm:
+            self.answer_close_question(6)  # IDYES
+            start = time.monotonic()
         self.proc.wait(timeout=60)
         return time.monotonic() - start
+
+    def answer_close_question(self, button):
+        """Waits for 「受信中の番組があります。終了しますか？」 and presses `button`."""
+        self.test.assertTrue(wait_for(lambda: windows_named(self.test.display, CONFIRM_CAPTION),
+                                      30), "no question before closing")
+        self.test.assertEqual(self.probe("text", CONFIRM_CAPTION),
+                              [CONFIRM_CAPTION, CLOSE_WHILE_RECEIVING])
+        self.probe("press", CONFIRM_CAPTION, str(button))
 
     def kill(self):
         if self.proc is not None and self.proc.poll() is None:
@@ -328,9 +360,9 @@ class WindowsProgramTest(unittest.TestCase):
         for program in self.programs:
             program.kill()
 
-    def program(self, name, method="socket", received=None):
+    def program(self, name, method="socket", received=None, driver=False):
         program = Program(self, name, method,
-                          received or os.path.join(ARGS.work, name + "-受信"))
+                          received or os.path.join(ARGS.work, name + "-受信"), driver=driver)
         self.programs.append(program)
         return program
 
@@ -438,7 +470,7 @@ class WindowsProgramTest(unittest.TestCase):
         self.programs.append(second)
         proc = second.start()
         proc.wait(timeout=30)
-        self.assertEqual(len(windows_named(self.display, MAIN_CAPTION)), 1)
+        self.assertEqual(len(windows_named(self.display, ANY_MAIN_CAPTION)), 1)
         self.assertIsNone(first.proc.poll(), "the first instance ended")
         self.assertTrue(listening_on_21())
         self.assertEqual(len(first.rows()), 2)
@@ -459,7 +491,7 @@ class WindowsProgramTest(unittest.TestCase):
             self.assertFalse(listening_on_21())
             time.sleep(0.2)
         self.assertIsNotNone(proc.poll(), "the program did not end")
-        self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+        self.assertEqual(windows_named(self.display, ANY_MAIN_CAPTION), [])
 
     def test_windows_9x_is_refused(self):
         # Wine reports Windows 98 to the program when told so for its executable name.
@@ -472,10 +504,10 @@ class WindowsProgramTest(unittest.TestCase):
                                      60), "no message box")
             self.assertEqual(program.probe("text", VERSION_ERROR_CAPTION),
                              [VERSION_ERROR_CAPTION, VERSION_ERROR])
-            self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+            self.assertEqual(windows_named(self.display, ANY_MAIN_CAPTION), [])
             program.probe("press", VERSION_ERROR_CAPTION, "1")
             proc.wait(timeout=20)
-            self.assertEqual(windows_named(self.display, MAIN_CAPTION), [])
+            self.assertEqual(windows_named(self.display, ANY_MAIN_CAPTION), [])
             self.assertFalse(listening_on_21())
         finally:
             self.wine.run("reg", "delete", key, "/f")
@@ -511,9 +543,20 @@ class WindowsProgramTest(unittest.TestCase):
         try:
             self.assertTrue(wait_for(lambda: (lambda r: r and r[0][6] == RECEIVING)(
                 program.rows()), 30), "no reception row: %r" % program.rows())
+            # 「いいえ」 keeps receiving: the window stays and bytes keep arriving.
+            self.wine.run("taskkill", "/IM", "KESTOV-A.exe", timeout=60)
+            program.answer_close_question(7)  # IDNO
+            self.display.screenshot(os.path.join(ARGS.work, "close-while-receiving.png"))
+            self.assertTrue(wait_for(lambda: not windows_named(self.display, CONFIRM_CAPTION), 20))
+            written = os.path.getsize(os.path.join(program.received, "中断番組.MPG"))
+            self.assertTrue(wait_for(lambda: os.path.getsize(
+                os.path.join(program.received, "中断番組.MPG")) > written, 20),
+                "the reception stopped after 「いいえ」")
+            self.assertIsNone(program.proc.poll())
+            self.assertEqual(program.rows()[0][6], RECEIVING)
             time.sleep(1.5)
             settled = len(stream.sent)  # arrived long before the close
-            elapsed = program.close()
+            elapsed = program.close(confirm=True)
         finally:
             stream.stop()
         self.assertLess(elapsed, 10, "closing during a reception took %.1f s" % elapsed)
@@ -527,6 +570,108 @@ class WindowsProgramTest(unittest.TestCase):
         self.assertGreaterEqual(len(data), settled)
         self.assertEqual(data, bytes(stream.sent[:len(data)]))
 
+    def snapshot(self, folder):
+        """Every file of `folder` (not below it) with its bytes."""
+        files = {}
+        for name in sorted(os.listdir(folder)):
+            path = os.path.join(folder, name)
+            if os.path.isfile(path):
+                with open(path, "rb") as data:
+                    files[name] = data.read()
+        return files
+
+    def ftp(self):
+        client = ftplib.FTP()
+        client.connect("127.0.0.1", 21, timeout=20)
+        client.login("anonymous", "e2e@")
+        return client
+
+    def replies(self, client, commands):
+        """The reply to each command; a STOR sends a few bytes when it is allowed."""
+        replies = []
+        for command in commands:
+            try:
+                if command.startswith("STOR "):
+                    replies.append(client.storbinary(command, io.BytesIO(b"planted")))
+                else:
+                    replies.append(client.sendcmd(command))
+            except ftplib.error_perm as refused:
+                replies.append(str(refused))
+        return replies
+
+    def test_serving_the_program_folder_changes_none_of_its_files(self):
+        program = self.program("own-folder", driver=True)
+        program.received = program.folder
+        with open(program.settings, "wb") as out:
+            out.write(("[Capture]\r\nMethod=socket\r\n[PageReceive]\r\nFolder=%s\r\n"
+                       % windows_path(program.folder)).encode("cp932"))
+        before = self.snapshot(program.folder)
+        program.start()
+        program.wait_ready()
+        client = self.ftp()
+        attacks = ["STOR KESTOVA.SYS", "STOR UxTheme.Dll", "RNFR KESTOV-A.exe",
+                   "DELE KESTOV-A.ini", "STOR kestov~1.exe", "RETR KESTOV-A.ini"]
+        self.assertEqual(self.replies(client, attacks),
+                         ["550 Permission denied."] * len(attacks))
+        client.quit()
+        self.assertEqual(self.snapshot(program.folder), before)
+        self.assertLess(program.close(), 10)
+
+    def test_defaults_keep_the_program_folder_out_of_reach(self):
+        program = self.program("defaults", method=None, driver=True)
+        with open(program.exe, "rb") as exe:
+            self.assertIn(b'level="requireAdministrator"', exe.read())
+        before = self.snapshot(program.folder)
+        self.assertEqual(sorted(before), ["KESTOV-A.exe", "KESTOVA.SYS"])
+        program.start()
+        program.wait_ready()
+
+        # The client's names land in the default folder, never beside the executable.
+        client = self.ftp()
+        replies = self.replies(client, ["STOR KESTOVA.SYS", "STOR UxTheme.Dll",
+                                        "RNFR KESTOV-A.exe", "DELE KESTOV-A.ini"])
+        client.quit()
+        self.assertEqual([reply[:3] for reply in replies], ["226", "226", "550", "550"])
+        self.assertEqual(self.snapshot(program.folder), before)
+
+        # A dubbing lands in the default folder: KESTOV-A in the user's documents.
+        recorder_dubbing(self, "既定の保存先", "300K", os.path.join(ARGS.work, "sent-default.bin"))
+        # (Wine links several of a user's folders to one place: count each file once.)
+        default = sorted({os.path.realpath(path) for path in glob.glob(os.path.join(
+            self.wine.prefix, "drive_c", "users", "*", "*", "KESTOV-A", "既定の保存先.MPG"))})
+        self.assertEqual(len(default), 1, "not in the documents folder")
+        with open(default[0], "rb") as got, open(os.path.join(ARGS.work, "sent-default.bin"),
+                                                 "rb") as sent:
+            self.assertEqual(got.read(), sent.read())
+        self.assertEqual(self.snapshot(program.folder), before)
+        self.display.screenshot(os.path.join(ARGS.work, "defaults.png"))
+
+        # A renamed copy elsewhere is a second instance too: it ends at once.
+        renamed = Program(self, "renamed-copy", None, None, exe_name="KESTOV-B.exe")
+        self.programs.append(renamed)
+        renamed.start().wait(timeout=30)
+        self.assertEqual(len(windows_named(self.display, ANY_MAIN_CAPTION)), 1)
+        self.assertIsNone(program.proc.poll())
+
+        # Esc (the Cancel command) leaves the window open and the service running.
+        program.probe("press", program.caption, "2")
+        time.sleep(1)
+        self.assertIsNone(program.proc.poll(), "Esc ended the program")
+        self.assertTrue(listening_on_21())
+
+        # Logoff: WM_ENDSESSION does what closing does before it returns.
+        self.assertEqual(program.probe("send", program.caption, "22", "1"), [])
+        self.assertFalse(listening_on_21(), "the FTP service still runs after WM_ENDSESSION")
+        # Under Wine the driver cannot start, so auto removed it at start and answers by
+        # socket; the service manager must soon know no KESTOVA service. (Wine's service
+        # manager forgets a deleted service only once the driver host that tried to load it
+        # has let go, and drops its registry key only when the prefix's wineserver ends.)
+        self.assertTrue(wait_for(lambda: self.wine.run("sc", "query", "KESTOVA").returncode != 0,
+                                 45, interval=1), "the driver service is still registered")
+        self.assertTrue(program.saved_folder().endswith("\\KESTOV-A\\"), program.saved_folder())
+        self.assertLess(program.close(), 10)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
@@ -534,9 +679,16 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--recorder", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--driver", required=True, help="the KESTOVA.SYS built with the program")
+    parser.add_argument("--wine32", action="store_true",
+                        help="an i686 program: the 32-bit Wine in a win32 prefix (Windows XP)")
     ARGS, rest = parser.parse_known_args()
+    global WINE
+    if ARGS.wine32:
+        WINE = "/usr/lib/wine/wine"
+        os.environ["WINEARCH"] = "win32"
     # Wine runs the programs from folders of their own: relative paths would not reach them.
-    for name in ("program", "probe", "recorder", "work"):
+    for name in ("program", "probe", "recorder", "work", "driver"):
         setattr(ARGS, name, os.path.abspath(getattr(ARGS, name)))
     if os.geteuid() != 0:
         print("SKIP: needs root for network namespaces")
