@@ -66,7 +66,7 @@ class CSessionAdmission {
   int32_t Total();
 
  private:
-  CAdmissionPlace* ChooseQuietest();
+  CAdmissionPlace* ChooseQuietest() KESTOVA_REQUIRES(lock_);
 
   CLock lock_;
   FtpSessionLimits limits_ KESTOVA_GUARDED_BY(lock_);

@@ -16,7 +16,11 @@ namespace kestova {
 // The text in the run's language (the English message id when no translation exists).
 const char* T_(const char* english) __attribute__((format_arg(1)));
 
-// printf into a string.
+// printf into a string (GNU directives such as %1$s everywhere; clang calls them printf).
+#if defined(__clang__)
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#else
 std::string Format(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#endif
 
 }  // namespace kestova
