@@ -50,6 +50,9 @@ void CFtpSession::OnEpsv(const FtpRequest& request) {
   argument.Trim();
   argument.MakeUpper();
   if (argument == "ALL") {
+    // From now on EPSV is the only way to set up a data connection (a client behind a
+    // NAT that rewrites nothing asks for this).
+    epsvOnly_ = true;
     Reply(FtpReply::kEpsvAllSuccessful);
     return;
   }

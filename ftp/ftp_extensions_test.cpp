@@ -179,6 +179,12 @@ TEST_F(FtpExtensionsTest, ExtendedPassiveAndActiveModesCarryTransfers) {
   EXPECT_EQ(client_.ReadLine(10000), kComplete);
   accepted.Close();
   listener.Close();
+
+  // After EPSV ALL only EPSV sets up data connections.
+  EXPECT_EQ(client_.Command("EPSV ALL"), "200 EPSV ALL command successful.");
+  for (const char* command : {"PASV", "PORT 127,0,0,1,4,1", "EPRT |1|127.0.0.1|1025|"}) {
+    EXPECT_EQ(client_.Command(command), "503 EPSV ALL in effect: use EPSV.") << command;
+  }
 }
 
 TEST_F(FtpExtensionsTest, PassiveConnectionsStayInTheRange) {

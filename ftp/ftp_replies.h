@@ -87,6 +87,7 @@ enum class FtpReply : uint8_t {
   kEnteringExtendedPassive,
   kEprtSuccessful,
   kEpsvAllSuccessful,
+  kEpsvAllInEffect,
   kNetworkProtocolNotSupported,
   kCount
 };
@@ -197,6 +198,7 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kEnteringExtendedPassive, 229, "Entering Extended Passive Mode (|||{}|)"},
     {FtpReply::kEprtSuccessful, 200, "EPRT command successful."},
     {FtpReply::kEpsvAllSuccessful, 200, "EPSV ALL command successful."},
+    {FtpReply::kEpsvAllInEffect, 503, "EPSV ALL in effect: use EPSV."},
     {FtpReply::kNetworkProtocolNotSupported, 522, "Network protocol not supported, use ({})"},
 };
 

@@ -158,6 +158,11 @@ void CFtpSession::DispatchCommand(const CCountedString& command, const CCountedS
     Reply(FtpReply::kPermissionDenied);
     return;
   }
+  if (epsvOnly_ && (command == "PORT" || command == "PASV" || command == "P@SW" ||
+                    command == "EPRT")) {
+    Reply(FtpReply::kEpsvAllInEffect);
+    return;
+  }
   transferBytes_ = 0;
   (this->*(row->handler))(FtpRequest{command, argument});
   ReportActivity(command, argument, renameSource);

@@ -186,6 +186,7 @@ class CFtpSession {
   CCountedString renameSource_;
   uint16_t peerPort_ = 0;
   int32_t passiveFlag_ = 0;
+  bool epsvOnly_ = false;  // after EPSV ALL: PORT, PASV and EPRT are refused
   int32_t activePort_ = -1;
   CCountedString activeAddress_;
   uint16_t activeSourcePort_ = 20;

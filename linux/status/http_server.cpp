@@ -152,8 +152,7 @@ bool CHttpServer::Start(const std::string& address, uint16_t port, std::string* 
     bound = server.bind_to_port(address, port) ? port : -1;
   }
   if (bound <= 0) {
-    *error = "cannot listen on " + address + " port " + std::to_string(port) +
-             (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
+    *error = errno != 0 ? std::strerror(errno) : std::string();
     serving_.reset();
     return false;
   }

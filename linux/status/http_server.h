@@ -55,7 +55,8 @@ class IHttpServer {
 
   virtual void Get(const std::string& path, HttpRoute route) = 0;  // before Start
 
-  // `address` and `port` (0 = any free port); false with a one-line reason in *error.
+  // `address` and `port` (0 = any free port); false with the system's reason in *error
+  // (empty when it gave none): the caller says what failed, in the run's language.
   virtual bool Start(const std::string& address, uint16_t port, std::string* error) = 0;
   virtual void Stop() = 0;
   virtual uint16_t Port() const = 0;  // 0 before Start

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/texts.h"
+
 namespace kestova {
 namespace {
 
@@ -36,17 +38,21 @@ LoadedModule Load() {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
       const char* why = dlerror();
-      loaded.failure = why != nullptr ? why : "cannot load " + path;
+      loaded.failure = why != nullptr ? why : Format(T_("cannot load %s"), path.c_str());
       return loaded;
     }
     loaded.create =
         reinterpret_cast<CreateHttpServerFunction>(dlsym(handle, KESTOVA_CREATE_HTTP_SERVER));
-    if (loaded.create == nullptr) loaded.failure = path + " is not kestov-a's HTTP module";
+    if (loaded.create == nullptr) {
+      loaded.failure = Format(T_("%s is not kestov-a's HTTP module"), path.c_str());
+    }
     return loaded;
   }
-  loaded.failure = std::string("no ") + kHttpServerModuleName + " beside the program" +
-                   (beside.empty() ? "" : " (" + beside + ")") + " or in " +
-                   KESTOVA_HTTP_MODULE_DIR;
+  loaded.failure = beside.empty() ? Format(T_("no %s beside the program or in %s"),
+                                           kHttpServerModuleName, KESTOVA_HTTP_MODULE_DIR)
+                                  : Format(T_("no %s beside the program (%s) or in %s"),
+                                           kHttpServerModuleName, beside.c_str(),
+                                           KESTOVA_HTTP_MODULE_DIR);
   return loaded;
 }
 
@@ -72,7 +78,7 @@ std::unique_ptr<IHttpServer> CreateHttpServer(const HttpServerLimits& limits, st
     return nullptr;
   }
   std::unique_ptr<IHttpServer> server(module.create(limits));
-  if (server == nullptr) *error = "the status page's HTTP server could not be made";
+  if (server == nullptr) *error = T_("the status page's HTTP server could not be made");
   return server;
 }
 

@@ -5,6 +5,7 @@
 #include "linux/status/page_host.h"
 #include "linux/status/status_json.h"
 #include "linux/status/status_page.h"
+#include "platform/texts.h"
 
 namespace kestova {
 namespace {
@@ -82,7 +83,10 @@ bool CStatusServer::Start(const std::string& address, uint16_t port, std::string
   http_ = CreateHttpServer(limits, error);
   if (http_ == nullptr) return false;
   AddRoutes();
-  if (!http_->Start(address, port, error)) {
+  std::string reason;
+  if (!http_->Start(address, port, &reason)) {
+    *error = Format(T_("cannot listen on %s port %u"), address.c_str(), static_cast<unsigned>(port)) +
+             (reason.empty() ? std::string() : ": " + reason);
     http_.reset();
     return false;
   }
