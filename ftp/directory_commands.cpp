@@ -170,7 +170,8 @@ void CFtpSession::OnRnto(const FtpRequest& request) {
     return;
   }
   renameSource_.Clear();
-  if (!NameMayBeCreated(request.argument, target)) {
+  if (!NameMayBeCreated(request.argument, target) ||
+      (IsDirectory(source) && !TreeMayMoveTo(source, target))) {
     Reply(FtpReply::kNameNotAllowed);
     return;
   }

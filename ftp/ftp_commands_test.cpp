@@ -144,6 +144,26 @@ TEST_F(FtpCommandsTest, NamesWithControlCharactersOrTooLongToRemoveAreNotCreated
   EXPECT_EQ(client_.Command("MKD ok"), "257 \"/ok\" created.");
 }
 
+// A rename may not carry a folder's contents past the limit either: 19 levels of 200 bytes
+// fit under a short name and not under one of 250 bytes.
+TEST_F(FtpCommandsTest, AFolderIsNotRenamedWhereItsContentsWouldBeTooDeepToRemove) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the ANSI file functions stop at 260 bytes, far below the limit";
+#endif
+  std::string tree = "t";
+  for (int level = 0; level < 19; ++level) {
+    tree += "/" + std::string(200, static_cast<char>('a' + level));
+  }
+  ASSERT_TRUE(CreateFolderTree(Local(tree)));
+  EXPECT_EQ(client_.Command("RNFR t"), "350 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNTO " + std::string(250, 'n')),
+            "553 Requested action not taken. File name not allowed.");
+  EXPECT_TRUE(IsDirectory(Local("t")));
+  EXPECT_EQ(client_.Command("RNFR t"), "350 RNFR command successful.");
+  EXPECT_EQ(client_.Command("RNTO s"), "250 RNTO command successful.");
+  EXPECT_TRUE(IsDirectory(Local("s" + tree.substr(1))));
+}
+
 }  // namespace
 }  // namespace testing
 }  // namespace kestova

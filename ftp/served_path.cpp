@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/code_page.h"
+#include "platform/file_system.h"
 
 namespace kestova {
 namespace {
@@ -119,6 +120,32 @@ bool NameMayBeCreated(const CCountedString& argument, const CCountedString& reso
   for (size_t i = 0; i < argument.Length(); ++i) {
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
     if (byte < 0x20 || byte == 0x7F) return false;
+  }
+  return true;
+}
+
+bool TreeMayMoveTo(const CCountedString& folder, const CCountedString& target) {
+  if (target.Length() > kLongestCreatedPath) return false;
+  const size_t room = kLongestCreatedPath - target.Length();
+  // Each pending folder with the length of its path below `folder` (separator included).
+  std::vector<std::pair<CCountedString, size_t>> pending;
+  pending.emplace_back(WithTrailingSeparator(folder), 0);
+  size_t walked = 0;
+  std::vector<DirectoryEntry> entries;
+  while (!pending.empty()) {
+    const std::pair<CCountedString, size_t> current = pending.back();
+    pending.pop_back();
+    if (!ListDirectory(current.first, &entries)) continue;
+    for (const DirectoryEntry& entry : entries) {
+      if (entry.name == "." || entry.name == "..") continue;
+      if (++walked > kMostEntriesWalked) return false;
+      const size_t below = current.second + 1 + entry.name.Length();
+      if (below > room) return false;
+      if (!entry.isDirectory) continue;
+      CCountedString path = current.first;
+      path.Append(entry.name);
+      pending.emplace_back(WithTrailingSeparator(path), below);
+    }
   }
   return true;
 }

@@ -40,6 +40,11 @@ bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString&
 // folder's own commands could not remove it again.
 constexpr size_t kLongestCreatedPath = 4000;
 bool NameMayBeCreated(const CCountedString& argument, const CCountedString& resolvedPath);
+// Whether a folder may be renamed to `target`: every path inside it must stay within
+// kLongestCreatedPath at its new place. Looks at no more than kMostEntriesWalked entries
+// (a tree that holds more is refused: it cannot be shown to fit).
+constexpr size_t kMostEntriesWalked = 100000;
+bool TreeMayMoveTo(const CCountedString& folder, const CCountedString& target);
 
 // The served-folder text as the service keeps it: ends with a separator. A text that
 // does not end with '\\' or '/' gets one appended: '/' when the text uses '/' and no

@@ -85,8 +85,9 @@ bool CStatusServer::Start(const std::string& address, uint16_t port, std::string
   AddRoutes();
   std::string reason;
   if (!http_->Start(address, port, &reason)) {
-    *error = Format(T_("cannot listen on %s port %u"), address.c_str(), static_cast<unsigned>(port)) +
-             (reason.empty() ? std::string() : ": " + reason);
+    *error =
+        Format(T_("cannot listen on %s port %u"), address.c_str(), static_cast<unsigned>(port)) +
+        (reason.empty() ? std::string() : ": " + reason);
     http_.reset();
     return false;
   }
