@@ -112,6 +112,12 @@ void CFtpSession::OnRmd(const FtpRequest& request) {
 }
 
 void CFtpSession::OnMkd(const FtpRequest& request) {
+  // A name that no resolved path could carry is refused before it is resolved (some
+  // systems refuse to look such a name up at all, which would read as "outside").
+  if (!NameMayBeCreated(request.argument, request.argument)) {
+    Reply(FtpReply::kNameNotAllowed);
+    return;
+  }
   CCountedString path;
   if (!ResolveClientPath(request.argument, &path)) {
     Reply(FtpReply::kPermissionDenied);
@@ -157,6 +163,11 @@ void CFtpSession::OnRnfr(const FtpRequest& request) {
 }
 
 void CFtpSession::OnRnto(const FtpRequest& request) {
+  if (!NameMayBeCreated(request.argument, request.argument)) {  // as in OnMkd
+    renameSource_.Clear();
+    Reply(FtpReply::kNameNotAllowed);
+    return;
+  }
   CCountedString source;
   CCountedString target;
   if (!ResolveClientPath(renameSource_, &source) || !ResolveClientPath(request.argument, &target)) {

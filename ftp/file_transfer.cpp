@@ -130,6 +130,11 @@ void CFtpSession::OnStor(const FtpRequest& request) {
   const int64_t offset = TakeRestartOffset();
   CCountedString directory;
   CCountedString path;
+  if (!NameMayBeCreated(request.argument, request.argument)) {  // before resolving, as MKD
+    CloseDataConnection();
+    Reply(FtpReply::kNameNotAllowed);
+    return;
+  }
   if (!ResolveInsideRoot(LocalDirectory(), &directory) ||
       !ResolveClientPath(request.argument, &path) || IsRootFolder(path)) {
     CloseDataConnection();

@@ -37,6 +37,13 @@ def peak_rss_kib(pid):
         return int(re.search(r"^VmHWM:\s+(\d+)", status.read(), re.M).group(1))
 
 
+def sanitized(binary):
+    """An AddressSanitizer build keeps shadow memory and quarantine: its resident size says
+    nothing of what the service itself holds."""
+    with open(binary, "rb") as f:
+        return b"__asan_init" in f.read()
+
+
 def descriptors(pid):
     return len(os.listdir("/proc/%d/fd" % pid))
 
@@ -168,7 +175,8 @@ class HostileLanLimitsTest(unittest.TestCase):
             self.assertTrue(answer.startswith(b"HTTP/1.1 200 "), answer[:200])
             self.assertNotIn(b"multipart/byteranges", answer)
             self.assertLess(len(answer), 64 * 1024)
-        self.assertLess(peak, 32 * 1024)
+        if not sanitized(KESTOV_A):
+            self.assertLess(peak, 32 * 1024)
         with open(copy, "rb") as sent, open(os.path.join(service.folder, "RANGED.MPG"),
                                               "rb") as got:
             self.assertTrue(sent.read() == got.read(), "the programme differs from what was sent")
