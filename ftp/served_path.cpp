@@ -117,9 +117,12 @@ bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString&
 bool NameMayBeCreated(const CCountedString& argument, const CCountedString& resolvedPath) {
   if (resolvedPath.Length() > kLongestCreatedPath) return false;
   const char* bytes = argument.CStr();
+  size_t component = 0;
   for (size_t i = 0; i < argument.Length(); ++i) {
     const unsigned char byte = static_cast<unsigned char>(bytes[i]);
     if (byte < 0x20 || byte == 0x7F) return false;
+    component = byte == '/' || byte == '\\' ? 0 : component + 1;
+    if (component > kLongestName) return false;
   }
   return true;
 }

@@ -38,7 +38,10 @@ bool ResolveInsideFolder(const CCountedString& rootFolder, const CCountedString&
 // control character (0x00-0x1F or 0x7F; a CR or LF in a name would forge lines of a
 // listing) or when `resolvedPath` is longer than kLongestCreatedPath, beyond which the
 // folder's own commands could not remove it again.
+// A component longer than kLongestName, the longest name the file systems keep, cannot be
+// created either (and some systems will not even look it up).
 constexpr size_t kLongestCreatedPath = 4000;
+constexpr size_t kLongestName = 255;
 bool NameMayBeCreated(const CCountedString& argument, const CCountedString& resolvedPath);
 // Whether a folder may be renamed to `target`: every path inside it must stay within
 // kLongestCreatedPath at its new place. Looks at no more than kMostEntriesWalked entries
