@@ -23,9 +23,8 @@ unless --work-dir says otherwise. Before each upload as much memory as it writes
 touched and freed, so that on a virtual machine every server writes into pages its host
 has backed (see warm_memory). A guest whose kernel reports free pages to the host
 (virtio-balloon free page reporting) hands the freed pages back within seconds and must
-fault them in again; the script says when reporting is on and leaves the machine's settings
-as they are: its figures are those of the machine as it is, read through rounds and paired
-ratios.
+fault them in again; the script leaves the machine's settings as they are: its figures are
+those of the machine as it is, read through rounds and paired ratios.
 """
 import argparse
 import os
@@ -42,7 +41,6 @@ from stor_bench import (cpu_ticks, descendants, peak_rss_kib, start_kestova,  # 
                         start_vsftpd, stop)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PAGE_REPORTING = "/sys/module/page_reporting/parameters/"
 
 
 class Server:
@@ -67,19 +65,6 @@ def warm_memory(size):
     its figures depend on how much memory the host had taken back since the last round."""
     block = bytearray(b"\x01") * (size + (size >> 3))
     del block
-
-
-def note_page_reporting():
-    """Says whether the kernel reports free pages to a host (read only: the benchmark
-    never changes the machine's settings)."""
-    path = PAGE_REPORTING + "page_reporting_order"
-    try:
-        with open(path) as f:
-            order = f.read().strip()
-    except OSError:
-        return
-    print("note: free page reporting is on (order %s); uploads are noisier, so read the "
-          "medians of the paired per-round ratios" % order)
 
 
 def run_clients(server, commands, warm=0):
@@ -180,7 +165,6 @@ def main():
     size = args.size_mib << 20
     work = tempfile.mkdtemp(prefix="kestova-bench-", dir=args.work_dir)
     os.chmod(work, 0o755)
-    note_page_reporting()
     run(args, size, work)
 
 
