@@ -92,6 +92,11 @@ enum class FtpReply : uint8_t {
   kCount
 };
 
+// FEAT's lines that every system shares (UTF8 is listed only where names are UTF-8).
+#define KESTOVA_FEATURES_EXCEPT_UTF8                                         \
+  "-Extensions supported:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MFMT\r\n" \
+  " MLST type*;size*;modify*;perm*;\r\n REST STREAM\r\n SIZE\r\n"
+
 struct FtpReplyRow {
   FtpReply reply;
   uint16_t code;
@@ -169,27 +174,8 @@ inline constexpr FtpReplyRow kFtpReplies[] = {
     {FtpReply::kNameNotAllowed, 553, "Requested action not taken. File name not allowed."},
     // The extensions of RFC 2389, 2428 and 3659. Names are UTF-8 only where the system
     // keeps them so (Linux); Windows names are in its ANSI code page.
-    {FtpReply::kFeatures, 211,
-     "-Extensions supported:\r\n"
-     " EPRT\r\n"
-     " EPSV\r\n"
-     " MDTM\r\n"
-     " MFMT\r\n"
-     " MLST type*;size*;modify*;perm*;\r\n"
-     " REST STREAM\r\n"
-     " SIZE\r\n"
-     " UTF8\r\n"
-     "211 End"},
-    {FtpReply::kFeaturesWithoutUtf8, 211,
-     "-Extensions supported:\r\n"
-     " EPRT\r\n"
-     " EPSV\r\n"
-     " MDTM\r\n"
-     " MFMT\r\n"
-     " MLST type*;size*;modify*;perm*;\r\n"
-     " REST STREAM\r\n"
-     " SIZE\r\n"
-     "211 End"},
+    {FtpReply::kFeatures, 211, KESTOVA_FEATURES_EXCEPT_UTF8 " UTF8\r\n211 End"},
+    {FtpReply::kFeaturesWithoutUtf8, 211, KESTOVA_FEATURES_EXCEPT_UTF8 "211 End"},
     {FtpReply::kUtf8On, 200, "UTF8 set to on"},
     {FtpReply::kOptionNotUnderstood, 501, "Option not understood."},
     {FtpReply::kFileTime, 213, "{}"},
