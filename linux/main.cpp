@@ -255,7 +255,8 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   CNameAnswering answering;
   int status = StartNameAnswering(options, &answering, &watch.Service()) ? 0 : 1;
   std::string stopReason = status == 0 ? std::string() : T_("the name answering could not start");
-  int hangupsSeen = g_hangupCount;
+  // A SIGHUP that came while the listener and the name answering were starting still counts.
+  int hangupsSeen = 0;
   bool answeringFailed = false;
   while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
