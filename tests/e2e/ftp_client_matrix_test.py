@@ -14,7 +14,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ftp_e2e_support import KestovA, Scratch  # noqa: E402
+from ftp_e2e_support import files_below, read, start_for_clients, stop_for_clients, write  # noqa: E402,E501
 
 BINARY = None
 TREE = {
@@ -39,49 +39,17 @@ def has_ipv6_loopback():
         return False
 
 
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def files_below(folder):
-    found = {}
-    for top, dirs, names in os.walk(folder):
-        dirs[:] = [d for d in dirs if top.count(os.sep) - folder.count(os.sep) < 4]
-        for name in names:
-            path = os.path.join(top, name)
-            found[os.path.relpath(path, folder)] = read(path)
-    return found
-
-
 class ClientMatrixTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.scratch = Scratch()
-        cls.folder = cls.scratch.sub("rec")
-        os.makedirs(cls.folder)
-        cls.server = KestovA(BINARY, cls.folder, cls.scratch.sub("kestov-a.ini"))
-        if cls.server.port is None:
-            raise RuntimeError("kestov-a did not start: " + cls.server.first_line)
-        cls.port = cls.server.port
+        start_for_clients(cls, BINARY, ENV)
         cls.hosts = [("ipv4", "127.0.0.1", "127.0.0.1")]
         if has_ipv6_loopback():
             cls.hosts.append(("ipv6", "::1", "[::1]"))
-        ENV["HOME"] = cls.scratch.sub("home")
-        os.makedirs(ENV["HOME"])
 
     @classmethod
     def tearDownClass(cls):
-        status, err = cls.server.stop()
-        cls.scratch.cleanup()
-        if status != 0:
-            raise RuntimeError("kestov-a ended with %r: %s" % (status, err))
+        stop_for_clients(cls)
 
     def setUp(self):
         self.name = self.id().rsplit(".", 1)[-1]

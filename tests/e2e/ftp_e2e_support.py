@@ -128,3 +128,47 @@ class Scratch:
 
     def cleanup(self):
         shutil.rmtree(self.path, ignore_errors=True)
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def files_below(folder):
+    """Relative path -> bytes of every file below `folder`, four levels deep at most."""
+    found = {}
+    for top, dirs, names in os.walk(folder):
+        dirs[:] = [d for d in dirs if top.count(os.sep) - folder.count(os.sep) < 4]
+        for name in names:
+            path = os.path.join(top, name)
+            found[os.path.relpath(path, folder)] = read(path)
+    return found
+
+
+def start_for_clients(case, binary, client_env):
+    """For a test class's setUpClass: one kestov-a serving scratch/rec, and a home of their own
+    in `client_env` where the FTP clients keep their settings and bookmarks."""
+    case.scratch = Scratch()
+    case.folder = case.scratch.sub("rec")
+    os.makedirs(case.folder)
+    case.server = KestovA(binary, case.folder, case.scratch.sub("kestov-a.ini"))
+    if case.server.port is None:
+        raise RuntimeError("kestov-a did not start: " + case.server.first_line)
+    case.port = case.server.port
+    client_env["HOME"] = case.scratch.sub("home")
+    os.makedirs(client_env["HOME"])
+
+
+def stop_for_clients(case):
+    """For tearDownClass: stops the server started by start_for_clients; it must end cleanly."""
+    status, err = case.server.stop()
+    case.scratch.cleanup()
+    if status != 0:
+        raise RuntimeError("kestov-a ended with %r: %s" % (status, err))
