@@ -17,6 +17,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from veth_namespaces import VethNamespaces  # noqa: E402
 from ftp_e2e_support import RawControl, Scratch  # noqa: E402
 
 KESTOV_A = None
@@ -321,7 +322,7 @@ class HostileLanLimitsTest(unittest.TestCase):
         self.assertIn("waiting before it)", service.log())
 
 
-class PageFloodTest(unittest.TestCase):
+class PageFloodTest(VethNamespaces, unittest.TestCase):
     """kestov-a in a namespace of its own with 1,024 descriptors; 1,100 idle page connections
     from the recorder's side; the recorder still finds it by name and dubs."""
 
@@ -345,40 +346,16 @@ print("held %d refused %d" % (len(held), refused), flush=True)
 sys.stdin.read()
 """
 
-    def setUp(self):
-        if os.geteuid() != 0:
-            self.skipTest("needs root for network namespaces")
-        self.tag = "kl%x" % (os.getpid() & 0xFFFFF)
-        self.ns_rec, self.ns_dst = self.tag + "-rec", self.tag + "-dst"
-        self.veth_rec, self.veth_dst = self.tag + "r", self.tag + "d"
-        self.scratch = Scratch()
-        self.service = None
-        if self.ip("netns", "add", self.ns_rec) != 0:
-            self.scratch.cleanup()
-            self.skipTest("cannot create network namespaces")
-        self.ip("netns", "add", self.ns_dst)
-        steps = [
-            ("link", "add", self.veth_rec, "netns", self.ns_rec, "type", "veth", "peer", "name",
-             self.veth_dst, "netns", self.ns_dst),
-            ("-n", self.ns_rec, "addr", "add", "10.215.0.1/24", "brd", "+", "dev", self.veth_rec),
-            ("-n", self.ns_dst, "addr", "add", "10.215.0.2/24", "brd", "+", "dev", self.veth_dst),
-            ("-n", self.ns_rec, "link", "set", self.veth_rec, "up"),
-            ("-n", self.ns_dst, "link", "set", self.veth_dst, "up"),
-            ("-n", self.ns_rec, "link", "set", "lo", "up"),
-            ("-n", self.ns_dst, "link", "set", "lo", "up")]
-        self.assertTrue(all(self.ip(*step) == 0 for step in steps))
+    TAG = "kl"
+    SUBNET = 215
 
-    def tearDown(self):
+    def setUp(self):
+        self.service = None
+        super().setUp()
+
+    def stop_programs(self):
         if self.service is not None:
             self.service.stop()
-        self.ip("netns", "del", self.ns_rec)
-        self.ip("netns", "del", self.ns_dst)
-        self.scratch.cleanup()
-
-    @staticmethod
-    def ip(*args):
-        return subprocess.run(["ip"] + list(args), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=20).returncode
 
     def test_1100_idle_page_connections_leave_name_answering_and_dubbing_working(self):
         self.service = Service(self.scratch, "--port", "21", "--capture", "packet", "--interface",
@@ -397,7 +374,7 @@ sys.stdin.read()
             copy = self.scratch.sub("sent")
             result = subprocess.run(
                 ["ip", "netns", "exec", self.ns_rec, RECORDER, "--discover", "GR-FLOOD",
-                 "--broadcast", "10.215.0.255", "--discover-timeout", "3000", "--title", "FLOOD",
+                 "--broadcast", self.broadcast, "--discover-timeout", "3000", "--title", "FLOOD",
                  "--size", "200K", "--copy-to", copy, "--verbose"],
                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
             output = result.stdout.decode("utf-8", "replace")

@@ -15,6 +15,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from veth_namespaces import VethNamespaces, ip  # noqa: E402
 from ftp_e2e_support import KestovA, RawControl, Scratch  # noqa: E402
 
 KESTOV_A = None
@@ -257,53 +258,26 @@ class HostileLanTest(unittest.TestCase):
             self.assertTrue(sent.read() == got.read(), "the programme is not complete")
 
 
-class InterfaceReturnTest(unittest.TestCase):
+class InterfaceReturnTest(VethNamespaces, unittest.TestCase):
     """kestov-a captures on one veth interface of its namespace; the interface is deleted and
     created again, and a recorder's name query is answered again."""
 
-    def setUp(self):
-        if os.geteuid() != 0:
-            self.skipTest("needs root for network namespaces")
-        self.tag = "kh%x" % (os.getpid() & 0xFFFFF)
-        self.ns_rec, self.ns_dst = self.tag + "-rec", self.tag + "-dst"
-        self.veth_rec, self.veth_dst = self.tag + "r", self.tag + "d"
-        self.scratch = Scratch()
-        self.server = None
-        if self.ip("netns", "add", self.ns_rec) != 0:
-            self.scratch.cleanup()
-            self.skipTest("cannot create network namespaces")
-        self.ip("netns", "add", self.ns_dst)
-        for ns in (self.ns_rec, self.ns_dst):
-            self.ip("-n", ns, "link", "set", "lo", "up")
-        self.assertTrue(self.make_link())
+    TAG = "kh"
+    SUBNET = 214
 
-    def tearDown(self):
+    def setUp(self):
+        self.server = None
+        super().setUp()
+
+    def stop_programs(self):
         if self.server is not None and self.server.poll() is None:
             self.server.kill()
             self.server.wait()
-        self.ip("netns", "del", self.ns_rec)
-        self.ip("netns", "del", self.ns_dst)
-        self.scratch.cleanup()
-
-    @staticmethod
-    def ip(*args):
-        return subprocess.run(["ip"] + list(args), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=20).returncode
-
-    def make_link(self):
-        steps = [
-            ("link", "add", self.veth_rec, "netns", self.ns_rec, "type", "veth", "peer", "name",
-             self.veth_dst, "netns", self.ns_dst),
-            ("-n", self.ns_rec, "addr", "add", "10.214.0.1/24", "brd", "+", "dev", self.veth_rec),
-            ("-n", self.ns_dst, "addr", "add", "10.214.0.2/24", "brd", "+", "dev", self.veth_dst),
-            ("-n", self.ns_rec, "link", "set", self.veth_rec, "up"),
-            ("-n", self.ns_dst, "link", "set", self.veth_dst, "up")]
-        return all(self.ip(*step) == 0 for step in steps)
 
     def discover(self):
         result = subprocess.run(
             ["ip", "netns", "exec", self.ns_rec, RECORDER, "--discover", "GR-HOSTILE",
-             "--broadcast", "10.214.0.255", "--discover-timeout", "3000", "--no-status", "--no-dubbing-info", "--size", "10K", "--title", "BACK",
+             "--broadcast", self.broadcast, "--discover-timeout", "3000", "--no-status", "--no-dubbing-info", "--size", "10K", "--title", "BACK",
              "--verbose"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
         return result.stdout.decode("utf-8", "replace")
 
@@ -325,7 +299,7 @@ class InterfaceReturnTest(unittest.TestCase):
         answered = "GR-HOSTILE answered from 10.214.0.2"
         self.assertIn(answered, self.discover())
 
-        self.assertEqual(self.ip("-n", self.ns_dst, "link", "del", self.veth_dst), 0)
+        self.assertEqual(ip("-n", self.ns_dst, "link", "del", self.veth_dst), 0)
         self.assertTrue(self.stderr_has("interface %s is gone" % self.veth_dst, 5))
         self.assertTrue(self.make_link())
         self.assertTrue(self.stderr_has("interface %s is back" % self.veth_dst, 5))
