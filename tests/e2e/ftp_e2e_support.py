@@ -172,3 +172,22 @@ def stop_for_clients(case):
     case.scratch.cleanup()
     if status != 0:
         raise RuntimeError("kestov-a ended with %r: %s" % (status, err))
+
+
+def wait_until(condition, timeout, interval=0.05):
+    """Calls `condition` until it returns a true value or `timeout` seconds have passed; its
+    last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def wait_for(condition, timeout, what):
+    """As wait_until, but a timeout fails the test, naming `what` was awaited."""
+    value = wait_until(condition, timeout, 0.1)
+    if not value:
+        raise AssertionError("timed out waiting for " + what)
+    return value

@@ -18,19 +18,11 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from veth_namespaces import VethNamespaces  # noqa: E402
-from ftp_e2e_support import RawControl, Scratch  # noqa: E402
+from ftp_e2e_support import RawControl, Scratch, wait_until  # noqa: E402
 
 KESTOV_A = None
 RECORDER = None
 
-
-def wait_until(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return condition()
 
 
 def peak_rss_kib(pid):

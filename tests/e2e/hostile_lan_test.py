@@ -16,20 +16,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from veth_namespaces import VethNamespaces, ip  # noqa: E402
-from ftp_e2e_support import KestovA, RawControl, Scratch  # noqa: E402
+from ftp_e2e_support import KestovA, RawControl, Scratch, wait_until  # noqa: E402
 
 KESTOV_A = None
 RECORDER = None
 INTRUDER = "127.0.0.9"  # a second machine on the LAN, as far as kestov-a can tell
 
-
-def wait_until(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    return condition()
 
 
 def connect_from(address, port, timeout=10):

@@ -7,12 +7,11 @@ import os
 import signal
 import subprocess
 import sys
-import time
 import unittest
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ftp_e2e_support import KestovA, Scratch  # noqa: E402
+from ftp_e2e_support import KestovA, Scratch, wait_for  # noqa: E402
 
 KESTOV_A = None
 RECORDER = None
@@ -22,15 +21,6 @@ env | grep '^KESTOVA_' | sort > "$HOOK_DIR/$KESTOVA_ID.tmp"
 mv "$HOOK_DIR/$KESTOVA_ID.tmp" "$HOOK_DIR/$KESTOVA_ID.env"
 """
 
-
-def wait_for(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
 
 
 class ShortfallTest(unittest.TestCase):

@@ -13,12 +13,11 @@ import socket
 import subprocess
 import sys
 import threading
-import time
 import unittest
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ftp_e2e_support import Scratch  # noqa: E402
+from ftp_e2e_support import Scratch, wait_for  # noqa: E402
 
 KESTOV_A = RECORDER = SHOTS = CHROMIUM = None
 JAPANESE_TITLE = "ニュース:夜のまとめ"
@@ -34,15 +33,6 @@ case "$KESTOVA_NAME" in
 esac
 """
 
-
-def wait_for(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
 
 
 class Service:
