@@ -16,6 +16,24 @@ CCountedString ShownPath(const CCountedString& argument) {
 
 }  // namespace
 
+bool CFtpSession::FindClientEntry(const CCountedString& name, const CCountedString& shown,
+                                  bool plainFileOnly, CCountedString* path,
+                                  DirectoryEntry* entry) {
+  if (!ResolveClientPath(name, path)) {
+    Reply(FtpReply::kPermissionDenied);
+    return false;
+  }
+  if (!GetPathEntry(*path, entry)) {
+    Reply(FtpReply::kFileNotFound, shown);
+    return false;
+  }
+  if (plainFileOnly && entry->isDirectory) {
+    Reply(FtpReply::kNotAPlainFile, shown);
+    return false;
+  }
+  return true;
+}
+
 void CFtpSession::OnFeat(const FtpRequest&) {
   Reply(FileNamesAreUtf8() ? FtpReply::kFeatures : FtpReply::kFeaturesWithoutUtf8);
 }
@@ -57,12 +75,7 @@ void CFtpSession::OnMlsd(const FtpRequest& request) {
 void CFtpSession::OnMlst(const FtpRequest& request) {
   CCountedString path;
   DirectoryEntry entry;
-  if (!ResolveClientPath(request.argument, &path)) {
-    Reply(FtpReply::kPermissionDenied);
-    return;
-  }
-  if (!GetPathEntry(path, &entry)) {
-    Reply(FtpReply::kFileNotFound, ShownPath(request.argument));
+  if (!FindClientEntry(request.argument, ShownPath(request.argument), false, &path, &entry)) {
     return;
   }
   Reply(FtpReply::kMachineListing, ShownPath(request.argument), FormatFacts(entry, access_),
@@ -72,18 +85,7 @@ void CFtpSession::OnMlst(const FtpRequest& request) {
 void CFtpSession::OnMdtm(const FtpRequest& request) {
   CCountedString path;
   DirectoryEntry entry;
-  if (!ResolveClientPath(request.argument, &path)) {
-    Reply(FtpReply::kPermissionDenied);
-    return;
-  }
-  if (!GetPathEntry(path, &entry)) {
-    Reply(FtpReply::kFileNotFound, request.argument);
-    return;
-  }
-  if (entry.isDirectory) {
-    Reply(FtpReply::kNotAPlainFile, request.argument);
-    return;
-  }
+  if (!FindClientEntry(request.argument, request.argument, true, &path, &entry)) return;
   Reply(FtpReply::kFileTime, FormatFactTime(entry.lastWriteUtc));
 }
 
@@ -99,18 +101,7 @@ void CFtpSession::OnMfmt(const FtpRequest& request) {
   const CCountedString name = request.argument.Mid(space + 1);
   CCountedString path;
   DirectoryEntry entry;
-  if (!ResolveClientPath(name, &path)) {
-    Reply(FtpReply::kPermissionDenied);
-    return;
-  }
-  if (!GetPathEntry(path, &entry)) {
-    Reply(FtpReply::kFileNotFound, name);
-    return;
-  }
-  if (entry.isDirectory) {
-    Reply(FtpReply::kNotAPlainFile, name);
-    return;
-  }
+  if (!FindClientEntry(name, name, true, &path, &entry)) return;
   if (!SetLastWriteTime(path, time)) {
     Reply(FtpReply::kPermissionDenied);
     return;

@@ -158,6 +158,10 @@ class CFtpSession {
   // The local path a client names: from the root folder's top when the argument
   // begins with '/' or '\\', else from the current directory; resolved and inside.
   bool ResolveClientPath(const CCountedString& argument, CCountedString* resolved) const;
+  // Resolves the client's `name` and reads its entry; false after replying 550 when it lies
+  // outside, does not exist, or (with `plainFileOnly`) is a folder. Replies name it `shown`.
+  bool FindClientEntry(const CCountedString& name, const CCountedString& shown,
+                       bool plainFileOnly, CCountedString* path, DirectoryEntry* entry);
   // The resolved root folder itself (which no command may delete, remove or rename).
   bool IsRootFolder(const CCountedString& resolved) const;
   // Opens the file STOR or APPE writes, positioned where the bytes go; on failure the
