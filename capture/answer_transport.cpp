@@ -32,12 +32,14 @@ uint32_t CSocketAnswerTransport::AddressToAnnounce(uint32_t querier) {
   return ChooseAnswerAddress(route, resolved);
 }
 
-void CSocketAnswerTransport::SendToNameService(uint32_t querier, const uint8_t* message,
-                                               uint32_t length) {
+bool CSocketAnswerTransport::SendToNameService(uint32_t querier, const uint8_t* message,
+                                               uint32_t length, SystemError* why) {
   CEventSocket socket;
-  if (!socket.Create(CEventSocket::kDatagram, 0, kSendTimeoutMs)) return;
-  socket.SendTo(querier, kNameServicePort, message, length);
+  const bool sent = socket.Create(CEventSocket::kDatagram, 0, kSendTimeoutMs) &&
+                    socket.SendTo(querier, kNameServicePort, message, length);
+  if (!sent) *why = socket.LastError();
   socket.Close();
+  return sent;
 }
 
 bool CSocketAnswerTransport::CanOpenSocket() {

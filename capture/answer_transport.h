@@ -26,8 +26,9 @@ class CSocketAnswerTransport : public IAnswerTransport {
   // Asks the route towards the querier, then the host name's first resolver address.
   uint32_t AddressToAnnounce(uint32_t querier) override;
   // Creates a UDP socket on any local port, sends the datagram to port 137 of `querier` and
-  // closes the socket. Nothing is sent if the socket cannot be created.
-  void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) override;
+  // closes the socket; false (nothing sent) when the socket cannot be created or the send fails.
+  bool SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length,
+                         SystemError* why) override;
   // Opens and closes a UDP socket.
   bool CanOpenSocket() override;
 };

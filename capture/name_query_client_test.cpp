@@ -44,12 +44,13 @@ class CLoopbackNameService {
    public:
     CReplyTransport(CEventSocket& socket, uint16_t port) : socket_(socket), port_(port) {}
     uint32_t AddressToAnnounce(uint32_t) override { return Address(192, 0, 2, 7); }
-    void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) override {
+    bool SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length,
+                           SystemError*) override {
       std::vector<uint8_t> otherTransaction(message, message + length);
       otherTransaction[1] ^= 0xFF;
       socket_.SendTo(querier, port_, otherTransaction.data(), length);
       socket_.SendTo(querier, port_, "noise", 5);
-      socket_.SendTo(querier, port_, message, length);
+      return socket_.SendTo(querier, port_, message, length);
     }
 
    private:

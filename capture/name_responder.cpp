@@ -60,9 +60,12 @@ bool CNameResponder::SendAnswer(const uint8_t* frameCopy, const CCountedString& 
   }
   uint8_t response[kNameQueryResponseLength];
   BuildNameQueryResponse(frameCopy[kIdSecondByteOffset], name, address, response);
-  transport_.SendToNameService(querier, response, sizeof(response));
-  report->verdict = NameQueryVerdict::kAnswered;
   report->announced = address;
+  if (!transport_.SendToNameService(querier, response, sizeof(response), &report->sendError)) {
+    report->verdict = NameQueryVerdict::kSendFailed;
+    return false;
+  }
+  report->verdict = NameQueryVerdict::kAnswered;
   return true;
 }
 

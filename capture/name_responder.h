@@ -12,6 +12,7 @@
 
 #include "base/counted_string.h"
 #include "capture/frame_callback.h"
+#include "platform/system_error.h"
 
 namespace kestova {
 
@@ -22,9 +23,10 @@ class IAnswerTransport {
   // The IPv4 address (network byte order) to announce to `querier`; 0 when there is none worth
   // announcing, and then nothing is sent.
   virtual uint32_t AddressToAnnounce(uint32_t querier) = 0;
-  // Sends `length` bytes as one datagram to UDP port 137 of `querier`. Failures are not
-  // reported: the querier asks again.
-  virtual void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) = 0;
+  // Sends `length` bytes as one datagram to UDP port 137 of `querier`; false when it could not
+  // be sent, with the system's reason in `*why` (left unset when the system gave none).
+  virtual bool SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length,
+                                 SystemError* why) = 0;
   // False when no socket can be opened now (the process is out of descriptors): then the
   // address lookup, too, could not be made, and nothing could be sent.
   virtual bool CanOpenSocket() { return true; }
@@ -35,6 +37,7 @@ enum class NameQueryVerdict {
   kAnswered,          // an NB query for a "GR-" name: answered
   kNoAddress,         // such a query, but no address worth announcing: not answered
   kNoSocket,          // such a query, but no socket could be opened to answer it
+  kSendFailed,        // such a query, but the answer could not be sent
   kOtherName,         // an NB query for another name: ignored
   kNotNameQuery,      // no question, or a question of another type (NBSTAT): ignored
   kMalformed,         // shorter than every field read, or longer than the copy: dropped
@@ -44,7 +47,8 @@ struct NameQueryReport {
   NameQueryVerdict verdict = NameQueryVerdict::kMalformed;
   CCountedString name;     // the decoded question name (kAnswered, kNoAddress, kOtherName)
   uint32_t querier = 0;    // IPv4 source address, network byte order (0 for kMalformed)
-  uint32_t announced = 0;  // the address answered with (kAnswered)
+  uint32_t announced = 0;  // the address answered with (kAnswered, kSendFailed)
+  SystemError sendError;   // why the answer could not be sent (kSendFailed; may be unset)
 };
 
 // Told about every frame after it has been judged (and answered), on the thread that
@@ -79,7 +83,7 @@ class CNameResponder {
 
  private:
   // Builds the response naming `name` to the query in `frameCopy` and sends it to the
-  // query's source; false when there was no address to announce.
+  // query's source; false when there was no address to announce or the send failed.
   bool SendAnswer(const uint8_t* frameCopy, const CCountedString& name,
                   NameQueryReport* report) const;
   bool Tell(NameQueryReport& report) const;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <vector>
 
 #include "capture/test_support/name_query_frames.h"
@@ -23,14 +25,21 @@ class CRecordingTransport : public IAnswerTransport {
     asked.push_back(querier);
     return announced;
   }
-  void SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length) override {
+  bool SendToNameService(uint32_t querier, const uint8_t* message, uint32_t length,
+                         SystemError* why) override {
+    if (sendRefused) {
+      *why = SystemErrorOf(ENETUNREACH);
+      return false;
+    }
     sent.push_back({querier, std::vector<uint8_t>(message, message + length)});
+    return true;
   }
 
   bool CanOpenSocket() override { return socketsLeft; }
 
   uint32_t announced = Address(192, 168, 10, 20);
   bool socketsLeft = true;
+  bool sendRefused = false;
   std::vector<uint32_t> asked;
   std::vector<Sent> sent;
 };
@@ -176,31 +185,37 @@ TEST_F(NameResponderTest, ObserverIsToldWhatBecameOfEveryFrame) {
     std::vector<uint8_t> frame;
     uint32_t announced;
     bool socketsLeft;
+    bool sendRefused;
     NameQueryVerdict verdict;
     const char* namePrefix;
   } kCases[] = {
-      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), true, NameQueryVerdict::kAnswered,
-       "GR-"},
-      {testing::GrTestQueryFrame(), 0, true, NameQueryVerdict::kNoAddress, "GR-"},
-      {testing::GrTestQueryFrame(), 0, false, NameQueryVerdict::kNoSocket, "GR-"},
-      {otherName, Address(192, 168, 10, 20), true, NameQueryVerdict::kOtherName, "WORKGROUP"},
-      {nodeStatus, Address(192, 168, 10, 20), true, NameQueryVerdict::kNotNameQuery, ""},
-      {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), true, NameQueryVerdict::kMalformed,
-       ""},
+      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), true, false,
+       NameQueryVerdict::kAnswered, "GR-"},
+      {testing::GrTestQueryFrame(), 0, true, false, NameQueryVerdict::kNoAddress, "GR-"},
+      {testing::GrTestQueryFrame(), 0, false, false, NameQueryVerdict::kNoSocket, "GR-"},
+      {testing::GrTestQueryFrame(), Address(192, 168, 10, 20), true, true,
+       NameQueryVerdict::kSendFailed, "GR-"},
+      {otherName, Address(192, 168, 10, 20), true, false, NameQueryVerdict::kOtherName,
+       "WORKGROUP"},
+      {nodeStatus, Address(192, 168, 10, 20), true, false, NameQueryVerdict::kNotNameQuery, ""},
+      {std::vector<uint8_t>(60, 0), Address(192, 168, 10, 20), true, false,
+       NameQueryVerdict::kMalformed, ""},
   };
   for (const auto& c : kCases) {
     reports.clear();
     transport_.announced = c.announced;
     transport_.socketsLeft = c.socketsLeft;
+    transport_.sendRefused = c.sendRefused;
     EXPECT_EQ(Handle(c.frame), c.verdict == NameQueryVerdict::kAnswered);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].verdict, c.verdict);
     EXPECT_EQ(std::string(reports[0].name.CStr()).rfind(c.namePrefix, 0), 0u)
         << reports[0].name.CStr();
-    if (c.verdict == NameQueryVerdict::kAnswered) {
+    if (c.verdict == NameQueryVerdict::kAnswered || c.verdict == NameQueryVerdict::kSendFailed) {
       EXPECT_EQ(reports[0].querier, Address(192, 168, 10, 50));
       EXPECT_EQ(reports[0].announced, c.announced);
     }
+    EXPECT_EQ(reports[0].sendError.code, c.sendRefused ? ENETUNREACH : 0);
   }
 }
 

@@ -121,8 +121,10 @@ TEST(RecordWalkTest, WithoutCallbackRecordsAreStillCounted) {
 class CCountingTransport : public IAnswerTransport {
  public:
   uint32_t AddressToAnnounce(uint32_t) override { return testing::Address(192, 168, 10, 20); }
-  void SendToNameService(uint32_t, const uint8_t* message, uint32_t length) override {
+  bool SendToNameService(uint32_t, const uint8_t* message, uint32_t length,
+                         SystemError*) override {
     answers.emplace_back(message, message + length);
+    return true;
   }
   std::vector<std::vector<uint8_t>> answers;
 };

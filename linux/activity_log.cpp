@@ -88,6 +88,11 @@ std::string NameQueryLogLine(const NameQueryReport& report, bool* normalLevel) {
       return Format(T_("name query for %s from %s not answered: no socket can be opened (out of "
                        "file descriptors)"),
                     name.c_str(), from.c_str());
+    case NameQueryVerdict::kSendFailed:
+      *normalLevel = true;
+      return Format(T_("name query for %s from %s not answered: the answer could not be sent (%s)"),
+                    name.c_str(), from.c_str(),
+                    report.sendError.IsSet() ? report.sendError.text.CStr() : T_("no reason given"));
     case NameQueryVerdict::kOtherName:
       return Format(T_("name query for %s from %s ignored: not a recorder's name (GR-...)"),
                     name.c_str(), from.c_str());
@@ -108,6 +113,7 @@ void LogNameQuery(const NameQueryReport& report, void* context) {
                             AddressText(report.announced));
     } else if (report.verdict == NameQueryVerdict::kNoAddress ||
                report.verdict == NameQueryVerdict::kNoSocket ||
+               report.verdict == NameQueryVerdict::kSendFailed ||
                report.verdict == NameQueryVerdict::kOtherName) {
       status->CountIgnored();
     }

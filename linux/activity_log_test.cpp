@@ -1,6 +1,7 @@
 #include "linux/activity_log.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include "linux/status/service_status.h"
@@ -27,6 +28,10 @@ TEST(ActivityLogTest, NameQueriesAreLoggedWithTheirReason) {
        "name query for GR-X<01> from 192.168.1.50 not answered: no socket can be opened (out of "
        "file descriptors)",
        true},
+      {NameQueryVerdict::kSendFailed, "GR-X           \x01",
+       "name query for GR-X<01> from 192.168.1.50 not answered: the answer could not be sent "
+       "(Network is unreachable)",
+       true},
       {NameQueryVerdict::kOtherName, "WORK\nGROUP     \x1d",
        "name query for WORK.GROUP<1D> from 192.168.1.50 ignored: not a recorder's name (GR-...)",
        false},
@@ -40,6 +45,7 @@ TEST(ActivityLogTest, NameQueriesAreLoggedWithTheirReason) {
     report.name = CCountedString(c.name);
     report.querier = Ip("192.168.1.50");
     report.announced = Ip("192.168.1.10");
+    if (c.verdict == NameQueryVerdict::kSendFailed) report.sendError = SystemErrorOf(ENETUNREACH);
     bool normal = !c.normal;
     EXPECT_EQ(NameQueryLogLine(report, &normal), c.line);
     EXPECT_EQ(normal, c.normal) << c.line;
@@ -47,7 +53,7 @@ TEST(ActivityLogTest, NameQueriesAreLoggedWithTheirReason) {
   }
   const ServiceView view = status.Snapshot();
   EXPECT_EQ(view.nameAnswering.answered, 1u);
-  EXPECT_EQ(view.nameAnswering.ignored, 3u);
+  EXPECT_EQ(view.nameAnswering.ignored, 4u);
   EXPECT_EQ(view.nameAnswering.lastName, "GR-RECORDER");
   EXPECT_EQ(view.nameAnswering.lastQuerier, "192.168.1.50");
 }

@@ -22,7 +22,8 @@ struct Checks {
 class CCheckingTransport : public kestova::IAnswerTransport {
  public:
   uint32_t AddressToAnnounce(uint32_t) override { return 0x140AA8C0; }  // 192.168.10.20
-  void SendToNameService(uint32_t, const uint8_t* message, uint32_t length) override {
+  bool SendToNameService(uint32_t, const uint8_t* message, uint32_t length,
+                         kestova::SystemError*) override {
     if (length != kestova::kNameQueryResponseLength || message[0] != 0x01 || message[2] != 0x85 ||
         message[5] != 0 /* question count 0 */) {
       std::abort();
@@ -32,6 +33,7 @@ class CCheckingTransport : public kestova::IAnswerTransport {
     if (!kestova::ParseNameQueryResponse(message, length, id, &address) || address != 0x140AA8C0) {
       std::abort();
     }
+    return true;
   }
 };
 
