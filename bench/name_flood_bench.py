@@ -112,7 +112,9 @@ count, interval = int(sys.argv[1]), int(sys.argv[2]) / 1000.0
 exec(sys.argv[4])
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-s.bind(("0.0.0.0", 137))
+# Bound to its own address, not 0.0.0.0: the flood's broadcasts, which this namespace also
+# delivers to itself, must not queue up in front of the answers.
+s.bind((sys.argv[5], 137))
 for i in range(count):
     transaction = 0x8000 + i
     start = time.monotonic()
@@ -134,7 +136,7 @@ for i in range(count):
     time.sleep(max(0.0, start + interval - time.monotonic()))
 '''
     out = subprocess.run(ns_exec(ns, sys.executable, "-c", code, str(count), str(interval_ms),
-                                 BROADCAST, HELPERS),
+                                 BROADCAST, HELPERS, REC_ADDRESS),
                          capture_output=True, text=True, timeout=count * 2 + 60).stdout
     return [None if line == "lost" else float(line) for line in out.split()]
 
