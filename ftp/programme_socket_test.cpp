@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
 
 #include "ftp/programme_reception.h"
 #include "ftp/test_support/dubbing_doubles.h"
@@ -122,6 +127,26 @@ TEST_F(ProgrammeSocketTest, StopRequestKeepsEveryByteReceived) {
   EXPECT_TRUE(saved == stream.substr(0, saved.size()));
   EXPECT_EQ("226 Transfer complete", link.replies.back());
   EXPECT_EQ(ReceptionState::kInterrupted, recorder_.Events().back().state);
+}
+
+// A sender that resets the connection: the reception ends interrupted, keeps what came,
+// and says why in the system's words ("Connection reset by peer").
+TEST_F(ProgrammeSocketTest, AResetConnectionEndsWithTheSystemsReason) {
+#ifdef _WIN32
+  const int kReset = WSAECONNRESET;
+#else
+  const int kReset = ECONNRESET;
+#endif
+  ASSERT_TRUE(testing::SendAll(client_, Stream("RESET", 8192, 34)));
+  testing::ResetConnection(client_);
+  CSocketLink link(server_);
+  const ProgrammeReceptionResult result = ReceiveProgramme(link, ReceptionSetup());
+  EXPECT_EQ(ReceptionOutcome::kInterrupted, result.outcome);
+  const ReceptionEvent ended = recorder_.Events().back();
+  EXPECT_EQ(ReceptionState::kInterrupted, ended.state);
+  EXPECT_EQ(kReset, ended.reason.code);
+  EXPECT_EQ(SystemErrorOf(kReset).text, ended.reason.text);
+  EXPECT_EQ("226 Transfer complete", link.replies.back());  // the recorder's reply stays
 }
 
 }  // namespace
