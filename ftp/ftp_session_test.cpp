@@ -186,7 +186,7 @@ TEST(FtpListenerTest, APortInUseIsReportedThroughTheObserver) {
   } report;
   FtpListenerObserver observer;
   observer.context = &report;
-  observer.startFailed = [](void* context, uint16_t failed) {
+  observer.startFailed = [](void* context, uint16_t failed, const SystemError&) {
     static_cast<Report*>(context)->failures.fetch_add(1);
     static_cast<Report*>(context)->failedPort.store(failed);
   };

@@ -342,20 +342,24 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
   if (waited == WSA_WAIT_TIMEOUT) {
     // The system reports a stream's close only once: a connection whose end was already
     // reported, and whose bytes have all been taken, fails at once instead of waiting.
-    if (StreamHasEnded(handle_, &endedInOrder_, &error)) return EndedReceive(*this, endedInOrder_, error);
+    if (StreamHasEnded(handle_, &endedInOrder_, &error)) {
+      return EndedReceive(*this, endedInOrder_, error);
+    }
     waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
   }
   // A quiet connection is not an error.
   if (waited == WSA_WAIT_TIMEOUT) {
-    return !StreamHasEnded(handle_, &endedInOrder_, &error) || EndedReceive(*this, endedInOrder_, error);
+    if (!StreamHasEnded(handle_, &endedInOrder_, &error)) return true;
+    return EndedReceive(*this, endedInOrder_, error);
   }
   WSANETWORKEVENTS events;
   if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return Fail(WSAGetLastError());
-  return ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
-                         senderAddress, senderPort, &endedInOrder_, &error) ||
-         Ended(error);
+  if (ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
+                      senderAddress, senderPort, &endedInOrder_, &error)) {
+    return true;
+  }
+  return EndedReceive(*this, endedInOrder_, error);
 }
-
 
 bool CEventSocket::PeerHasClosed() const {
   if (!IsValid()) return true;
