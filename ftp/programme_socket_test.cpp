@@ -142,8 +142,9 @@ TEST_F(ProgrammeSocketTest, AResetConnectionEndsWithTheSystemsReason) {
   const ReceptionEvent ended = recorder_.Events().back();
   EXPECT_EQ(ReceptionState::kInterrupted, ended.state);
   EXPECT_EQ(ECONNRESET, ended.reason.code);
-  EXPECT_EQ(SystemErrorOf(ECONNRESET).text, ended.reason.text);  // "Connection reset by peer"
-  EXPECT_EQ("226 Transfer complete", link.replies.back());  // the recorder's reply stays
+  // "Connection reset by peer"; the recorder's reply stays as it is.
+  EXPECT_EQ(SystemErrorOf(ECONNRESET).text, ended.reason.text);
+  EXPECT_EQ("226 Transfer complete", link.replies.back());
 #endif
 }
 

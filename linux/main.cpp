@@ -263,9 +263,9 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
       status = 1;  // explained by OnListenerStartFailed; the log keeps the system's reason
-      stopReason = Format(T_("the FTP server could not start on port %u: %s"),
-                          static_cast<unsigned>(options.port),
-                          service.ListenerFailure().text.CStr());
+      stopReason =
+          Format(T_("the FTP server could not start on port %u: %s"),
+                 static_cast<unsigned>(options.port), service.ListenerFailure().text.CStr());
       break;
     }
     if (g_hangupCount != hangupsSeen) {

@@ -93,8 +93,8 @@ TEST(PortRefusalTest, WithoutANameableCauseTheSystemsReasonIsGiven) {
     int listenerError;
     PortRefusal::Cause cause;
   } cases[] = {
-      {EADDRINUSE, PortRefusal::kInUse},    // in use, but no listening socket to trace
-      {EACCES, PortRefusal::kOther},        // refused above the privileged ports
+      {EADDRINUSE, PortRefusal::kInUse},     // in use, but no listening socket to trace
+      {EACCES, PortRefusal::kOther},         // refused above the privileged ports
       {EADDRNOTAVAIL, PortRefusal::kOther},  // e.g. an address this machine does not have
   };
   for (const auto& c : cases) {

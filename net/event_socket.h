@@ -1,9 +1,9 @@
 // CEventSocket: one socket whose every blocking step waits at most a time-out.
 //
 // Every operation returns true on success and false otherwise; none throws or logs. The
-// system's reason for the last failure is kept (LastError). Where data moves, the byte count comes back through an
-// optional out-parameter (0 on failure). A receive that times out succeeds with 0
-// bytes: a quiet connection is not an error.
+// system's reason for the last failure is kept (LastError). Where data moves, the byte
+// count comes back through an optional out-parameter (0 on failure). A receive that times
+// out succeeds with 0 bytes: a quiet connection is not an error.
 //
 // Addresses are IPv4, 32 bits in network byte order, except where an operation takes an
 // IpAddress: stream sockets may be IPv6 (Linux; Windows builds create IPv4 sockets only).

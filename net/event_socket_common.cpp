@@ -173,8 +173,7 @@ bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   if (!IsValid()) return Fail(kNotASocketCode);
   int error = 0;
-  return SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs, &error) ||
-         Fail(error);
+  return SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs, &error) || Fail(error);
 }
 
 bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
@@ -184,8 +183,7 @@ bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, u
   const sockaddr_in remote = MakeAddress(address, port);
   if (!IsValid()) return Fail(kNotASocketCode);
   int error = 0;
-  return SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs, &error) ||
-         Fail(error);
+  return SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs, &error) || Fail(error);
 }
 
 }  // namespace kestova
