@@ -213,7 +213,7 @@ void CMainDialog::Shutdown() {
   idleWait_.WaitPumping(ftpService_);
 }
 
-void CMainDialog::OnListenerStartFailed(void* context, uint16_t) {
+void CMainDialog::OnListenerStartFailed(void* context, uint16_t, const SystemError&) {
   PostMessageA(static_cast<CMainDialog*>(context)->GetSafeHwnd(), kListenerFailedMessage, 0, 0);
 }
 
@@ -234,7 +234,8 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
       *result = reinterpret_cast<LRESULT>(icon_);
       return true;
     case kListenerFailedMessage:
-      ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR);
+      ShowMessage(GetSafeHwnd(), IDS_SERVER_ERROR_CAPTION, IDS_SERVER_ERROR_TEXT, MB_ICONERROR,
+                  ftpService_.ListenerFailure());
       *result = 0;
       return true;
     case WM_CLOSE:  // the close box, Alt+F4, the system menu, taskkill

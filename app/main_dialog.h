@@ -69,8 +69,9 @@ class CMainDialog : public CDialog, public IServedFolderHost {
   // until every session has ended. Running it again does no harm.
   void Shutdown();
   // The listener could not bind its port (listener thread): posts kListenerFailedMessage,
-  // whose handler shows caption 1003, text 1004 on this dialog's thread.
-  static void OnListenerStartFailed(void* context, uint16_t port);
+  // whose handler shows caption 1003, text 1004 on this dialog's thread, with the
+  // system's reason (CFtpService::ListenerFailure) below the text.
+  static void OnListenerStartFailed(void* context, uint16_t port, const SystemError& reason);
   static constexpr UINT kListenerFailedMessage = WM_APP + 2;
 
   ETabCtrl tab_;

@@ -27,6 +27,21 @@ CCountedString LoadResString(unsigned id) {
   return CCountedString(text.data());
 }
 
+CCountedString MessageText(unsigned textId, const SystemError& reason) {
+  CCountedString text = LoadResString(textId);
+  if (!reason.IsSet() || reason.text.IsEmpty()) return text;
+  text.Append("\r\n\r\n");
+  text.Append(reason.text.CStr());
+  return text;
+}
+
+int ShowMessage(HWND owner, unsigned captionId, unsigned textId, unsigned flags,
+                const SystemError& reason) {
+  const CCountedString caption = LoadResString(captionId);
+  const CCountedString text = MessageText(textId, reason);
+  return MessageBoxA(owner, text.CStr(), caption.CStr(), flags);
+}
+
 int ShowMessage(HWND owner, unsigned captionId, unsigned textId, unsigned flags) {
   const CCountedString caption = LoadResString(captionId);
   const CCountedString text = LoadResString(textId);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "base/counted_string.h"
+#include "platform/system_error.h"
 #include "ui/win.h"
 
 namespace kestova {
@@ -18,6 +19,12 @@ CCountedString LoadResString(unsigned id);
 // A message box owned by `owner` (may be null) whose caption and text are the string-table
 // entries `captionId` and `textId`; returns the button pressed (MessageBoxA's result).
 int ShowMessage(HWND owner, unsigned captionId, unsigned textId, unsigned flags);
+// As above, saying why below the text: the entry `textId` unchanged, then, when `reason` is
+// set, a blank line and the system's reason in the system's words (MessageText).
+int ShowMessage(HWND owner, unsigned captionId, unsigned textId, unsigned flags,
+                const SystemError& reason);
+// The entry `textId`, followed by "\r\n\r\n" and the reason's text when `reason` is set.
+CCountedString MessageText(unsigned textId, const SystemError& reason);
 
 // Takes, translates and dispatches every waiting message of the calling thread (through the
 // framework's RouteMessage) and never blocks. True when the queue has been emptied; false

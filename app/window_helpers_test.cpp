@@ -1,5 +1,6 @@
 // The window helpers and start-up rules under wine64 (code page 932): the string table,
-// the folder browser's start folder, the message pump, MoveEdges and the application name.
+// a message's reason, the folder browser's start folder, the message pump, MoveEdges and
+// the application name.
 #include "app/window_helpers.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,9 @@
 
 #include "app/main_app.h"
 #include "app/resource.h"
+#include "ftp/ftp_service.h"
+#include "net/event_socket.h"
+#include "net/host.h"
 
 namespace kestova {
 namespace {
@@ -43,6 +47,32 @@ TEST(WindowHelpersTest, StringTableEntriesAndMissingIds) {
   for (const Case& c : cases) {
     EXPECT_EQ(std::string(LoadResString(c.id).CStr()), ShiftJis(c.utf8)) << "string " << c.id;
   }
+}
+
+// The listener's failure box: the described text exactly, then a blank line and the
+// system's reason of the failure the listener kept (a port another socket holds).
+TEST(WindowHelpersTest, TheListenerFailureSaysWhyBelowTheDescribedText) {
+  ASSERT_TRUE(StartSocketLibrary());
+  CEventSocket holder;
+  uint16_t port = 0;
+  ASSERT_TRUE(holder.Create(CEventSocket::kStream, 0, 1000, CEventSocket::kExclusiveAddress));
+  ASSERT_TRUE(holder.Listen(1));
+  ASSERT_TRUE(holder.GetLocalAddress(nullptr, &port));
+  CFtpService service;
+  service.SetListenPort(port);
+  ASSERT_TRUE(service.StartListener());
+  ASSERT_TRUE(service.WaitUntilIdle(10000));
+  holder.Close();
+  ASSERT_EQ(service.GetListenerState(), CFtpService::kFailed);
+  const SystemError failure = service.ListenerFailure();
+  EXPECT_TRUE(failure.code == WSAEADDRINUSE || failure.code == WSAEACCES) << failure.code;
+  ASSERT_FALSE(failure.text.IsEmpty());
+
+  const std::string described =
+      ShiftJis("FTPサーバーが起動できませんでした。他のFTPサーバーを終了してください。");
+  EXPECT_EQ(std::string(MessageText(IDS_SERVER_ERROR_TEXT, failure).CStr()),
+            described + "\r\n\r\n" + failure.text.CStr());
+  EXPECT_EQ(std::string(MessageText(IDS_SERVER_ERROR_TEXT, SystemError()).CStr()), described);
 }
 
 TEST(WindowHelpersTest, ApplicationNameIsTheFileNameWithoutExtension) {

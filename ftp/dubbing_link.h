@@ -31,6 +31,9 @@ class IDubbingLink {
   // After ReceiveData returned false: true when the peer closed the data connection in
   // order (all its bytes received), false when the receive failed with an error.
   virtual bool DataClosedByPeer() const = 0;
+  // After a receive failed with an error (DataClosedByPeer() false): the system's reason
+  // (e.g. "Connection reset by peer"); unset when none is known.
+  virtual SystemError DataFailure() const = 0;
   // Receives as ReceiveData does, at most one block (kPumpBlockSize), and writes what came
   // to `file`: kMoved, kEnded (closed or failed) or kFileFailed (see CSocketToFile).
   virtual PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) = 0;

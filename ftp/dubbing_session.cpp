@@ -32,6 +32,7 @@ class CDubbingSession::CLink : public IDubbingLink {
   bool DataClosedByPeer() const override {
     return session_.dataConnection_.LastReceiveEndedInOrder();
   }
+  SystemError DataFailure() const override { return session_.dataConnection_.LastError(); }
   PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override {
     return pump_.Move(session_.dataConnection_, file, received);
   }

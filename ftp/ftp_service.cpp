@@ -128,6 +128,15 @@ bool CFtpService::WaitUntilIdle(uint32_t timeoutMs) {
   return true;
 }
 
+SystemError CFtpService::ListenerFailure() const {
+  CLockHolder holder(listenerFailureLock_);
+  // A real copy, so the reader's text shares no buffer with the listener's.
+  SystemError copy;
+  copy.code = listenerFailure_.code;
+  copy.text = CCountedString(listenerFailure_.text.CStr(), listenerFailure_.text.Length());
+  return copy;
+}
+
 CFtpSession* CFtpService::CreateSession() {
   return sessionFactory_ != nullptr ? sessionFactory_->CreateSession() : new CFtpSession();
 }
@@ -142,10 +151,17 @@ void FtpListenerThread(void* argument) {
   if (!listener.CreateStream(start.address, service.listenPort_, kListenTimeoutMs,
                              CEventSocket::kExclusiveAddress) ||
       !listener.Listen(kListenBacklog)) {
-    service.listenerFailure_ = listener.LastError();
+    const SystemError reason = listener.LastError();
+    {
+      CLockHolder holder(service.listenerFailureLock_);
+      if (!service.listenerFailure_.IsSet()) {
+        service.listenerFailure_.code = reason.code;
+        service.listenerFailure_.text = CCountedString(reason.text.CStr(), reason.text.Length());
+      }
+    }
     service.listenerState_.store(CFtpService::kFailed);
     if (service.observer_.startFailed != nullptr) {
-      service.observer_.startFailed(service.observer_.context, service.listenPort_);
+      service.observer_.startFailed(service.observer_.context, service.listenPort_, reason);
     }
   } else {
     uint16_t port = 0;

@@ -51,8 +51,9 @@ class IFtpIdleObserver {
 struct FtpListenerObserver {
   // The listening socket is bound to `port` (the real port when 0 was asked for).
   void (*listening)(void* context, uint16_t port) = nullptr;
-  // The listening socket could not be created or bound: the service stays down.
-  void (*startFailed)(void* context, uint16_t port) = nullptr;
+  // The listening socket could not be created, bound or made to listen: the service
+  // stays down. `reason` is the system's (e.g. "Address already in use").
+  void (*startFailed)(void* context, uint16_t port, const SystemError& reason) = nullptr;
   // A waiting connection could not be accepted, most likely for lack of descriptors;
   // `answered`: it was accepted with the descriptor held in reserve, told 421 and closed.
   // At most once per kAcceptFailureReportMs; `failures` counts those since the last call.
@@ -123,8 +124,9 @@ class CFtpService {
   ListenerState GetListenerState() const {
     return static_cast<ListenerState>(listenerState_.load());
   }
-  // Why the listener could not start (the system's reason); set once the state is kFailed.
-  const SystemError& ListenerFailure() const { return listenerFailure_; }
+  // Why the listener could not start (the system's reason; the first listener's to fail
+  // where there are several); set once the state is kFailed. Any thread.
+  SystemError ListenerFailure() const;
   // The port the (first) listener is bound to; 0 until it is listening.
   uint16_t ListeningPort() const { return static_cast<uint16_t>(listeningPort_.load()); }
 
@@ -144,7 +146,8 @@ class CFtpService {
   std::atomic<int32_t> runningListenerCount_{0};
   std::atomic<int32_t> sessionCount_{0};
   std::atomic<int32_t> listenerState_{kNotStarted};
-  SystemError listenerFailure_;  // written before listenerState_ becomes kFailed
+  mutable CLock listenerFailureLock_;
+  SystemError listenerFailure_ KESTOVA_GUARDED_BY(listenerFailureLock_);
   std::atomic<int32_t> listeningPort_{0};
   uint16_t listenPort_ = 21;
   uint16_t activeSourcePort_ = 20;

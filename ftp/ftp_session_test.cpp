@@ -182,13 +182,15 @@ TEST(FtpListenerTest, APortInUseIsReportedThroughTheObserver) {
   struct Report {
     std::atomic<int> failures{0};
     std::atomic<int> failedPort{-1};
+    std::atomic<int> failedCode{0};
     std::atomic<int> listening{0};
   } report;
   FtpListenerObserver observer;
   observer.context = &report;
-  observer.startFailed = [](void* context, uint16_t failed) {
+  observer.startFailed = [](void* context, uint16_t failed, const SystemError& reason) {
     static_cast<Report*>(context)->failures.fetch_add(1);
     static_cast<Report*>(context)->failedPort.store(failed);
+    static_cast<Report*>(context)->failedCode.store(reason.code);
   };
   observer.listening = [](void* context, uint16_t) {
     static_cast<Report*>(context)->listening.fetch_add(1);
@@ -202,7 +204,8 @@ TEST(FtpListenerTest, APortInUseIsReportedThroughTheObserver) {
   EXPECT_EQ(report.failures.load(), 1);
   EXPECT_EQ(report.failedPort.load(), port);
   EXPECT_EQ(report.listening.load(), 0);
-  EXPECT_EQ(service.ListenerFailure().code, EADDRINUSE);  // the system's reason is kept
+  EXPECT_EQ(report.failedCode.load(), EADDRINUSE);        // the observer is told why
+  EXPECT_EQ(service.ListenerFailure().code, EADDRINUSE);  // and it is kept
   holder.Close();
 }
 #endif

@@ -7,12 +7,6 @@
 #include <string>
 #include <thread>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
-
 #include "ftp/test_support/raw_ftp_client.h"
 #include "ftp/test_support/test_ftp_server.h"
 #include "platform/file_system.h"
@@ -33,16 +27,6 @@ bool WaitForFileSize(const CCountedString& path, uint64_t size) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
-}
-
-// Closes with a reset rather than an orderly end, as a client that aborts does.
-void ResetConnection(CEventSocket& socket) {
-  linger abrupt = {};
-  abrupt.l_onoff = 1;
-  abrupt.l_linger = 0;
-  setsockopt(socket.Handle(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abrupt),
-             sizeof(abrupt));
-  socket.Close();
 }
 
 TEST(FtpTransferEndsTest, AnUploadCutShortKeepsExactlyTheBytesReceived) {

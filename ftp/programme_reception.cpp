@@ -56,11 +56,15 @@ class CProgrammeReception {
     const uint64_t units = result_.receivedBytes / 2048 + (result_.receivedBytes % 2048 != 0);
     return units < setup_.titleSize;
   }
-  // A receive returned false: how the stream ended.
+  // A receive returned false: how the stream ended, and why when it failed.
   void NoteStreamEnd() {
     streamEnded_ = true;
     closedInOrder_ = link_.DataClosedByPeer();
+    if (!closedInOrder_) streamFailure_ = link_.DataFailure();
   }
+  // The system's reason an end in `state` gives: the file's when the file failed (also
+  // when the connection failed as well), the connection's when it cut the stream short.
+  SystemError ReasonOf(ReceptionState state) const;
 
   IDubbingLink& link_;
   const ProgrammeReceptionSetup& setup_;
@@ -71,6 +75,7 @@ class CProgrammeReception {
   CFile file_;
   bool streamEnded_ = false;
   bool closedInOrder_ = false;  // the sender closed the data connection in order
+  SystemError streamFailure_;   // why the data connection failed, when it did
   bool writeFailed_ = false;
   uint32_t startTime_ = 0;
   uint32_t lastData_ = 0;
@@ -84,9 +89,7 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
   event.state = state;
   event.fileName = result_.fileName;
   event.path = result_.path;
-  if (state == ReceptionState::kCreateFailed || state == ReceptionState::kWriteFailed) {
-    event.reason = file_.LastError();
-  }
+  if (kind == ReceptionEventKind::kEnded) event.reason = ReasonOf(state);
   if (withFigures) {
     event.hasFigures = true;
     event.receivedBytes = result_.receivedBytes;
@@ -95,6 +98,16 @@ void CProgrammeReception::Notify(ReceptionEventKind kind, ReceptionState state, 
         ComputeProgress(result_.receivedBytes, setup_.titleSize, TickCountMs() - startTime_);
   }
   if (setup_.observer != nullptr) setup_.observer->OnReceptionEvent(event);
+}
+
+SystemError CProgrammeReception::ReasonOf(ReceptionState state) const {
+  if (state == ReceptionState::kCreateFailed || state == ReceptionState::kWriteFailed) {
+    return file_.LastError();
+  }
+  if (state == ReceptionState::kInterrupted && streamEnded_ && !closedInOrder_) {
+    return streamFailure_;
+  }
+  return SystemError();
 }
 
 void CProgrammeReception::GatherFirstBlock() {

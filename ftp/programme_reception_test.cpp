@@ -517,26 +517,51 @@ TEST_F(ReceptionEventsTest, EveryObserverSeesOneReceptionUnderOneId) {
   EXPECT_NE(result.id, ReceiveProgramme(again, ObservedSetup()).id);
 }
 
+// The end names the system's reason of what failed: the file's, the data connection's,
+// and the file's when both failed.
 TEST_F(ReceptionEventsTest, AFailureEndsWithTheSystemsReason) {
-  testing::CScriptedLink link;
-  link.AddStream(Stream("NOROOM", 4096), 1024);
-  {
-    testing::CInjectedFileFaults faults;
-    faults.FailWritesAfter(2048, testing::DiskFullCode());
-    ReceiveProgramme(link, ObservedSetup());
+  const int kFileCode = testing::DiskFullCode();
+  const int kConnectionCode = kFileCode + 1;  // any code other than the file's
+  const struct {
+    const char* name;
+    bool writeFails;
+    bool receiveFails;
+    bool closeFails;
+    ReceptionState state;
+    int reason;
+  } cases[] = {
+      {"write fails", true, false, false, ReceptionState::kWriteFailed, kFileCode},
+      {"connection fails", false, true, false, ReceptionState::kInterrupted, kConnectionCode},
+      {"connection, then close fail", false, true, true, ReceptionState::kWriteFailed, kFileCode},
+      {"nothing fails", false, false, false, ReceptionState::kReceived, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    first_.events.clear();
+    testing::CScriptedLink link;
+    link.AddStream(Stream(c.name, c.receiveFails ? 2048 : 4096), 1024);
+    if (c.receiveFails) link.AddReceiveError(kConnectionCode);
+    {
+      testing::CInjectedFileFaults faults;
+      if (c.writeFails) faults.FailWritesAfter(2048, kFileCode);
+      if (c.closeFails) faults.FailCloses(kFileCode);
+      ReceiveProgramme(link, ObservedSetup());
+    }
+    const ReceptionEvent& ended = first_.events.back();
+    EXPECT_EQ(c.state, ended.state);
+    EXPECT_EQ(c.reason, ended.reason.code);
+    EXPECT_EQ(SystemErrorOf(c.reason).text, ended.reason.text);
+    for (size_t i = 0; i + 1 < first_.events.size(); ++i) {
+      EXPECT_FALSE(first_.events[i].reason.IsSet());
+    }
   }
-  const ReceptionEvent& ended = first_.events.back();
-  EXPECT_EQ(ReceptionState::kWriteFailed, ended.state);
-  EXPECT_EQ(testing::DiskFullCode(), ended.reason.code);
-  EXPECT_EQ(SystemErrorOf(testing::DiskFullCode()).text, ended.reason.text);
-  for (size_t i = 0; i + 1 < first_.events.size(); ++i) EXPECT_FALSE(first_.events[i].reason.IsSet());
 }
 
 TEST_F(ReceptionEventsTest, AReceiveErrorEndsAsInterruptedAndKeepsTheBytes) {
   testing::CScriptedLink link;
   const std::string stream = Stream("RESET", 3000);
   link.AddStream(stream, 1000);
-  link.AddReceiveError();
+  link.AddReceiveError(testing::DiskFullCode() + 1);  // any code
   link.AddPiece("never read");
   ProgrammeReceptionSetup setup = ObservedSetup();
   const ProgrammeReceptionResult result = ReceiveProgramme(link, setup);

@@ -68,8 +68,10 @@ struct ReceptionEvent {
   uint64_t announcedBytes = 0;  // the title size announced before (2048-byte units * 2048);
                                 // 0 when none was announced
   ProgressFigures figures;      // elapsed, rate, remaining, percentage (or "unknown")
-  // On kEnded with kCreateFailed or kWriteFailed: the system's reason (e.g. "Read-only
-  // file system", "No space left on device"); unset otherwise.
+  // On kEnded: the system's reason of a failure (e.g. "Read-only file system", "No space
+  // left on device") for kCreateFailed and kWriteFailed, and for kInterrupted when the
+  // data connection failed ("Connection reset by peer"); a failed file's reason wins over
+  // the connection's. Unset otherwise (a stop, silence, an orderly close).
   SystemError reason;
 };
 

@@ -128,9 +128,11 @@ std::string SignalStopReason() {
   return g_firstStopSignal == SIGINT ? T_("SIGINT received (Ctrl+C)") : T_("SIGTERM received");
 }
 
-// Says why the port was refused: the missing right first, else who holds the port.
-void OnListenerStartFailed(void*, uint16_t port) {
-  std::fprintf(stderr, "kestov-a: %s\n", PortRefusalText(port, DiagnosePortRefusal(port)).c_str());
+// Says why the port was refused: the missing right first, else who holds the port, else
+// the system's reason the listener kept.
+void OnListenerStartFailed(void*, uint16_t port, const SystemError& reason) {
+  std::fprintf(stderr, "kestov-a: %s\n",
+               PortRefusalText(port, DiagnosePortRefusal(port, reason.code)).c_str());
 }
 
 void OnAcceptFailed(void*, bool answered, uint32_t failures) {
@@ -260,9 +262,10 @@ int Serve(const LinuxOptions& options, const std::string& folder, bool folderWri
   bool answeringFailed = false;
   while (status == 0 && g_signalCount == 0) {
     if (service.GetListenerState() == CFtpService::kFailed) {
-      status = 1;  // reported by OnListenerStartFailed
-      stopReason = Format(T_("the FTP server could not start on port %u"),
-                          static_cast<unsigned>(options.port));
+      status = 1;  // explained by OnListenerStartFailed; the log keeps the system's reason
+      stopReason =
+          Format(T_("the FTP server could not start on port %u: %s"),
+                 static_cast<unsigned>(options.port), service.ListenerFailure().text.CStr());
       break;
     }
     if (g_hangupCount != hangupsSeen) {

@@ -8,10 +8,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "platform/system_error.h"
 #include "platform/texts.h"
 
 namespace kestova {
@@ -133,16 +134,20 @@ std::string ServiceUnitOfCgroup(const std::string& cgroup) {
   return std::string();
 }
 
-PortRefusal DiagnosePortRefusal(uint16_t port) {
+PortRefusal DiagnosePortRefusal(uint16_t port, int listenerError) {
   PortRefusal refusal;
   refusal.privilegedBelow = PrivilegedPortLimit();
   refusal.programPath = ProgramPath();
-  int error = BindError(AF_INET6, port);
-  if (error == 0 || error == EAFNOSUPPORT) error = BindError(AF_INET, port);
+  int error = listenerError;
+  if (error == 0) {
+    error = BindError(AF_INET6, port);
+    if (error == 0 || error == EAFNOSUPPORT) error = BindError(AF_INET, port);
+  }
   refusal.systemError = error;
   if (error == 0) return refusal;
   if (error == EACCES || error == EPERM) {
-    refusal.cause = PortRefusal::kNoRight;
+    // Only a port below the limit needs a right; another refusal is not the missing right.
+    refusal.cause = port < refusal.privilegedBelow ? PortRefusal::kNoRight : PortRefusal::kOther;
     return refusal;
   }
   if (error != EADDRINUSE) {
@@ -155,6 +160,7 @@ PortRefusal DiagnosePortRefusal(uint16_t port) {
     inodes.push_back(inode);
   }
   if (inodes.empty()) return refusal;
+  refusal.listenerSeen = true;
   refusal.holderPid = ProcessHoldingSocket(inodes);
   if (refusal.holderPid == 0) return refusal;
   const std::string proc = "/proc/" + std::to_string(refusal.holderPid);
@@ -169,7 +175,13 @@ PortRefusal DiagnosePortRefusal(uint16_t port) {
 std::string PortRefusalText(uint16_t port, const PortRefusal& refusal) {
   const std::string portText = std::to_string(port);
   std::string text = Format(T_("the FTP server could not start on port %s"), portText.c_str());
-  switch (refusal.cause) {
+  const std::string systemReason = SystemErrorOf(refusal.systemError).text.CStr();
+  // In use, yet nothing is seen listening on it (a socket bound without listening, say):
+  // no holder can be named, so the system's reason is told.
+  const bool noHolder = !refusal.listenerSeen && refusal.holderPid == 0;
+  const PortRefusal::Cause cause =
+      refusal.cause == PortRefusal::kInUse && noHolder ? PortRefusal::kOther : refusal.cause;
+  switch (cause) {
     case PortRefusal::kNoRight:
       text += Format(T_(": this user may not use ports below %s. Run kestov-a as root, grant "
                         "it the right once with \"sudo setcap cap_net_bind_service=+ep %s\", "
@@ -196,8 +208,7 @@ std::string PortRefusalText(uint16_t port, const PortRefusal& refusal) {
       }
       break;
     case PortRefusal::kOther:
-      text +=
-          Format(T_(": %s. Choose another port with --port."), std::strerror(refusal.systemError));
+      text += Format(T_(": %s. Choose another port with --port."), systemReason.c_str());
       break;
     case PortRefusal::kNone:
       text += T_(", although it is free now. Start kestov-a again.");

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/system_error.h"
+
 namespace kestova {
 namespace {
 
@@ -54,6 +56,7 @@ TEST(PortRefusalTest, TextsNameTheCauseFirstAndHowToAct) {
   service.holderUnit = "vsftpd.service";
   PortRefusal hidden;
   hidden.cause = PortRefusal::kInUse;
+  hidden.listenerSeen = true;
   const struct {
     const PortRefusal* refusal;
     const char* cause;   // must come first, right after the port
@@ -72,6 +75,40 @@ TEST(PortRefusalTest, TextsNameTheCauseFirstAndHowToAct) {
     EXPECT_GT(text.find(c.remedy), cause) << text;
     EXPECT_EQ(std::string::npos, text.find("Stop the other FTP server")) << text;
   }
+}
+
+// The listener's own error decides; where it names no cause the diagnosis can act on,
+// the text gives the system's reason rather than a guess.
+TEST(PortRefusalTest, WithoutANameableCauseTheSystemsReasonIsGiven) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);  // bound, never listening
+  ASSERT_GE(fd, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  ASSERT_EQ(0, getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length));
+  const uint16_t port = ntohs(address.sin_port);
+  const struct {
+    int listenerError;
+    PortRefusal::Cause cause;
+  } cases[] = {
+      {EADDRINUSE, PortRefusal::kInUse},     // in use, but no listening socket to trace
+      {EACCES, PortRefusal::kOther},         // refused above the privileged ports
+      {EADDRNOTAVAIL, PortRefusal::kOther},  // e.g. an address this machine does not have
+  };
+  for (const auto& c : cases) {
+    const PortRefusal refusal = DiagnosePortRefusal(port, c.listenerError);
+    const std::string text = PortRefusalText(port, refusal);
+    EXPECT_EQ(c.cause, refusal.cause) << text;
+    const std::string reason = SystemErrorOf(c.listenerError).text.CStr();
+    EXPECT_NE(std::string::npos,
+              text.find("on port " + std::to_string(port) + ": " + reason + ". "))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("hidden")) << text;
+    EXPECT_EQ(std::string::npos, text.find("setcap")) << text;
+  }
+  close(fd);
 }
 
 TEST(PortRefusalTest, APortHeldByThisProcessIsTracedToIt) {

@@ -1,9 +1,9 @@
 // CEventSocket: one socket whose every blocking step waits at most a time-out.
 //
-// Every operation returns true on success and false otherwise; none throws, logs or
-// reports an error code. Where data moves, the byte count comes back through an
-// optional out-parameter (0 on failure). A receive that times out succeeds with 0
-// bytes: a quiet connection is not an error.
+// Every operation returns true on success and false otherwise; none throws or logs. The
+// system's reason for the last failure is kept (LastError). Where data moves, the byte
+// count comes back through an optional out-parameter (0 on failure). A receive that times
+// out succeeds with 0 bytes: a quiet connection is not an error.
 //
 // Addresses are IPv4, 32 bits in network byte order, except where an operation takes an
 // IpAddress: stream sockets may be IPv6 (Linux; Windows builds create IPv4 sockets only).
@@ -130,12 +130,21 @@ class CEventSocket {
   bool GetLocalAddressText(CCountedString* address, CCountedString* port) const;
   bool GetPeerAddressText(CCountedString* address, CCountedString* port) const;
 
-  // The system's reason for the last failed Create or Listen of this object (unset
-  // before any): "Address already in use", "Permission denied", ...
+  // The system's reason for this object's last failure (unset before any): of Create,
+  // Listen, Accept, Connect, a send or a receive ("Address already in use", "Connection
+  // reset by peer", ...). A time-out that fails an operation is the system's time-out
+  // code; an operation on an empty object fails with the system's "not a socket" code.
+  // What is no failure leaves it as it was: a receive that finds a quiet connection or
+  // the peer's orderly close (see LastReceiveEndedInOrder), a send that found no room.
   const SystemError& LastError() const { return lastError_; }
+  // Keeps `code` as the last failure: for moves the kernel makes on Handle() (the pumps).
+  void NoteFailure(int code);
 
  private:
   friend class CSocketToFile;  // its kernel receives record how a stream ended, too
+
+  // Keeps `code` as the last failure and returns false, for a failing operation's return.
+  bool Fail(int code);
 
   SocketHandle handle_;
   int32_t defaultTimeoutMs_;

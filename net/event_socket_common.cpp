@@ -1,5 +1,6 @@
 // The parts of CEventSocket that read the same on every system: holding, handing over
-// and closing the handle, listening, addresses and their texts, connecting by name.
+// and closing the handle, listening, addresses and their texts, connecting by name, and
+// keeping the system's reason of a failure.
 #include "net/event_socket.h"
 #include "net/host.h"
 #include "net/socket_system.h"
@@ -28,8 +29,7 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, Addr
   }
   const SocketHandle handle = NewSocket(false);
   if (handle == kInvalidSocket) {
-    lastError_ = SystemErrorOf(LastSocketErrorCode());
-    return false;
+    return Fail(LastSocketErrorCode());
   }
   handle_ = handle;
   const int on = 1;
@@ -38,10 +38,10 @@ bool CEventSocket::Create(Type type, uint16_t localPort, int32_t timeoutMs, Addr
       setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
                  reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
-    lastError_ = SystemErrorOf(LastSocketErrorCode());
+    const int error = LastSocketErrorCode();  // before the close can change it
     CloseSocketHandle(handle);
     handle_ = kInvalidSocket;
-    return false;
+    return Fail(error);
   }
   return true;
 }
@@ -62,8 +62,7 @@ bool CEventSocket::CreateStream(const IpAddress& local, uint16_t localPort, int3
     handle = NewSocket(true, false);
   }
   if (handle == kInvalidSocket) {
-    lastError_ = SystemErrorOf(LastSocketErrorCode());
-    return false;
+    return Fail(LastSocketErrorCode());
   }
   handle_ = handle;
   const int on = 1;
@@ -73,10 +72,10 @@ bool CEventSocket::CreateStream(const IpAddress& local, uint16_t localPort, int3
       setsockopt(handle, SOL_SOCKET, AddressUseOption(addressUse),
                  reinterpret_cast<const char*>(&on), sizeof(on)) != 0 ||
       bind(handle, name.Raw(), name.length) != 0) {
-    lastError_ = SystemErrorOf(LastSocketErrorCode());
+    const int error = LastSocketErrorCode();  // before the close can change it
     CloseSocketHandle(handle);
     handle_ = kInvalidSocket;
-    return false;
+    return Fail(error);
   }
   return true;
 }
@@ -103,9 +102,15 @@ bool CEventSocket::Close() {
 bool CEventSocket::IsValid() const { return handle_ != kInvalidSocket; }
 
 bool CEventSocket::Listen(int backlog) {
-  if (!IsValid()) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
   if (listen(handle_, backlog) == 0) return true;
-  lastError_ = SystemErrorOf(LastSocketErrorCode());
+  return Fail(LastSocketErrorCode());
+}
+
+void CEventSocket::NoteFailure(int code) { lastError_ = SystemErrorOf(code); }
+
+bool CEventSocket::Fail(int code) {
+  NoteFailure(code);
   return false;
 }
 
@@ -134,14 +139,16 @@ bool CEventSocket::Accept(CEventSocket& target, uint32_t* peerAddress, uint16_t*
 }
 
 bool CEventSocket::Connect(uint32_t address, uint16_t port, int32_t timeoutMs) {
-  return address != 0 && Connect(IpAddress::FromIPv4(address), port, timeoutMs);
+  if (address == 0) return Fail(kInvalidArgumentCode);
+  return Connect(IpAddress::FromIPv4(address), port, timeoutMs);
 }
 
 // A name that cannot be resolved fails before any connection is attempted.
 bool CEventSocket::ConnectByName(const char* host, uint16_t port, int32_t timeoutMs) {
-  if (!IsValid()) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
   const uint32_t address = ResolveHost(host);
-  return address != 0 && Connect(address, port, timeoutMs);
+  if (address == 0) return Fail(kInvalidArgumentCode);
+  return Connect(address, port, timeoutMs);
 }
 
 bool CEventSocket::GetLocalAddressText(CCountedString* address, CCountedString* port) const {
@@ -164,7 +171,9 @@ bool CEventSocket::Send(const void* buffer, uint32_t length, uint32_t* bytesSent
                         int32_t timeoutMs) {
   if (bytesSent) *bytesSent = 0;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
-  return IsValid() && SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs);
+  if (!IsValid()) return Fail(kNotASocketCode);
+  int error = 0;
+  return SendWhole(handle_, nullptr, buffer, length, bytesSent, timeoutMs, &error) || Fail(error);
 }
 
 bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, uint32_t length,
@@ -172,7 +181,9 @@ bool CEventSocket::SendTo(uint32_t address, uint16_t port, const void* buffer, u
   if (bytesSent) *bytesSent = 0;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const sockaddr_in remote = MakeAddress(address, port);
-  return IsValid() && SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs);
+  if (!IsValid()) return Fail(kNotASocketCode);
+  int error = 0;
+  return SendWhole(handle_, &remote, buffer, length, bytesSent, timeoutMs, &error) || Fail(error);
 }
 
 }  // namespace kestova

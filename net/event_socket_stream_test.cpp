@@ -10,8 +10,23 @@
 #include "net/host.h"
 #include "net/test_support/loopback_sockets.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#endif
+
 namespace kestova {
 namespace {
+
+// The system's codes a failure keeps (CEventSocket::LastError).
+#ifdef _WIN32
+constexpr int kNotConnected = WSAENOTCONN;
+constexpr int kRefused = WSAECONNREFUSED;
+#else
+constexpr int kNotConnected = ENOTCONN;
+constexpr int kRefused = ECONNREFUSED;
+#endif
 
 using testing::ConnectPair;
 using testing::kHangMs;
@@ -84,6 +99,8 @@ TEST_F(EventSocketStreamTest, EmptyObjectFailsEveryOperationWithZeroBytes) {
   EXPECT_FALSE(a_.ReceiveFrom(buffer, sizeof(buffer), &count, nullptr, nullptr, 100));
   EXPECT_EQ(count, 0u);
   EXPECT_LT(watch.ElapsedMs(), kHangMs);
+  EXPECT_FALSE(a_.LastReceiveEndedInOrder());
+  EXPECT_EQ(a_.LastError().code, kNotConnected);  // the system's reason is kept
   // Closing makes a created object empty again.
   EXPECT_TRUE(a_.Close());
   EXPECT_FALSE(a_.IsValid());
@@ -270,6 +287,8 @@ TEST_F(EventSocketStreamTest, RefusedOrUnresolvableConnectsFail) {
   Stopwatch watch;
   EXPECT_FALSE(a_.Connect(Loopback(), refusing, 3000));
   EXPECT_LT(watch.ElapsedMs(), kHangMs);
+  EXPECT_EQ(a_.LastError().code, kRefused);
+  EXPECT_EQ(a_.LastError().text, SystemErrorOf(kRefused).text);
 
   // An unresolvable name fails without any connection attempt reaching a listener.
   const uint16_t port = StartListener(c_);

@@ -12,6 +12,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #endif
@@ -21,9 +22,18 @@ namespace kestova {
 #ifdef _WIN32
 using SocketLength = int;
 constexpr int kNewSocketFlags = 0;
+// The system's codes for the failures the socket layer names itself (LastError).
+constexpr int kTimedOutCode = WSAETIMEDOUT;
+constexpr int kNotASocketCode = WSAENOTSOCK;
+constexpr int kInvalidArgumentCode = WSAEINVAL;
+constexpr int kMessageTooLongCode = WSAEMSGSIZE;
 #else
 using SocketLength = socklen_t;
 constexpr int kNewSocketFlags = SOCK_CLOEXEC;  // no descriptor leaks into child processes
+constexpr int kTimedOutCode = ETIMEDOUT;
+constexpr int kNotASocketCode = EBADF;
+constexpr int kInvalidArgumentCode = EINVAL;
+constexpr int kMessageTooLongCode = EMSGSIZE;
 #endif
 
 // Closes the handle; true when it is released. Defined by each OS body (POSIX: a close
@@ -37,10 +47,11 @@ SocketHandle NewSocket(bool stream, bool ipv6 = false);
 bool MakeIPv6Only(SocketHandle handle, bool only);
 // Sends the whole buffer on `handle`, to `to` if given (else to the connected peer),
 // within `timeoutMs` (> 0). What cannot be completed in time fails with 0 bytes even if
-// part of it went out: callers take success to mean that everything was sent. Defined by
-// each OS body.
+// part of it went out: callers take success to mean that everything was sent. On failure
+// *error is the system's code of the reason (kTimedOutCode when the time ran out).
+// Defined by each OS body.
 bool SendWhole(SocketHandle handle, const sockaddr_in* to, const void* buffer, uint32_t length,
-               uint32_t* bytesSent, int32_t timeoutMs);
+               uint32_t* bytesSent, int32_t timeoutMs, int* error);
 // The system's code of the calling thread's last failed socket call (errno,
 // WSAGetLastError). Defined by each OS body.
 int LastSocketErrorCode();

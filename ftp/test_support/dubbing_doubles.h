@@ -38,8 +38,12 @@ class CScriptedLink : public CRecordingLink {
  public:
   void AddPiece(const std::string& bytes) { script_.push_back({Kind::kBytes, bytes, false}); }
   void AddQuietWait() { script_.push_back({Kind::kQuiet, std::string(), false}); }
-  // A receive that fails with an error (a reset connection) instead of the peer's close.
-  void AddReceiveError() { script_.push_back({Kind::kError, std::string(), false}); }
+  // A receive that fails with the system's error `code` (a reset connection, say) instead
+  // of the peer's close.
+  void AddReceiveError(int code) {
+    script_.push_back({Kind::kError, std::string(), false});
+    failure_ = SystemErrorOf(code);
+  }
   // Sets the stop flag as soon as the receive of the step before returns (at once
   // when there is none), as a stop request arriving between two receives.
   void AddStop();
@@ -52,6 +56,7 @@ class CScriptedLink : public CRecordingLink {
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
   // The end of the script is the peer's orderly close; a scripted error is not.
   bool DataClosedByPeer() const override { return closedByPeer_; }
+  SystemError DataFailure() const override { return closedByPeer_ ? SystemError() : failure_; }
   PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override;
 
   bool sendSucceeds = true;
@@ -70,6 +75,7 @@ class CScriptedLink : public CRecordingLink {
   std::vector<Step> script_;
   size_t next_ = 0;
   bool closedByPeer_ = true;
+  SystemError failure_;
 };
 
 // A link whose data connection is a real connected loopback socket.
@@ -80,6 +86,7 @@ class CSocketLink : public CRecordingLink {
   bool SendData(const void* bytes, uint32_t length) override;
   bool ReceiveData(void* buffer, uint32_t capacity, uint32_t* received) override;
   bool DataClosedByPeer() const override { return data_.LastReceiveEndedInOrder(); }
+  SystemError DataFailure() const override { return data_.LastError(); }
   PumpResult ReceiveDataToFile(CFile& file, uint32_t* received) override;
   // Whether the kernel moved the blocks written to the file.
   bool PumpInKernel() const { return pump_.InKernel(); }

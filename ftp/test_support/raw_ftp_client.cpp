@@ -4,6 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace kestova {
 namespace testing {
 namespace {
@@ -138,6 +144,15 @@ std::string ReceiveAll(CEventSocket& socket, int timeoutMs) {
 
 bool SendAll(CEventSocket& socket, const std::string& bytes) {
   return socket.Send(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr, 10000);
+}
+
+void ResetConnection(CEventSocket& socket) {
+  linger abrupt = {};
+  abrupt.l_onoff = 1;
+  abrupt.l_linger = 0;
+  setsockopt(socket.Handle(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abrupt),
+             sizeof(abrupt));
+  socket.Close();
 }
 
 bool ParsePassiveReply(const std::string& reply, std::string* address, uint16_t* port) {

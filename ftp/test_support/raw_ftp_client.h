@@ -55,6 +55,8 @@ class CRawFtpClient {
 std::string ReceiveAll(CEventSocket& socket, int timeoutMs = 10000);
 // Sends all bytes; true on success.
 bool SendAll(CEventSocket& socket, const std::string& bytes);
+// Closes with a reset (SO_LINGER 0) rather than an orderly end, as a client that aborts does.
+void ResetConnection(CEventSocket& socket);
 // Parses "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)." into address text and port.
 bool ParsePassiveReply(const std::string& reply, std::string* address, uint16_t* port);
 

@@ -33,7 +33,7 @@ struct BoardRecord {
   BoardState state = BoardState::kStarting;
   std::string fileName;  // UTF-8, no folder; empty until the file exists
   std::string path;      // UTF-8, the file (or, for kCreateFailed, the name that failed)
-  std::string reason;    // the system's reason of a failure (kCreateFailed, kWriteFailed)
+  std::string reason;    // the system's reason of a failure (ReceptionEvent::reason)
   uint64_t receivedBytes = 0;
   uint64_t announcedBytes = 0;  // 0: no size announced
   uint32_t elapsedSeconds = 0;

@@ -32,13 +32,23 @@ namespace {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
+// The error the socket holds (SO_ERROR, which reading clears); 0 when it holds none.
+int PendingError(int fd) {
+  int error = 0;
+  socklen_t length = sizeof(error);
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+  return error;
+}
 
 }  // namespace
 
 // A stream piece by piece until the whole buffer is out, a datagram in one piece.
 bool SendWhole(SocketHandle fd, const sockaddr_in* to, const void* buffer, uint32_t length,
-               uint32_t* bytesSent, int32_t timeoutMs) {
-  if (buffer == nullptr && length != 0) return false;
+               uint32_t* bytesSent, int32_t timeoutMs, int* error) {
+  if (buffer == nullptr && length != 0) {
+    *error = kInvalidArgumentCode;
+    return false;
+  }
   const Deadline deadline(timeoutMs);
   const sockaddr* name = reinterpret_cast<const sockaddr*>(to);
   const socklen_t nameLength = to ? sizeof(*to) : 0;
@@ -52,8 +62,15 @@ bool SendWhole(SocketHandle fd, const sockaddr_in* to, const void* buffer, uint3
       continue;
     }
     if (errno == EINTR) continue;
-    if (!WouldBlock(errno)) return false;
-    if (deadline.Remaining() == 0 || WaitFor(fd, POLLOUT, deadline) <= 0) return false;
+    if (!WouldBlock(errno)) {
+      *error = errno;
+      return false;
+    }
+    const int events = deadline.Remaining() == 0 ? 0 : WaitFor(fd, POLLOUT, deadline);
+    if (events <= 0) {
+      *error = events < 0 ? errno : kTimedOutCode;
+      return false;
+    }
   } while (sent < length);
   if (bytesSent) *bytesSent = sent;
   return true;
@@ -88,7 +105,7 @@ int LastSocketErrorCode() { return errno; }
 int AddressUseOption(CEventSocket::AddressUse) { return SO_REUSEADDR; }
 
 bool CEventSocket::SetTimeout(int32_t timeoutMs) {
-  if (!IsValid()) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
   // Sends and receives never block on the socket, so these limits matter only to code
   // that borrows the handle; they are set for the same reason the Windows body sets them.
   const int32_t ms = timeoutMs < 0 ? 0 : timeoutMs;
@@ -97,7 +114,7 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
   limit.tv_usec = (ms % 1000) * 1000;
   if (setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) != 0 ||
       setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0) {
-    return false;
+    return Fail(errno);
   }
   defaultTimeoutMs_ = timeoutMs;
   return true;
@@ -105,42 +122,48 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
 
 bool CEventSocket::AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint16_t* peerPort,
                               int32_t timeoutMs) {
-  if (!IsValid() || !MakeNonBlocking(handle_)) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (!MakeNonBlocking(handle_)) return Fail(errno);
   const int events = WaitFor(handle_, POLLIN, Deadline(timeoutMs));
-  if (events <= 0 || (events & POLLIN) == 0) return false;
+  if (events < 0) return Fail(errno);
+  if (events == 0) return Fail(kTimedOutCode);
+  if ((events & POLLIN) == 0) return Fail(PendingError(handle_));
   sockaddr_storage peer;
   std::memset(&peer, 0, sizeof(peer));
   socklen_t length = sizeof(peer);
   const int fd =
       accept4(handle_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(errno);
   HandOverAccepted(fd, peer, &target.handle_, peerAddress, peerPort);
   return true;
 }
 
 bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t timeoutMs) {
   SocketAddress remote;
-  if (!IsValid() || address.IsAny() || address == IpAddress::FromIPv4(0) ||
-      !MakeSocketAddress(address, port, IsIPv6Socket(handle_), &remote) ||
-      !MakeNonBlocking(handle_)) {
-    return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (address.IsAny() || address == IpAddress::FromIPv4(0) ||
+      !MakeSocketAddress(address, port, IsIPv6Socket(handle_), &remote)) {
+    return Fail(kInvalidArgumentCode);
   }
+  if (!MakeNonBlocking(handle_)) return Fail(errno);
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const Deadline deadline(timeoutMs);
   if (connect(handle_, remote.Raw(), remote.length) == 0) {
     return true;
   }
-  if (errno != EINPROGRESS && errno != EINTR) return false;
-  if (WaitFor(handle_, POLLOUT, deadline) <= 0) return false;
-  int error = 0;
-  socklen_t length = sizeof(error);
-  return getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  if (errno != EINPROGRESS && errno != EINTR) return Fail(errno);
+  const int events = WaitFor(handle_, POLLOUT, deadline);
+  if (events < 0) return Fail(errno);
+  if (events == 0) return Fail(kTimedOutCode);
+  const int error = PendingError(handle_);
+  return error == 0 || Fail(error);
 }
 
 bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
                             int32_t timeoutMs) {
   *bytesSent = 0;
-  if (!IsValid() || (buffer == nullptr && length != 0)) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (buffer == nullptr && length != 0) return Fail(kInvalidArgumentCode);
   if (length == 0) return true;
   const Deadline deadline(timeoutMs == 0 ? defaultTimeoutMs_ : timeoutMs);
   for (;;) {
@@ -150,10 +173,10 @@ bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytes
       return true;
     }
     if (errno == EINTR) continue;
-    if (!WouldBlock(errno)) return false;
+    if (!WouldBlock(errno)) return Fail(errno);
     const int events = WaitFor(handle_, POLLOUT, deadline);
     if (events == 0) return true;  // no room within the time-out
-    if (events < 0) return false;
+    if (events < 0) return Fail(errno);
   }
 }
 
@@ -161,7 +184,8 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
                                uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
   if (bytesReceived) *bytesReceived = 0;
   endedInOrder_ = false;
-  if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (buffer == nullptr && capacity != 0) return Fail(kInvalidArgumentCode);
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const Deadline deadline(timeoutMs);
   // Data still queued before a close is returned first; the close itself shows as a
@@ -188,12 +212,12 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
     }
     if (result >= 0) break;
     if (errno == EINTR) continue;
-    if (!WouldBlock(errno)) return false;
+    if (!WouldBlock(errno)) return Fail(errno);
     if (waited) return true;  // a false alarm reads as a quiet connection
     // Readable, hung up or in error: the next receive tells which.
     const int events = WaitFor(handle_, POLLIN, deadline);
     if (events == 0) return true;  // a quiet connection is not an error
-    if (events < 0) return false;
+    if (events < 0) return Fail(errno);
     waited = true;
   }
   if (result == 0 && capacity != 0 && IsStream(handle_)) {  // the peer closed
@@ -201,7 +225,7 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
     return false;
   }
   // A datagram longer than the buffer is lost, as on Windows, rather than cut.
-  if ((message.msg_flags & MSG_TRUNC) != 0) return false;
+  if ((message.msg_flags & MSG_TRUNC) != 0) return Fail(kMessageTooLongCode);
   if (bytesReceived) *bytesReceived = static_cast<uint32_t>(result);
   if (senderAddress || senderPort) {
     if (message.msg_namelen < sizeof(sender) || sender.sin_family != AF_INET) {

@@ -33,12 +33,14 @@ constexpr int kPipeMost = 1 << 20;
 // The kernel has no such move for this pair of descriptors.
 bool Refused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
-// Whether the socket itself has failed (rather than the file).
-bool SocketFailed(int fd, int error) {
-  if (error == EPIPE || error == ECONNRESET || error == ENOTCONN) return true;
+// The socket's own failure behind a move's `error` (rather than the file's): `error` when
+// it is the connection's, else what the socket holds; 0 when the socket has not failed.
+int SocketFailure(int fd, int error) {
+  if (error == EPIPE || error == ECONNRESET || error == ENOTCONN) return error;
   int pending = 0;
   socklen_t length = sizeof(pending);
-  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0 || pending != 0;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length) != 0) return errno;
+  return pending;
 }
 #endif
 
@@ -91,7 +93,10 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
       if (waited) return PumpResult::kMoved;  // a false alarm reads as a quiet connection
       const int events = WaitFor(fd, POLLIN, deadline);
       if (events == 0) return PumpResult::kMoved;  // a quiet connection is not an error
-      if (events < 0) return PumpResult::kEnded;
+      if (events < 0) {
+        socket.NoteFailure(errno);
+        return PumpResult::kEnded;
+      }
       waited = true;
       continue;
     }
@@ -100,7 +105,8 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
       mode_ = Mode::kBuffer;
       return MoveThroughBuffer(socket, file, received);
     }
-    return PumpResult::kEnded;  // an error: not an orderly end
+    socket.NoteFailure(errno);  // an error: not an orderly end
+    return PumpResult::kEnded;
   }
   if (got == 0) {  // the peer closed, every byte delivered
     socket.endedInOrder_ = true;
@@ -218,7 +224,10 @@ PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32
     if (errno == EAGAIN) {
       const int events = WaitFor(fd, POLLOUT, deadline);
       if (events == 0) return PumpResult::kMoved;  // no room within the wait
-      if (events < 0) return PumpResult::kSendFailed;
+      if (events < 0) {
+        socket.NoteFailure(errno);
+        return PumpResult::kSendFailed;
+      }
       continue;  // room, or an error the next sendfile reports
     }
     if (Refused(errno) && !kernelMoved_) {
@@ -226,7 +235,11 @@ PumpResult CFileToSocket::SendInKernel(CFile& file, CEventSocket& socket, uint32
       return SendThroughBuffer(file, socket, sent, roomWaitMs);
     }
     const int error = errno;
-    if (SocketFailed(fd, error)) return PumpResult::kSendFailed;
+    const int socketError = SocketFailure(fd, error);
+    if (socketError != 0) {
+      socket.NoteFailure(socketError);
+      return PumpResult::kSendFailed;
+    }
     file.NoteFailure(error);
     return PumpResult::kFileFailed;
   }

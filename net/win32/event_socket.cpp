@@ -68,23 +68,30 @@ DWORD Remaining(DWORD start, DWORD timeoutMs) {
 
 // True if a stream has ended: its peer closed and nothing is left to receive (a peek of
 // 0 bytes), or the connection failed or never existed. The socket must be non-blocking.
-// *closedInOrder tells an orderly close (true) from an error (false) when it has ended.
-bool StreamHasEnded(SOCKET socket, bool* closedInOrder = nullptr) {
+// *closedInOrder tells an orderly close (true) from an error (false) when it has ended;
+// *error is then the error's code (0 after an orderly close).
+bool StreamHasEnded(SOCKET socket, bool* closedInOrder = nullptr, int* error = nullptr) {
   if (!IsStream(socket)) return false;
   char byte;
   const int result = recv(socket, &byte, 1, MSG_PEEK);
+  const int code = result == SOCKET_ERROR ? WSAGetLastError() : 0;
   if (closedInOrder != nullptr) *closedInOrder = result == 0;
-  return result == 0 || (result == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK);
+  if (error != nullptr) *error = code;
+  return result == 0 || (result == SOCKET_ERROR && code != WSAEWOULDBLOCK);
 }
 
 // One attempt to send `length` bytes as one overlapped piece, waiting at most `timeoutMs`.
-// Returns false on failure or time-out; otherwise stores the count sent, which for a
-// stream may be less than `length`. A send still pending when the time runs out is
-// cancelled and its completion awaited, so that it never outlives the buffer or event.
+// Returns false on failure or time-out, with the system's code in *error (WSAETIMEDOUT
+// for the time-out); otherwise stores the count sent, which for a stream may be less
+// than `length`. A send still pending when the time runs out is cancelled and its
+// completion awaited, so that it never outlives the buffer or event.
 bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t length,
-               DWORD timeoutMs, uint32_t* sent) {
+               DWORD timeoutMs, uint32_t* sent, int* error) {
   CWaitEvent event(socket);
-  if (!event.IsValid()) return false;
+  if (!event.IsValid()) {
+    *error = WSAGetLastError();
+    return false;
+  }
   WSAOVERLAPPED overlapped;
   std::memset(&overlapped, 0, sizeof(overlapped));
   overlapped.hEvent = event.Handle();
@@ -100,30 +107,40 @@ bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t
     *sent = count;
     return true;
   }
-  const int error = WSAGetLastError();
-  if (error == WSA_IO_PENDING) {
+  *error = WSAGetLastError();
+  if (*error == WSA_IO_PENDING) {
     event.Wait(timeoutMs);  // the wait's own result is not needed: the overlapped result tells
     DWORD flags = 0;
     if (WSAGetOverlappedResult(socket, &overlapped, &count, FALSE, &flags)) {
       *sent = count;
       return true;
     }
-    if (WSAGetLastError() == WSA_IO_INCOMPLETE) {
+    *error = WSAGetLastError();
+    if (*error == WSA_IO_INCOMPLETE) {
       // Cancel from this thread, which started the send, and wait until the system has
       // let go of the buffer and the event.
       CancelIo(reinterpret_cast<HANDLE>(socket));
       WSAGetOverlappedResult(socket, &overlapped, &count, TRUE, &flags);
+      *error = kTimedOutCode;
     }
     return false;
   }
-  if (error == WSAEWOULDBLOCK) {
-    if (!event.Select(FD_WRITE) || !event.Wait(timeoutMs)) return false;
+  if (*error == WSAEWOULDBLOCK) {
+    if (!event.Select(FD_WRITE)) {
+      *error = WSAGetLastError();
+      return false;
+    }
+    if (!event.Wait(timeoutMs)) {
+      *error = kTimedOutCode;
+      return false;
+    }
     const int plain = to ? sendto(socket, bytes, static_cast<int>(length), 0, name, sizeof(*to))
                          : send(socket, bytes, static_cast<int>(length), 0);
     if (plain == SOCKET_ERROR) {
       // Writability was reported, but the room was taken meanwhile: try again while
       // time is left.
-      if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+      *error = WSAGetLastError();
+      if (*error != WSAEWOULDBLOCK) return false;
       *sent = 0;
       return true;
     }
@@ -133,24 +150,38 @@ bool SendPiece(SOCKET socket, const sockaddr_in* to, const char* bytes, uint32_t
   return false;
 }
 
+// The end of a failed receive: keeps `error` as the socket's failure unless the stream
+// ended in order (or no error is known); returns false.
+bool EndedReceive(CEventSocket& socket, bool endedInOrder, int error) {
+  if (!endedInOrder && error != 0) socket.NoteFailure(error);
+  return false;
+}
+
 }  // namespace
 
 // A datagram in one piece, a stream in as many pieces as the system takes, all within
 // one time-out.
 bool SendWhole(SocketHandle socket, const sockaddr_in* to, const void* buffer, uint32_t length,
-               uint32_t* bytesSent, int32_t timeout) {
-  if (buffer == nullptr && length != 0) return false;
+               uint32_t* bytesSent, int32_t timeout, int* error) {
+  if (buffer == nullptr && length != 0) {
+    *error = kInvalidArgumentCode;
+    return false;
+  }
   const DWORD timeoutMs = static_cast<DWORD>(timeout);
   const char* bytes = static_cast<const char*>(buffer);
   const DWORD start = GetTickCount();
   uint32_t total = 0;
   do {
     uint32_t sent = 0;
-    if (!SendPiece(socket, to, bytes + total, length - total, Remaining(start, timeoutMs), &sent)) {
+    if (!SendPiece(socket, to, bytes + total, length - total, Remaining(start, timeoutMs), &sent,
+                   error)) {
       return false;
     }
     total += sent;
-    if (total < length && Remaining(start, timeoutMs) == 0) return false;
+    if (total < length && Remaining(start, timeoutMs) == 0) {
+      *error = kTimedOutCode;
+      return false;
+    }
   } while (total < length);
   if (bytesSent) *bytesSent = total;
   return true;
@@ -177,8 +208,9 @@ int AddressUseOption(CEventSocket::AddressUse use) {
 
 bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
                      uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort,
-                     bool* peerClosed) {
+                     bool* peerClosed, int* error) {
   if (bytesReceived) *bytesReceived = 0;
+  if (error) *error = 0;
   // Windows may report the peer's close while bytes sent before it still wait to be
   // received: they are taken first, and the end is reported by a later receive.
   if ((networkEvents & (FD_READ | FD_CLOSE)) == 0) return false;
@@ -188,7 +220,10 @@ bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint
   int senderLength = sizeof(sender);
   const int result = recvfrom(socket, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
                               reinterpret_cast<sockaddr*>(&sender), &senderLength);
-  if (result == SOCKET_ERROR) return false;
+  if (result == SOCKET_ERROR) {
+    if (error) *error = WSAGetLastError();
+    return false;
+  }
   if (result == 0 && capacity != 0 && IsStream(socket)) {
     if (peerClosed) *peerClosed = true;
     return false;
@@ -207,12 +242,12 @@ bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint
 }
 
 bool CEventSocket::SetTimeout(int32_t timeoutMs) {
-  if (!IsValid()) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
   const DWORD value = static_cast<DWORD>(timeoutMs);
   const char* raw = reinterpret_cast<const char*>(&value);
   if (setsockopt(handle_, SOL_SOCKET, SO_SNDTIMEO, raw, sizeof(value)) != 0 ||
       setsockopt(handle_, SOL_SOCKET, SO_RCVTIMEO, raw, sizeof(value)) != 0) {
-    return false;
+    return Fail(WSAGetLastError());
   }
   defaultTimeoutMs_ = timeoutMs;
   return true;
@@ -220,21 +255,21 @@ bool CEventSocket::SetTimeout(int32_t timeoutMs) {
 
 bool CEventSocket::AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint16_t* peerPort,
                               int32_t timeoutMs) {
-  if (!IsValid()) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
   SOCKET accepted = INVALID_SOCKET;
   sockaddr_storage peer;
   std::memset(&peer, 0, sizeof(peer));
   {
     CWaitEvent event(handle_);
     WSANETWORKEVENTS events;
-    if (!event.IsValid() || !event.Select(FD_ACCEPT) ||
-        !event.Wait(static_cast<DWORD>(timeoutMs)) || !event.Enumerate(&events) ||
-        (events.lNetworkEvents & FD_ACCEPT) == 0) {
-      return false;
-    }
+    if (!event.IsValid() || !event.Select(FD_ACCEPT)) return Fail(WSAGetLastError());
+    if (!event.Wait(static_cast<DWORD>(timeoutMs))) return Fail(kTimedOutCode);
+    if (!event.Enumerate(&events)) return Fail(WSAGetLastError());
+    if ((events.lNetworkEvents & FD_ACCEPT) == 0) return Fail(kTimedOutCode);
+    if (events.iErrorCode[FD_ACCEPT_BIT] != 0) return Fail(events.iErrorCode[FD_ACCEPT_BIT]);
     int length = sizeof(peer);
     accepted = WSAAccept(handle_, reinterpret_cast<sockaddr*>(&peer), &length, nullptr, 0);
-    if (accepted == INVALID_SOCKET) return false;
+    if (accepted == INVALID_SOCKET) return Fail(WSAGetLastError());
   }
   // The accepted socket inherits the listening socket's event selection, whose event is
   // now closed: end it there too (the socket stays non-blocking).
@@ -245,32 +280,37 @@ bool CEventSocket::AcceptPeer(CEventSocket& target, IpAddress* peerAddress, uint
 
 bool CEventSocket::Connect(const IpAddress& address, uint16_t port, int32_t timeoutMs) {
   SocketAddress remote;
-  if (!IsValid() || address.IPv4() == 0 || !MakeSocketAddress(address, port, false, &remote)) {
-    return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (address.IPv4() == 0 || !MakeSocketAddress(address, port, false, &remote)) {
+    return Fail(kInvalidArgumentCode);
   }
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   CWaitEvent event(handle_);
-  if (!event.IsValid() || !event.Select(FD_CONNECT)) return false;
+  if (!event.IsValid() || !event.Select(FD_CONNECT)) return Fail(WSAGetLastError());
   if (connect(handle_, remote.Raw(), remote.length) == 0) {
     return true;
   }
-  if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+  if (WSAGetLastError() != WSAEWOULDBLOCK) return Fail(WSAGetLastError());
   WSANETWORKEVENTS events;
-  return event.Wait(static_cast<DWORD>(timeoutMs)) && event.Enumerate(&events) &&
-         (events.lNetworkEvents & FD_CONNECT) != 0 && events.iErrorCode[FD_CONNECT_BIT] == 0;
+  if (!event.Wait(static_cast<DWORD>(timeoutMs))) return Fail(kTimedOutCode);
+  if (!event.Enumerate(&events)) return Fail(WSAGetLastError());
+  if ((events.lNetworkEvents & FD_CONNECT) == 0) return Fail(kTimedOutCode);
+  const int error = events.iErrorCode[FD_CONNECT_BIT];
+  return error == 0 || Fail(error);
 }
 
 bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytesSent,
                             int32_t timeoutMs) {
   *bytesSent = 0;
-  if (!IsValid() || (buffer == nullptr && length != 0)) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (buffer == nullptr && length != 0) return Fail(kInvalidArgumentCode);
   if (length == 0) return true;
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   const DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
   // The selection makes the socket non-blocking; FD_WRITE is signalled once there is
   // room again after a send that would have blocked.
   CWaitEvent event(handle_);
-  if (!event.IsValid() || !event.Select(FD_WRITE)) return false;
+  if (!event.IsValid() || !event.Select(FD_WRITE)) return Fail(WSAGetLastError());
   const DWORD start = GetTickCount();
   const char* bytes = static_cast<const char*>(buffer);
   for (;;) {
@@ -279,11 +319,12 @@ bool CEventSocket::SendSome(const void* buffer, uint32_t length, uint32_t* bytes
       *bytesSent = static_cast<uint32_t>(result);
       return true;
     }
-    if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    const int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK) return Fail(error);
     const DWORD left = Remaining(start, limit);
     if (left == 0 || !event.Wait(left)) return true;  // no room within the time-out
     WSANETWORKEVENTS events;
-    if (!event.Enumerate(&events)) return false;  // also resets the event
+    if (!event.Enumerate(&events)) return Fail(WSAGetLastError());  // also resets the event
   }
 }
 
@@ -291,23 +332,33 @@ bool CEventSocket::ReceiveFrom(void* buffer, uint32_t capacity, uint32_t* bytesR
                                uint32_t* senderAddress, uint16_t* senderPort, int32_t timeoutMs) {
   if (bytesReceived) *bytesReceived = 0;
   endedInOrder_ = false;
-  if (!IsValid() || (buffer == nullptr && capacity != 0)) return false;
+  if (!IsValid()) return Fail(kNotASocketCode);
+  if (buffer == nullptr && capacity != 0) return Fail(kInvalidArgumentCode);
   if (timeoutMs == 0) timeoutMs = defaultTimeoutMs_;
   CWaitEvent event(handle_);
-  if (!event.IsValid() || !event.Select(FD_READ | FD_CLOSE)) return false;
+  if (!event.IsValid() || !event.Select(FD_READ | FD_CLOSE)) return Fail(WSAGetLastError());
+  int error = 0;
   DWORD waited = event.WaitResult(0);
   if (waited == WSA_WAIT_TIMEOUT) {
     // The system reports a stream's close only once: a connection whose end was already
     // reported, and whose bytes have all been taken, fails at once instead of waiting.
-    if (StreamHasEnded(handle_, &endedInOrder_)) return false;
+    if (StreamHasEnded(handle_, &endedInOrder_, &error)) {
+      return EndedReceive(*this, endedInOrder_, error);
+    }
     waited = event.WaitResult(static_cast<DWORD>(timeoutMs));
   }
   // A quiet connection is not an error.
-  if (waited == WSA_WAIT_TIMEOUT) return !StreamHasEnded(handle_, &endedInOrder_);
+  if (waited == WSA_WAIT_TIMEOUT) {
+    if (!StreamHasEnded(handle_, &endedInOrder_, &error)) return true;
+    return EndedReceive(*this, endedInOrder_, error);
+  }
   WSANETWORKEVENTS events;
-  if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return false;
-  return ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
-                         senderAddress, senderPort, &endedInOrder_);
+  if (waited != WSA_WAIT_EVENT_0 || !event.Enumerate(&events)) return Fail(WSAGetLastError());
+  if (ReceiveReported(handle_, events.lNetworkEvents, buffer, capacity, bytesReceived,
+                      senderAddress, senderPort, &endedInOrder_, &error)) {
+    return true;
+  }
+  return EndedReceive(*this, endedInOrder_, error);
 }
 
 bool CEventSocket::PeerHasClosed() const {

@@ -15,8 +15,9 @@ namespace kestova {
 // bytes were taken (also when the close was reported with them); false with 0 bytes
 // when the stream has ended, on an error, or when neither event was reported. When the
 // stream has ended in order, *peerClosed (if given) becomes true; it is left alone otherwise.
+// *error (if given) is the system's code of an error, 0 otherwise.
 bool ReceiveReported(SocketHandle handle, long networkEvents, void* buffer, uint32_t capacity,
                      uint32_t* bytesReceived, uint32_t* senderAddress, uint16_t* senderPort,
-                     bool* peerClosed = nullptr);
+                     bool* peerClosed = nullptr, int* error = nullptr);
 
 }  // namespace kestova

@@ -522,8 +522,11 @@ class WindowsProgramTest(unittest.TestCase):
             program.start()
             self.assertTrue(wait_for(lambda: windows_named(self.display, SERVER_ERROR_CAPTION),
                                      60), "no message box")
-            self.assertEqual(program.probe("text", SERVER_ERROR_CAPTION),
-                             [SERVER_ERROR_CAPTION, SERVER_ERROR])
+            # The described text exactly, then a blank line and the system's reason.
+            lines = program.probe("text", SERVER_ERROR_CAPTION)
+            self.assertEqual(lines[:3], [SERVER_ERROR_CAPTION, SERVER_ERROR, ""])
+            self.assertEqual(len(lines), 4, lines)
+            self.assertTrue(lines[3].strip(), lines)
             program.probe("press", SERVER_ERROR_CAPTION, "1")
             # The window stays; the service stays down.
             self.assertTrue(wait_for(lambda: not windows_named(self.display,
