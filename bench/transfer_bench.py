@@ -275,12 +275,13 @@ def run(args, size, work):
             if key == "d" and "kestov-a" in results["a"] and "kestov-a" in results["d"]:
                 # The dubbing against the plain upload of the same rounds, per round.
                 stor_runs, dub_runs = results["a"]["kestov-a"], results["d"]["kestov-a"]
-                speed = statistics.median(st / dt for (st, _, _), (dt, _, _)
-                                          in zip(stor_runs, dub_runs))
-                cpu = statistics.median(dc / sc for (_, sc, _), (_, dc, _)
-                                        in zip(stor_runs, dub_runs))
+                speeds = [st / dt for (st, _, _), (dt, _, _) in zip(stor_runs, dub_runs)]
+                cpus = [dc / sc for (_, sc, _), (_, dc, _) in zip(stor_runs, dub_runs)]
                 print("  kestov-a dubbing / kestov-a STOR, per round: %.2f x the MB/s, "
-                      "%.2f x the server CPU" % (speed, cpu))
+                      "%.2f x the server CPU (medians; rounds: MB/s %s, CPU %s)" % (
+                          statistics.median(speeds), statistics.median(cpus),
+                          " ".join("%.2f" % r for r in speeds),
+                          " ".join("%.2f" % r for r in cpus)))
         print("\npeak RSS (KiB): " + ", ".join("%s %d" % (s.name, s.peak_kib) for s in servers))
         print("kestov-a peak RSS after a 16 MiB upload only: %d KiB" % small_peak)
     finally:
