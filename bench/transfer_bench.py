@@ -134,6 +134,16 @@ def paired_ratio(rates, reference_rates):
     return statistics.median(r / q for r, q in zip(rates, reference_rates))
 
 
+def print_per_round(label, runs, reference_runs):
+    """Prints the ratios of `runs` to `reference_runs` (lists of (seconds, server cpu,
+    clients' cpu)) round by round, MB/s and server CPU, with their medians."""
+    speeds = [rs / s for (s, _, _), (rs, _, _) in zip(runs, reference_runs)]
+    cpus = [c / rc for (_, c, _), (_, rc, _) in zip(runs, reference_runs)]
+    print("  %s, per round: %.2f x the MB/s, %.2f x the server CPU (medians; rounds: MB/s %s;"
+          " CPU %s)" % (label, statistics.median(speeds), statistics.median(cpus),
+                        " ".join("%.2f" % r for r in speeds), " ".join("%.2f" % r for r in cpus)))
+
+
 def median_line(label, results, size_bytes):
     """results: name -> list of (seconds, server cpu, clients' cpu). Returns
     name -> (median MB/s, median server cpu s/GiB, every run's MB/s)."""
@@ -273,14 +283,13 @@ def run(args, size, work):
                 client_cpu,
                 "; ratios to the (a) STOR figures" if key == "d" else ""))
             if key == "d" and "kestov-a" in results["a"] and "kestov-a" in results["d"]:
-                # The dubbing against the plain upload of the same rounds, per round.
-                stor_runs, dub_runs = results["a"]["kestov-a"], results["d"]["kestov-a"]
-                speed = statistics.median(st / dt for (st, _, _), (dt, _, _)
-                                          in zip(stor_runs, dub_runs))
-                cpu = statistics.median(dc / sc for (_, sc, _), (_, dc, _)
-                                        in zip(stor_runs, dub_runs))
-                print("  kestov-a dubbing / kestov-a STOR, per round: %.2f x the MB/s, "
-                      "%.2f x the server CPU" % (speed, cpu))
+                # The dubbing against the plain upload of the same rounds.
+                print_per_round("kestov-a dubbing / kestov-a STOR", results["d"]["kestov-a"],
+                                results["a"]["kestov-a"])
+            if key == "c" and "kestov-a plain" in results["c"]:
+                # sendfile against read()+send() of the same rounds.
+                print_per_round("kestov-a (sendfile) / kestov-a plain (read+send)",
+                                results["c"]["kestov-a"], results["c"]["kestov-a plain"])
         print("\npeak RSS (KiB): " + ", ".join("%s %d" % (s.name, s.peak_kib) for s in servers))
         print("kestov-a peak RSS after a 16 MiB upload only: %d KiB" % small_peak)
     finally:

@@ -8,6 +8,7 @@
 #include "ftp/protected_folder.h"
 #include "ftp/served_path.h"
 #include "ftp/session_admission.h"
+#include "net/stream_options.h"
 #include "platform/file_system.h"
 #include "platform/time.h"
 
@@ -50,6 +51,7 @@ void CFtpSession::Run() {
   // Every file operation of this thread stays inside the root folder.
   CFolderConfinement confinement(rootFolder_);
   controlConnection_.SetTimeout(kControlTimeoutMs);
+  SendSmallWritesAtOnce(controlConnection_);  // a 226 right after a 150 goes at once
   CCountedString portText;
   controlConnection_.GetPeerAddressText(&peerAddress_, &portText);
   controlConnection_.GetPeerIpAddress(&peerAddressValue_, &peerPort_);

@@ -212,18 +212,17 @@ void CProgrammeReception::Finish() {
   // A stream closed in order but short of its announced size is a programme cut short (a
   // recorder killed half-way): interrupted, never complete.
   const bool whole = closedInOrder_ && !ShortOfAnnouncedSize();
-  if (writeFailed_) {
-    result_.outcome = ReceptionOutcome::kWriteFailed;
-    link_.Reply(FtpReply::kLocalError);
-  } else {
-    // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
-    result_.outcome = whole ? ReceptionOutcome::kReceived : ReceptionOutcome::kInterrupted;
-    link_.Reply(FtpReply::kTransferComplete);
-  }
+  result_.outcome = writeFailed_ ? ReceptionOutcome::kWriteFailed
+                    : whole      ? ReceptionOutcome::kReceived
+                                 : ReceptionOutcome::kInterrupted;
   const ReceptionState state = writeFailed_ ? ReceptionState::kWriteFailed
                                : whole      ? ReceptionState::kReceived
                                             : ReceptionState::kInterrupted;
+  // The end is told before the recorder hears the reply, so that whoever follows both
+  // (the list, a test) never sees the reply of a reception whose end is still to come.
   Notify(ReceptionEventKind::kEnded, state, true);
+  // Recorder quirk kept on purpose (docs/conventions.md): interrupted, still 226.
+  link_.Reply(writeFailed_ ? FtpReply::kLocalError : FtpReply::kTransferComplete);
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 // at a time, for the loops of uploads, downloads and programme receptions.
 //
 // On Linux the kernel moves the bytes itself: socket → file with splice(2) through a
-// pipe (one block for a transfer's first block, up to 1 MiB after it), file → socket with
-// sendfile(2). Elsewhere, where the kernel refuses
+// pipe (one block for a transfer's first block, up to 1 MiB after it; after a move that
+// found little waiting, the next waits up to 100 ms for a quarter of that to gather),
+// file → socket with sendfile(2). Elsewhere, where the kernel refuses
 // for this socket and file (a file system without splice, say), or when the environment
 // variable KESTOVA_PLAIN_TRANSFERS is 1, the bytes go through a buffer of one block
 // (ReceiveFrom + Write, Read + Send). That choice is made per pump, that is per transfer,
@@ -51,6 +52,8 @@ class CSocketToFile {
   enum class Mode { kUntried, kKernel, kBuffer };
   PumpResult MoveThroughBuffer(CEventSocket& socket, CFile& file, uint32_t* received);
   PumpResult MoveInKernel(CEventSocket& socket, CFile& file, uint32_t* received);  // Linux
+  // Linux: raises the socket's low-water mark towards `least` (see the pump's body).
+  void RaiseLowWater(int fd, size_t least);
   void ClosePipe();
 
   Mode mode_ = Mode::kUntried;
@@ -58,6 +61,9 @@ class CSocketToFile {
   std::vector<char> buffer_;
   int pipe_[2] = {-1, -1};  // Linux: read and write ends of the pipe
   size_t pipeCapacity_ = 0;  // Linux: what the pipe holds (one block or more)
+  bool gather_ = false;      // Linux: the last move found little: wait for more first
+  size_t lowWater_ = 0;      // Linux: the socket's low-water mark as set (0: not set)
+  int lowWaterRaises_ = 0;
 };
 
 // File → socket.

@@ -30,6 +30,21 @@ namespace {
 constexpr size_t kSendFileMost = 1 << 20;
 constexpr int kPipeMost = 1 << 20;
 
+// Gathering: a move that found less than kGatherLeast waiting (at most the pipe) makes the
+// next one first wait, at most kGatherWaitMs, until that much has come. A sender slower
+// than the service (a recorder on a LAN, a sender that writes small pieces) would
+// otherwise be followed piece by piece, two splices and a wake-up for each; gathered, the
+// same bytes move in a few large steps. The wait is the socket's low-water mark
+// (SO_RCVLOWAT) seen through poll(): an end, an error or a full receive window wakes it
+// too, and it is short enough for a stop, the silence limit and the progress shown.
+constexpr size_t kGatherLeast = 256 << 10;
+constexpr int kGatherWaitMs = 100;
+// How often the low-water mark may be raised towards kGatherLeast as the kernel grows the
+// socket's receive buffer; it stays at most a quarter of that buffer, so that setting it
+// never makes the kernel clamp the connection's window and the sender keeps room to send
+// while the bytes gather.
+constexpr int kLowWaterRaises = 8;
+
 // The kernel has no such move for this pair of descriptors.
 bool Refused(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
 
@@ -85,6 +100,16 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
   // One block until the file has taken one by splice: a file that refuses it leaves at
   // most one block in the pipe for the buffer to take over.
   const size_t most = kernelMoved_ ? pipeCapacity_ : kPumpBlockSize;
+  if (gather_) {
+    const int32_t timeout = socket.DefaultTimeout();
+    const int events = WaitFor(fd, POLLIN,
+                               Deadline(timeout >= 0 && timeout < kGatherWaitMs ? timeout
+                                                                               : kGatherWaitMs));
+    if (events < 0) {
+      socket.NoteFailure(errno);
+      return PumpResult::kEnded;
+    }
+  }
   for (;;) {
     got = splice(fd, nullptr, pipe_[1], nullptr, most, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
     if (got >= 0) break;
@@ -92,11 +117,13 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
     if (errno == EAGAIN) {
       if (waited) return PumpResult::kMoved;  // a false alarm reads as a quiet connection
       const int events = WaitFor(fd, POLLIN, deadline);
-      if (events == 0) return PumpResult::kMoved;  // a quiet connection is not an error
       if (events < 0) {
         socket.NoteFailure(errno);
         return PumpResult::kEnded;
       }
+      // A quiet connection is not an error. Under a low-water mark, bytes below it may
+      // have come meanwhile: they are taken now rather than a wait later.
+      if (events == 0 && lowWater_ == 0) return PumpResult::kMoved;
       waited = true;
       continue;
     }
@@ -158,7 +185,24 @@ PumpResult CSocketToFile::MoveInKernel(CEventSocket& socket, CFile& file, uint32
     return PumpResult::kFileFailed;
   }
   kernelMoved_ = true;
+  const size_t least = pipeCapacity_ < kGatherLeast ? pipeCapacity_ : kGatherLeast;
+  gather_ = static_cast<size_t>(got) < least;
+  if (gather_) RaiseLowWater(fd, least);
   return PumpResult::kMoved;
+}
+
+void CSocketToFile::RaiseLowWater(int fd, size_t least) {
+  if (lowWater_ >= least || lowWaterRaises_ >= kLowWaterRaises) return;
+  ++lowWaterRaises_;
+  int buffer = 0;
+  socklen_t length = sizeof(buffer);
+  if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, &length) != 0 || buffer <= 0) return;
+  const size_t quarter = static_cast<size_t>(buffer) / 4;
+  const int mark = static_cast<int>(quarter < least ? quarter : least);
+  if (static_cast<size_t>(mark) <= lowWater_) return;
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &mark, sizeof(mark)) == 0) {
+    lowWater_ = static_cast<size_t>(mark);
+  }
 }
 #endif
 

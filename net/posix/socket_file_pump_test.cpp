@@ -72,5 +72,49 @@ INSTANTIATE_TEST_SUITE_P(Files, SocketToFileTest,
                            return std::string(param.param.name);
                          });
 
+// Moves until `total` reaches `want` or the steps run out (each waits at most the
+// socket's time-out); returns the last result.
+PumpResult MoveUntil(CSocketToFile& pump, CEventSocket& server, CFile& file, uint64_t* total,
+                     uint64_t want) {
+  PumpResult result = PumpResult::kMoved;
+  for (int steps = 0; steps < 20 && *total < want && result == PumpResult::kMoved; ++steps) {
+    uint32_t received = 0;
+    result = pump.Move(server, file, &received);
+    *total += received;
+  }
+  return result;
+}
+
+// After a move that found little, the pump gathers (the socket's low-water mark): bytes
+// below the mark must still reach the file while the sender waits with the connection
+// open, as a recorder's last piece before it closes does.
+TEST(SocketToFileGathering, PiecesBelowTheLowWaterMarkArriveWhileTheSenderWaits) {
+  CScratchFolder scratch;
+  const CCountedString path = scratch.PathOf("upload.bin");
+  CFile file;
+  ASSERT_TRUE(file.OpenForWrite(path));
+  CEventSocket client;
+  CEventSocket server;
+  ASSERT_TRUE(ConnectPair(client, server));
+  ASSERT_TRUE(server.SetTimeout(300));
+  const std::string sent = PatternBytes(kPumpBlockSize + 1000 + 10, 7);
+  const uint64_t pieceEnds[] = {kPumpBlockSize, kPumpBlockSize + 1000, sent.size()};
+  CSocketToFile pump;
+  uint64_t total = 0;
+  uint64_t start = 0;
+  for (const uint64_t end : pieceEnds) {
+    ASSERT_TRUE(client.Send(sent.data() + start, static_cast<uint32_t>(end - start)));
+    EXPECT_EQ(MoveUntil(pump, server, file, &total, end), PumpResult::kMoved);
+    ASSERT_EQ(total, end);
+    start = end;
+  }
+  client.Close();
+  uint32_t received = 0;
+  EXPECT_EQ(pump.Move(server, file, &received), PumpResult::kEnded);
+  EXPECT_EQ(received, 0u);
+  ASSERT_TRUE(file.Close());
+  EXPECT_TRUE(ReadWholeFile(path) == sent);
+}
+
 }  // namespace
 }  // namespace kestova
