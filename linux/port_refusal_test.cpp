@@ -15,6 +15,24 @@
 namespace kestova {
 namespace {
 
+// A TCP socket bound to a free loopback port (listening when `listening`); -1 on failure.
+int BindLoopbackPort(bool listening, uint16_t* port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      (listening && listen(fd, 1) != 0) ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    return -1;
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
 TEST(PortRefusalTest, ListeningInodesAreFoundByPortAndStateOnly) {
   const std::string table =
       "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout "
@@ -80,15 +98,9 @@ TEST(PortRefusalTest, TextsNameTheCauseFirstAndHowToAct) {
 // The listener's own error decides; where it names no cause the diagnosis can act on,
 // the text gives the system's reason rather than a guess.
 TEST(PortRefusalTest, WithoutANameableCauseTheSystemsReasonIsGiven) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);  // bound, never listening
+  uint16_t port = 0;
+  const int fd = BindLoopbackPort(false, &port);  // bound, never listening
   ASSERT_GE(fd, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
-  ASSERT_EQ(0, getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length));
-  const uint16_t port = ntohs(address.sin_port);
   const struct {
     int listenerError;
     PortRefusal::Cause cause;
@@ -112,16 +124,10 @@ TEST(PortRefusalTest, WithoutANameableCauseTheSystemsReasonIsGiven) {
 }
 
 TEST(PortRefusalTest, APortHeldByThisProcessIsTracedToIt) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  uint16_t port = 0;
+  const int fd = BindLoopbackPort(true, &port);
   ASSERT_GE(fd, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
-  ASSERT_EQ(0, listen(fd, 1));
-  ASSERT_EQ(0, getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length));
-  const PortRefusal refusal = DiagnosePortRefusal(ntohs(address.sin_port));
+  const PortRefusal refusal = DiagnosePortRefusal(port);
   close(fd);
   EXPECT_EQ(PortRefusal::kInUse, refusal.cause);
   EXPECT_EQ(static_cast<long>(getpid()), refusal.holderPid);

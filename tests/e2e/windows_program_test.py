@@ -27,6 +27,9 @@ import threading
 import time
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ftp_e2e_support import wait_until  # noqa: E402
+
 ARGS = None
 WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine64"
 
@@ -54,16 +57,6 @@ VERSION_ERROR = "Windows95/98/Meでは使用できません。"
 
 class Skip(Exception):
     pass
-
-
-def wait_for(condition, timeout, interval=0.1):
-    """Calls `condition` until it returns a true value or `timeout` seconds have passed."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(interval)
 
 
 class PrivateNetwork:
@@ -240,9 +233,9 @@ class Program:
         return rects
 
     def wait_ready(self):
-        self.test.assertTrue(wait_for(lambda: windows_named(self.test.display, self.caption), 60),
+        self.test.assertTrue(wait_until(lambda: windows_named(self.test.display, self.caption), 60),
                              "the main window did not appear")
-        self.test.assertTrue(wait_for(listening_on_21, 60), "nothing listens on port 21")
+        self.test.assertTrue(wait_until(listening_on_21, 60), "nothing listens on port 21")
 
     def close(self, confirm=False):
         """Closes the window as a user does (WM_CLOSE), answering 「はい」 to the question
@@ -258,7 +251,7 @@ class Program:
 
     def answer_close_question(self, button):
         """Waits for 「受信中の番組があります。終了しますか？」 and presses `button`."""
-        self.test.assertTrue(wait_for(lambda: windows_named(self.test.display, CONFIRM_CAPTION),
+        self.test.assertTrue(wait_until(lambda: windows_named(self.test.display, CONFIRM_CAPTION),
                                       30), "no question before closing")
         self.test.assertEqual(self.probe("text", CONFIRM_CAPTION),
                               [CONFIRM_CAPTION, CLOSE_WHILE_RECEIVING])
@@ -381,7 +374,7 @@ class WindowsProgramTest(unittest.TestCase):
             with open(sent, "rb") as a, open(received, "rb") as b:
                 self.assertEqual(a.read(), b.read(), title + ": the file differs from the stream")
 
-        rows = wait_for(lambda: (lambda r: r if r and len(r) == 2 and
+        rows = wait_until(lambda: (lambda r: r if r and len(r) == 2 and
                                  all(row[6] == RECEIVED for row in r) else None)(program.rows()),
                         30)
         self.assertIsNotNone(rows, "rows read back: %r" % program.rows())
@@ -397,13 +390,13 @@ class WindowsProgramTest(unittest.TestCase):
         # 参照 opens the shell's folder browser with the page's title and no help button;
         # cancelling it changes nothing (the saved folder is checked below).
         program.probe("click", MAIN_CAPTION, "1043")
-        browser = wait_for(lambda: program.probe("owned", MAIN_CAPTION), 30)
+        browser = wait_until(lambda: program.probe("owned", MAIN_CAPTION), 30)
         self.assertIsNotNone(browser, "no folder browser")
         self.assertIn(BROWSE_TITLE, browser[2:])
         self.assertEqual(browser[1], "contexthelp 0")
         self.display.screenshot(os.path.join(ARGS.work, "folder-browser.png"))
         program.probe("owned", MAIN_CAPTION, "2")
-        self.assertTrue(wait_for(lambda: program.probe("owned", MAIN_CAPTION) is None, 20))
+        self.assertTrue(wait_until(lambda: program.probe("owned", MAIN_CAPTION) is None, 20))
 
         # Enter (the OK command, as from the folder edit) does not end the program.
         program.probe("press", MAIN_CAPTION, "1")
@@ -419,7 +412,7 @@ class WindowsProgramTest(unittest.TestCase):
         before = program.rects()
         self.assertIsNotNone(before)
         self.assertEqual(program.probe("resize", MAIN_CAPTION, "100", "50"), [])
-        after = wait_for(lambda: (lambda r: r if r and r["client"] != before["client"] else None)(
+        after = wait_until(lambda: (lambda r: r if r and r["client"] != before["client"] else None)(
             program.rects()), 10)
         self.assertIsNotNone(after, "the window did not grow")
 
@@ -441,7 +434,7 @@ class WindowsProgramTest(unittest.TestCase):
 
         # Shrinking below the first size is refused: the window keeps its first size.
         program.probe("resize", MAIN_CAPTION, "-150", "-100")
-        shrunk = wait_for(lambda: (lambda r: r if r and r["client"] != after["client"] else None)(
+        shrunk = wait_until(lambda: (lambda r: r if r and r["client"] != after["client"] else None)(
             program.rects()), 10)
         self.assertIsNotNone(shrunk)
         self.assertEqual(size(shrunk["window"]), size(before["window"]))
@@ -452,7 +445,7 @@ class WindowsProgramTest(unittest.TestCase):
         program.probe("show", MAIN_CAPTION, "6")
         time.sleep(1)
         program.probe("show", MAIN_CAPTION, "9")
-        restored = wait_for(lambda: (lambda r: r if r and r["client"] == before["client"] else None)(
+        restored = wait_until(lambda: (lambda r: r if r and r["client"] == before["client"] else None)(
             program.rects()), 10)
         self.assertIsNotNone(restored, "rects after restore: %r" % program.rects())
         for name in ("tab", "page", "list", "edit", "button"):
@@ -461,7 +454,7 @@ class WindowsProgramTest(unittest.TestCase):
         # Wide enough for every column of the list (Wine without a window manager does not
         # draw a maximised window in full, so the window is widened instead).
         program.probe("resize", MAIN_CAPTION, str(1020 - size(before["window"])[0]), "0")
-        wait_for(lambda: (lambda r: r and size(r["window"])[0] == 1020)(program.rects()), 10)
+        wait_until(lambda: (lambda r: r and size(r["window"])[0] == 1020)(program.rects()), 10)
         time.sleep(0.5)
         self.display.screenshot(os.path.join(ARGS.work, "receive-page-wide.png"))
 
@@ -478,7 +471,7 @@ class WindowsProgramTest(unittest.TestCase):
     def test_missing_driver_is_reported_once_and_ends_the_program(self):
         program = self.program("no-driver", method="driver")
         proc = program.start()
-        self.assertTrue(wait_for(lambda: windows_named(self.display, ERROR_CAPTION), 60),
+        self.assertTrue(wait_until(lambda: windows_named(self.display, ERROR_CAPTION), 60),
                         "no message box")
         self.assertEqual(program.probe("text", ERROR_CAPTION), [ERROR_CAPTION, DRIVER_MISSING])
         self.display.screenshot(os.path.join(ARGS.work, "driver-missing-message.png"))
@@ -500,7 +493,7 @@ class WindowsProgramTest(unittest.TestCase):
         try:
             program = self.program("windows-98")
             proc = program.start()
-            self.assertTrue(wait_for(lambda: windows_named(self.display, VERSION_ERROR_CAPTION),
+            self.assertTrue(wait_until(lambda: windows_named(self.display, VERSION_ERROR_CAPTION),
                                      60), "no message box")
             self.assertEqual(program.probe("text", VERSION_ERROR_CAPTION),
                              [VERSION_ERROR_CAPTION, VERSION_ERROR])
@@ -520,16 +513,17 @@ class WindowsProgramTest(unittest.TestCase):
         try:
             program = self.program("port-held")
             program.start()
-            self.assertTrue(wait_for(lambda: windows_named(self.display, SERVER_ERROR_CAPTION),
+            self.assertTrue(wait_until(lambda: windows_named(self.display, SERVER_ERROR_CAPTION),
                                      60), "no message box")
             # The described text exactly, then a blank line and the system's reason.
             lines = program.probe("text", SERVER_ERROR_CAPTION)
             self.assertEqual(lines[:3], [SERVER_ERROR_CAPTION, SERVER_ERROR, ""])
             self.assertEqual(len(lines), 4, lines)
             self.assertTrue(lines[3].strip(), lines)
+            self.display.screenshot(os.path.join(ARGS.work, "port-held-message.png"))
             program.probe("press", SERVER_ERROR_CAPTION, "1")
             # The window stays; the service stays down.
-            self.assertTrue(wait_for(lambda: not windows_named(self.display,
+            self.assertTrue(wait_until(lambda: not windows_named(self.display,
                                                                SERVER_ERROR_CAPTION), 20))
             self.assertTrue(windows_named(self.display, MAIN_CAPTION))
             self.assertLess(program.close(), 10)
@@ -544,15 +538,15 @@ class WindowsProgramTest(unittest.TestCase):
         program.wait_ready()
         stream = SlowStream("中断番組".encode("cp932"))
         try:
-            self.assertTrue(wait_for(lambda: (lambda r: r and r[0][6] == RECEIVING)(
+            self.assertTrue(wait_until(lambda: (lambda r: r and r[0][6] == RECEIVING)(
                 program.rows()), 30), "no reception row: %r" % program.rows())
             # 「いいえ」 keeps receiving: the window stays and bytes keep arriving.
             self.wine.run("taskkill", "/IM", "KESTOV-A.exe", timeout=60)
             program.answer_close_question(7)  # IDNO
             self.display.screenshot(os.path.join(ARGS.work, "close-while-receiving.png"))
-            self.assertTrue(wait_for(lambda: not windows_named(self.display, CONFIRM_CAPTION), 20))
+            self.assertTrue(wait_until(lambda: not windows_named(self.display, CONFIRM_CAPTION), 20))
             written = os.path.getsize(os.path.join(program.received, "中断番組.MPG"))
-            self.assertTrue(wait_for(lambda: os.path.getsize(
+            self.assertTrue(wait_until(lambda: os.path.getsize(
                 os.path.join(program.received, "中断番組.MPG")) > written, 20),
                 "the reception stopped after 「いいえ」")
             self.assertIsNone(program.proc.poll())
@@ -669,7 +663,7 @@ class WindowsProgramTest(unittest.TestCase):
         # socket; the service manager must soon know no KESTOVA service. (Wine's service
         # manager forgets a deleted service only once the driver host that tried to load it
         # has let go, and drops its registry key only when the prefix's wineserver ends.)
-        self.assertTrue(wait_for(lambda: self.wine.run("sc", "query", "KESTOVA").returncode != 0,
+        self.assertTrue(wait_until(lambda: self.wine.run("sc", "query", "KESTOVA").returncode != 0,
                                  45, interval=1), "the driver service is still registered")
         self.assertTrue(program.saved_folder().endswith("\\KESTOV-A\\"), program.saved_folder())
         self.assertLess(program.close(), 10)
